@@ -1,0 +1,34 @@
+#include "platform/Timing.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kestrel {
+
+Timing Timing::Scaled(double factor) const {
+    auto s = [factor](int ms) {
+        return ms == 0 ? 0 : std::max(1, static_cast<int>(std::lround(ms * factor)));
+    };
+    Timing t = *this;
+    t.pollSliceMs = s(pollSliceMs);
+    t.newPassSliceMs = s(newPassSliceMs);
+    t.mailFirstCheckMs = s(mailFirstCheckMs);
+    t.newsFirstCheckMs = s(newsFirstCheckMs);
+    t.minuteMs = s(minuteMs);
+    t.workerStopWaitMs = s(workerStopWaitMs);
+    t.ackTimeoutMs = s(ackTimeoutMs);
+    t.memberRefreshMs = s(memberRefreshMs);
+    t.saverPollMs = s(saverPollMs);
+    t.saverAwayMs = s(saverAwayMs);
+    t.awayReminderMs = s(awayReminderMs);
+    t.exitPauseMs = s(exitPauseMs);
+    t.readerRetryMs = s(readerRetryMs);
+    return t;
+}
+
+Timing& ProgramTiming() {
+    static Timing timing;
+    return timing;
+}
+
+}  // namespace kestrel

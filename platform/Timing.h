@@ -1,0 +1,33 @@
+#pragma once
+
+namespace kestrel {
+
+// Every duration the program waits for, in one table. The defaults are the program's own
+// values; tests scale the table down instead of waiting real seconds.
+struct Timing {
+    int pollSliceMs = 50;          // one wait for a protocol reply
+    int pollSlices = 100;          // slices per reply (about 5 s)
+    int newPassSliceMs = 100;      // poppassd new-password reply
+    int newPassSlices = 1500;      // 2 min 30 s
+    int mailFirstCheckMs = 10000;  // first mail check after start
+    int newsFirstCheckMs = 25000;  // first news check after start
+    int minuteMs = 60000;          // unit of the check intervals
+    int workerStopWaitMs = 20000;  // how long a worker window waits for its running check
+    int ackTimeoutMs = 3000;       // peer chat acknowledgement
+    int memberRefreshMs = 6000;    // member list refresh
+    int saverPollMs = 1000;        // screen-saver poll
+    int saverAwayMs = 20000;       // screen saver running long enough to switch to away
+    int awayReminderMs = 30000;    // away reminder
+    int exitPauseMs = 1000;        // pause after the exit broadcast
+    int readerRetryMs = 1000;      // wait between reader connection attempts
+    int readerRetries = 15;        // attempts after starting a reader
+
+    // Every duration multiplied by factor (at least 1 ms where the default is not 0);
+    // the counts stay.
+    Timing Scaled(double factor) const;
+};
+
+// The table the program runs with; tests may replace it before creating objects.
+Timing& ProgramTiming();
+
+}  // namespace kestrel
