@@ -1,0 +1,87 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class QObject;
+
+namespace kestrel {
+
+class CNetConnection;
+
+// First block of every socket event posted to the owner (MessageEvent::takeFirst<SocketEvent>).
+struct SocketEvent {
+    std::int32_t kind = 0;        // SOCKEVT_DATA or SOCKEVT_CLOSED
+    const void* socket = nullptr;  // identity of the CNetConnection (TCP) or CNetSocket (UDP)
+    char peerAddress[32] = {};
+    std::int32_t peerPort = 0;
+};
+
+// Second block of a data event (MessageEvent::takeSecond<SocketData>).
+struct SocketData {
+    std::int32_t length = 0;
+    char data[256] = {};
+};
+
+// The one socket class of the protocol workers: TCP server, UDP server or TCP client over
+// non-blocking IPv4 sockets. With an owner, events are posted to it on the user-interface
+// thread (readiness through QSocketNotifier); without one, a worker thread polls Receive.
+class CNetSocket {
+public:
+    // TCP server (datagram 0) or UDP server (datagram 1) on port, all local addresses.
+    CNetSocket(int port, QObject* owner, unsigned eventMessage, int datagram, int readSize);
+    // TCP client connecting to host:port (dotted address or name).
+    CNetSocket(const std::string& host, int port, QObject* owner, unsigned eventMessage,
+               int datagram, int readSize);
+    ~CNetSocket();
+    CNetSocket(const CNetSocket&) = delete;
+    CNetSocket& operator=(const CNetSocket&) = delete;
+
+    int Send(const char* data, int length);
+    int SendOne(const char* data, int length, const void* connection);
+    int SendTo(const char* data, int length, const std::string& host, int port);
+    int SendTextTo(const std::string& text, const std::string& host, int port);
+    int BroadcastText(const std::string& text);
+    int Receive(SocketEvent* event, char* buffer, int size);
+    bool CloseConnection(const void* connection);
+    int GetLastError() const;
+
+    // For polling workers: wait until the primary connection is readable or closed, at most
+    // timeoutMs. 1 readable (or peer closed), 0 timed out, -1 no connection.
+    int WaitReadable(int timeoutMs);
+
+    // Identity shown in traces and events.
+    const void* Identity() const { return this; }
+    int Port() const { return m_port; }
+    size_t AcceptedCount() const;
+
+    // Used by CNetConnection only.
+    void AddConnection(std::unique_ptr<CNetConnection> connection);
+    void PostReceived(const CNetConnection& connection, const char* data, int length);
+
+private:
+    friend class CNetConnection;
+    struct Impl;
+
+    int m_serverForm = 0;
+    int m_readSize = 256;
+    int m_datagram = 0;
+    // Shared between the user-interface thread and a polling worker: guarded by m_primaryLock;
+    // a worker holds a shared_ptr while it uses the connection, so a close on the other
+    // thread never releases it under the worker.
+    mutable std::mutex m_primaryLock;
+    std::shared_ptr<CNetConnection> m_primary;
+    std::vector<std::unique_ptr<CNetConnection>> m_accepted;
+    QObject* m_owner = nullptr;
+    std::string m_host;
+    int m_port = 0;
+    unsigned m_eventMessage = 0;
+    std::atomic<int> m_lastError{0};
+    std::unique_ptr<Impl> m_impl;  // the datagram socket and its notifier
+};
+
+}  // namespace kestrel

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kestrel {
+
+// Shape one line (stamp, message cut to 256 bytes, "--nothing--" for an empty one, cut after
+// the first empty line) and append it to the file, creating it readable and writable by the
+// user only. Writers inside the process are serialised, so no line is lost to another thread
+// of the program. Returns false when the line could not be written.
+bool AppendLogLine(const std::string& path, std::string_view message);
+
+// The application-wide trace flag (Environment/debug, read once at start-up).
+void SetTraceEnabled(bool enabled);
+bool TraceEnabled();
+
+// Paths of the two logs in the program directory.
+std::string EventLogPath();   // kestrel.log
+std::string SocketLogPath();  // SocketWindow.log
+
+// The socket trace: when tracing is on, one line to SocketWindow.log, on the calling thread.
+void WriteTrace(std::string_view message);
+
+// The event log writer on the user-interface thread: when tracing is on, one line to
+// kestrel.log.
+void OnWriteLog(std::string_view message);
+
+}  // namespace kestrel
