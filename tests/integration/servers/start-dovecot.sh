@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Private dovecot POP3 on 127.0.0.1:<free port>, with one passwd-file user whose Maildir holds
+# three messages. Usage: start-dovecot.sh <dir>; appends to <dir>/servers.env.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+
+dir=$1
+root=$dir/dovecot
+user=kestrel
+pass=secret
+port=$(harness_free_port)
+
+mkdir -p "$root/run" "$root/state" "$root/mail/$user"/{cur,new,tmp}
+printf '%s:{PLAIN}%s::::::\n' "$user" "$pass" >"$root/users"
+
+# Three unread messages, one of them with a Japanese subject in ISO-2022-JP as mail carries it.
+n=0
+for subject in "Harness message one" "Harness message two" "=?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?="; do
+    n=$((n + 1))
+    cat >"$root/mail/$user/new/100000000$n.M$n.kestrel-it" <<MSG
+From: sender$n@example.invalid
+To: $user@example.invalid
+Subject: $subject
+Date: Mon, 1 Jan 2024 09:0$n:00 +0900
+Message-ID: <harness-$n@example.invalid>
+
+Body of message $n.
+MSG
+done
+chown -R nobody:nogroup "$root/mail"
+chmod 644 "$root/users"
+
+cat >"$root/dovecot.conf" <<CONF
+base_dir = $root/run
+state_dir = $root/state
+instance_name = kestrel-it-$port
+log_path = $root/dovecot.log
+protocols = pop3
+listen = 127.0.0.1
+ssl = no
+disable_plaintext_auth = no
+auth_failure_delay = 0
+auth_mechanisms = plain
+first_valid_uid = 1
+mail_location = maildir:$root/mail/%u
+pop3_uidl_format = %08Xu%08Xv
+passdb {
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u $root/users
+}
+userdb {
+  driver = static
+  args = uid=nobody gid=nogroup home=$root/mail/%u
+}
+service pop3-login {
+  inet_listener pop3 {
+    address = 127.0.0.1
+    port = $port
+  }
+  inet_listener pop3s {
+    port = 0
+  }
+}
+service imap-login {
+  inet_listener imap {
+    port = 0
+  }
+  inet_listener imaps {
+    port = 0
+  }
+}
+service anvil {
+  chroot =
+}
+service stats {
+  unix_listener stats-reader {
+    mode = 0600
+  }
+  unix_listener stats-writer {
+    mode = 0600
+  }
+}
+CONF
+
+dovecot -c "$root/dovecot.conf" || harness_die "dovecot did not start (see $root/dovecot.log)"
+harness_wait_port "$port" 20 || harness_die "dovecot does not listen on $port (see $root/dovecot.log)"
+# The master writes its pid file after it detaches; the listener is up by then.
+for ((i = 0; i < 50; i++)); do
+    [[ -s $root/run/master.pid ]] && break
+    sleep 0.1
+done
+cp "$root/run/master.pid" "$(harness_pidfile "$dir" dovecot)" || harness_die "dovecot wrote no pid file"
+
+harness_env "$dir" KESTREL_IT_POP3_HOST 127.0.0.1
+harness_env "$dir" KESTREL_IT_POP3_PORT "$port"
+harness_env "$dir" KESTREL_IT_POP3_USER "$user"
+harness_env "$dir" KESTREL_IT_POP3_PASS "$pass"
+harness_env "$dir" KESTREL_IT_POP3_MESSAGES 3
+harness_log "dovecot POP3 on 127.0.0.1:$port"
