@@ -6,10 +6,12 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 export NEEDRESTART_MODE=a
 
-if [[ $(id -u) -ne 0 ]]; then
-    echo "setup.sh: run as root (apt-get install is needed)" >&2
-    exit 1
-fi
+need_root() {
+    if [[ $(id -u) -ne 0 ]]; then
+        echo "setup.sh: missing $*; run as root to install" >&2
+        exit 1
+    fi
+}
 
 packages=(
     # build
@@ -42,6 +44,12 @@ missing() {
     done
     echo "${out[@]}"
 }
+
+all_missing=$(missing "${packages[@]}" inn2-inews inn2)
+if [[ -z $all_missing ]] && ! dpkg --audit 2>/dev/null | grep -q .; then
+    exit 0
+fi
+need_root "$all_missing"
 
 # A package list is needed before anything can be installed on a fresh machine.
 if [[ -z $(find /var/lib/apt/lists -maxdepth 1 -name '*_Packages*' -print -quit 2>/dev/null) ]]; then
