@@ -1,0 +1,30 @@
+#include "news/ReaderLauncherQtDesktop.h"
+
+#include <QEventLoop>
+#include <QProcess>
+#include <QStringList>
+#include <QTimer>
+
+#include "platform/QtText.h"
+#include "platform/X11WindowFinder.h"
+
+namespace kestrel {
+
+bool ReaderLauncherQtDesktop::StartProgram(const std::string& commandLine) {
+    QStringList args = QProcess::splitCommand(fromSjis(commandLine));
+    if (args.isEmpty()) return false;
+    const QString program = args.takeFirst();
+    return QProcess::startDetached(program, args);
+}
+
+bool ReaderLauncherQtDesktop::TopLevelWindowExists(const std::string& windowClass) {
+    return X11WindowFinder::ClassExists(windowClass);
+}
+
+void ReaderLauncherQtDesktop::Pause(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "news/ReaderLauncherDesktop.h"
+
+namespace kestrel {
+
+// Programs start detached from their command line split the Qt way; windows are looked up
+// by their X11 class; a pause keeps the screen painted but takes no user input, as the
+// popup that launches is blocked meanwhile.
+class ReaderLauncherQtDesktop final : public ReaderLauncherDesktop {
+public:
+    bool StartProgram(const std::string& commandLine) override;
+    bool TopLevelWindowExists(const std::string& windowClass) override;
+    void Pause(int ms) override;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "news/ReaderLauncherQtDesktop.h"
+
+namespace kestrel::test {
+
+// Desktop operations that record what reader launching asked for. Programs are really
+// started (so a fake reader named on the command line comes up) unless startPrograms is off;
+// the windows that "exist" are scripted.
+class RecordingReaderDesktop final : public ReaderLauncherDesktop {
+public:
+    bool StartProgram(const std::string& commandLine) override {
+        started.push_back(commandLine);
+        return startPrograms ? m_real.StartProgram(commandLine) : true;
+    }
+    bool TopLevelWindowExists(const std::string& windowClass) override {
+        asked.push_back(windowClass);
+        return windows.count(windowClass) != 0;
+    }
+    void Pause(int ms) override {
+        pauses.push_back(ms);
+        m_real.Pause(ms);
+    }
+
+    bool startPrograms = true;
+    std::set<std::string> windows;
+    std::vector<std::string> started;
+    std::vector<std::string> asked;
+    std::vector<int> pauses;
+
+private:
+    ReaderLauncherQtDesktop m_real;
+};
+
+}  // namespace kestrel::test
