@@ -1,0 +1,78 @@
+// Wall time of whole mail checks (tick to count at the frame) against a local scripted POP3
+// server. The replies are read as they arrive, so a check should cost far less than one poll
+// slice per reply.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "mail/CPopCheckWnd.h"
+#include "net/EventLog.h"
+#include "platform/MessageEvent.h"
+#include "platform/Timing.h"
+#include "res/Ids.h"
+#include "tests/fakes/ScriptedLineServer.h"
+
+namespace {
+
+using kestrel::test::ScriptedLineServer;
+
+class QuietLog final : public kestrel::LogSink {
+public:
+    void PostLog(std::string_view) override {}
+};
+
+class Frame final : public QObject {
+public:
+    void customEvent(QEvent* e) override {
+        if (auto* m = kestrel::asMessage(e); m && m->message() == kestrel::WM_UNREAD_MAIL) {
+            ++reports;
+        }
+    }
+    int reports = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+
+    using S = ScriptedLineServer;
+    ScriptedLineServer server({S::send("+OK POP3 ready\r\n"), S::expectLine("user"),
+                               S::send("+OK\r\n"), S::expectLine("pass"),
+                               S::send("+OK bench has 12 messages (4096 octets)\r\n"),
+                               S::expectLine("last"), S::send("+OK 4\r\n"),
+                               S::expectLine("quit"), S::send("+OK bye\r\n"), S::close()});
+    if (!server.listening()) {
+        std::fprintf(stderr, "no loopback server\n");
+        return 1;
+    }
+
+    kestrel::Timing& timing = kestrel::ProgramTiming();
+    timing.mailFirstCheckMs = 0;
+    timing.minuteMs = 3600000;  // one check per Start
+
+    QuietLog log;
+    Frame frame;
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        kestrel::CPopCheckWnd wnd(kestrel::WorkerContext{&frame, &log, nullptr});
+        const int before = frame.reports;
+        QElapsedTimer clock;
+        clock.start();
+        wnd.Start("127.0.0.1", server.port(), "bench", "secret", 1);
+        while (frame.reports == before && clock.elapsed() < 10000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        }
+        ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("bench_mail_check: %d checks, median %.2f ms, min %.2f ms, max %.2f ms\n", runs,
+                ms[ms.size() / 2], ms.front(), ms.back());
+    return frame.reports == runs ? 0 : 1;
+}

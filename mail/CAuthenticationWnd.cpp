@@ -1,0 +1,147 @@
+#include "mail/CAuthenticationWnd.h"
+
+#include <QString>
+
+#include <memory>
+
+#include "mail/NetSocketChannel.h"
+#include "mail/Pop3Channel.h"
+#include "mail/Pop3Reply.h"
+#include "mail/ReplyWait.h"
+#include "net/EventLog.h"
+#include "net/NetSocket.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Timing.h"
+#include "res/Text.h"
+#include "res/TextsMail.h"
+
+namespace kestrel {
+
+CAuthenticationWnd::CAuthenticationWnd(const WorkerContext& context, QObject* parent)
+    : QObject(parent), m_context(context) {
+    setObjectName(QString::fromLatin1(txt::kAuthenticationWindowTitle));
+}
+
+void CAuthenticationWnd::Show(const std::string& text) {
+    if (m_context.boxes) {
+        m_context.boxes->Show(text, sjis(txt::kAuthFailedCaption), BoxIcon::None, BoxButtons::Ok);
+    }
+}
+
+void CAuthenticationWnd::Log(std::string_view text) {
+    if (m_context.log) m_context.log->PostLog(text);
+}
+
+bool CAuthenticationWnd::BuildCommands(const std::string& user, const std::string& password,
+                                       std::string& userCommand, std::string& passCommand) {
+    // Both commands are put together before anything is sent, so a name or password that
+    // cannot go out whole stops the log-in before the server has seen any of it.
+    const pop3::CommandFault userFault = pop3::BuildCommand(txt::kPopUserFormat, user, userCommand);
+    const pop3::CommandFault passFault =
+        pop3::BuildCommand(txt::kPopPassFormat, password, passCommand);
+    if (userFault == pop3::CommandFault::None && passFault == pop3::CommandFault::None) return true;
+    const bool lineBreak =
+        userFault == pop3::CommandFault::LineBreak || passFault == pop3::CommandFault::LineBreak;
+    Show(sjis(lineBreak ? txt::kAuthAccountBadChar : txt::kAuthAccountTooLong));
+    return false;
+}
+
+bool CAuthenticationWnd::Verify(const std::string& server, int port, const std::string& user,
+                                const std::string& password) {
+    std::string userCommand;
+    std::string passCommand;
+    if (!BuildCommands(user, password, userCommand, passCommand)) return false;
+    // The creation result is not looked at: a socket that cannot connect shows itself as a
+    // greeting that never comes.
+    NetSocketChannel channel(std::make_shared<CNetSocket>(server, port, nullptr, 0, 0, 256));
+    return Verify(channel, user, password);
+}
+
+bool CAuthenticationWnd::Verify(Pop3Channel& channel, const std::string& user,
+                                const std::string& password) {
+    std::string userCommand;
+    std::string passCommand;
+    if (!BuildCommands(user, password, userCommand, passCommand)) return false;
+    Log(sjis(txt::kPopSocketConnecting));
+    const bool accepted = Dialogue(channel, user, userCommand, passCommand);
+    Log(sjis(txt::kPopSocketDelete));
+    return accepted;
+}
+
+bool CAuthenticationWnd::Dialogue(Pop3Channel& channel, const std::string& user,
+                                  const std::string& userCommand, const std::string& passCommand) {
+    const Timing timing = ProgramTiming();
+
+    WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
+    if (wait.outcome != WaitOutcome::Reply) {
+        Show(pop3::FillNumbers(sjis(txt::kAuthCommFailedFormat), wait.lastRead, wait.lastError));
+        return false;
+    }
+    if (!pop3::IsPositiveReply(m_reply.Text())) {
+        Show(sjis(txt::kAuthNotReady));
+        Log(sjis(txt::kPopNotReady));
+        return false;
+    }
+
+    Log(userCommand);
+    if (channel.Send(userCommand.data(), static_cast<int>(userCommand.size())) == -1) {
+        const std::string text =
+            pop3::FillNumbers(sjis(txt::kAuthSendErrorUserFormat), -1, channel.GetLastError());
+        Show(text);
+        Log(text);
+        return false;
+    }
+    wait = WaitForReply(channel, m_reply, nullptr, timing);
+    if (wait.outcome != WaitOutcome::Reply) {
+        const std::string text = pop3::FillNumbers(sjis(txt::kAuthReceiveErrorUserFormat),
+                                                   wait.lastRead, wait.lastError);
+        Show(text);
+        Log(text);
+        return false;
+    }
+    Log(m_reply.Text());
+    if (!pop3::IsPositiveReply(m_reply.Text())) {
+        const std::string text =
+            pop3::FormatRejection(sjis(txt::kPopUserRejectedFormat), user, m_reply.Text(),
+                                  pop3::kVerifyFailureAreaSize);
+        Show(text);
+        Log(text);
+        return false;
+    }
+
+    // The event log is a plain file beside the program: the password never goes into it.
+    Log(sjis(txt::kPopPassLogged));
+    if (channel.Send(passCommand.data(), static_cast<int>(passCommand.size())) == -1) {
+        const std::string text =
+            pop3::FillNumbers(sjis(txt::kAuthSendErrorPassFormat), -1, channel.GetLastError());
+        Show(text);
+        Log(text);
+        return false;
+    }
+    wait = WaitForReply(channel, m_reply, nullptr, timing);
+    if (wait.outcome != WaitOutcome::Reply) {
+        const std::string text = pop3::FillNumbers(sjis(txt::kAuthReceiveErrorPassFormat),
+                                                   wait.lastRead, wait.lastError);
+        Show(text);
+        Log(text);
+        return false;
+    }
+    Log(m_reply.Text());
+    if (!pop3::IsPositiveReply(m_reply.Text())) {
+        Show(pop3::FormatRejection(sjis(txt::kAuthPasswordRejectedFormat), user, m_reply.Text(),
+                                   pop3::kVerifyFailureAreaSize));
+        return false;
+    }
+
+    const std::string quit = txt::kPopQuit;
+    Log(quit);
+    if (channel.Send(quit.data(), static_cast<int>(quit.size())) == -1) {
+        Log(pop3::FillNumbers(sjis(txt::kAuthSendErrorQuitFormat), -1, channel.GetLastError()));
+    } else {
+        // Give QUIT its moment on the wire before the socket closes; an answer ends it early.
+        channel.WaitReadable(2 * timing.pollSliceMs);
+    }
+    return true;
+}
+
+}  // namespace kestrel

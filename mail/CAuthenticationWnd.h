@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+
+#include <string>
+
+#include "mail/ReplyBuffer.h"
+#include "net/WorkerContext.h"
+
+namespace kestrel {
+
+class Pop3Channel;
+
+// The hidden "Authentication Window": checks a user name and password against the POP3
+// server at log-in. Verify runs on the calling (user-interface) thread and returns when the
+// dialogue is over; every failure has been shown in a box ("認証失敗") by then.
+class CAuthenticationWnd final : public QObject {
+public:
+    explicit CAuthenticationWnd(const WorkerContext& context, QObject* parent = nullptr);
+
+    bool Verify(const std::string& server, int port, const std::string& user,
+                const std::string& password);
+    // The same dialogue over a channel that is already connecting.
+    bool Verify(Pop3Channel& channel, const std::string& user, const std::string& password);
+
+private:
+    bool BuildCommands(const std::string& user, const std::string& password,
+                       std::string& userCommand, std::string& passCommand);
+    bool Dialogue(Pop3Channel& channel, const std::string& user, const std::string& userCommand,
+                  const std::string& passCommand);
+    void Show(const std::string& text);
+    void Log(std::string_view text);
+
+    WorkerContext m_context;
+    ReplyBuffer m_reply;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,213 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mail/CAuthenticationWnd.h"
+#include "res/Cp932.h"
+#include "tests/fakes/RecordingMessageBoxes.h"
+#include "tests/fakes/ScriptedLineServer.h"
+#include "tests/mail/MailTestSupport.h"
+
+namespace kestrel {
+namespace {
+
+using test::RecordingLogSink;
+using test::ScriptedLineServer;
+using Strings = std::vector<std::string>;
+using S = ScriptedLineServer;
+
+const char kGreeting[] = "+OK POP3 ready\r\n";
+
+// A loopback port nobody listens on.
+int ClosedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+class AuthenticationWndTest : public ::testing::Test {
+protected:
+    bool Verify(const ScriptedLineServer& server, const std::string& user = "alice",
+                const std::string& password = "pw") {
+        CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+        return wnd.Verify("127.0.0.1", server.port(), user, password);
+    }
+    void ExpectOneBox(const std::string& utf8Text) {
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].textUtf8(), utf8Text);
+        EXPECT_EQ(boxes.boxes[0].captionUtf8(), "認証失敗");
+        EXPECT_EQ(boxes.boxes[0].buttons, BoxButtons::Ok);
+    }
+    Strings Utf8Log() const {
+        Strings out;
+        for (const auto& t : log.texts()) out.push_back(cp932ToUtf8(t));
+        return out;
+    }
+
+    test::ScopedTiming m_timing{test::FastTiming()};
+    RecordingLogSink log;
+    test::RecordingMessageBoxes boxes;
+};
+
+TEST_F(AuthenticationWndTest, AcceptedUserAndPasswordVerify) {
+    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"),
+                               S::expectLine("pass"), S::send("+OK welcome\r\n"),
+                               S::expectLine("quit"), S::send("+OK bye\r\n"), S::close()});
+    EXPECT_TRUE(Verify(server, "alice", "pw"));
+    EXPECT_TRUE(boxes.boxes.empty());
+    ASSERT_TRUE(server.waitForFinished(1, 5000));
+    EXPECT_EQ(server.lines(), (Strings{"user alice", "pass pw", "quit"}));
+    EXPECT_EQ(log.texts(), (Strings{"pop3 socket connecting\r\n", "user alice\r\n", "+OK\r\n",
+                                    "pass ********\r\n", "+OK welcome\r\n", "quit\r\n",
+                                    "pop3 socket delete\r\n"}));
+    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+    EXPECT_EQ(wnd.objectName(), QStringLiteral("Authentication Window"));
+}
+
+TEST_F(AuthenticationWndTest, ARejectedUserIsNamedAndNoPasswordIsSent) {
+    ScriptedLineServer server(
+        {S::send(kGreeting), S::expectLine("user"), S::send("-ERR no such user\r\n")});
+    EXPECT_FALSE(Verify(server));
+    const std::string text = "protocol error\naliceはサーバに拒否されました\n-ERR no such user\r\n\n";
+    ExpectOneBox(text);
+    const Strings logged = Utf8Log();
+    EXPECT_EQ(logged, (Strings{"pop3 socket connecting\r\n", "user alice\r\n",
+                               "-ERR no such user\r\n", text, "pop3 socket delete\r\n"}));
+    ASSERT_TRUE(server.waitForFinished(1, 5000));  // the socket is gone when Verify returns
+    EXPECT_EQ(server.lines(), Strings{"user alice"});
+}
+
+TEST_F(AuthenticationWndTest, AWrongPasswordHasItsOwnWordingAndIsNotLogged) {
+    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"),
+                               S::expectLine("pass"), S::send("-ERR bad password\r\n")});
+    EXPECT_FALSE(Verify(server, "alice", "wrong"));
+    ExpectOneBox("protocol error\naliceはサーバに拒否されました(パスワード異常)\n-ERR bad password\r\n\n");
+    EXPECT_FALSE(log.mentions("protocol error"));
+    EXPECT_FALSE(log.mentions("wrong"));
+    EXPECT_EQ(log.texts().back(), "pop3 socket delete\r\n");
+    ASSERT_TRUE(server.waitForFinished(1, 5000));
+    EXPECT_EQ(server.lines(), (Strings{"user alice", "pass wrong"}));  // no QUIT after a failure
+}
+
+TEST_F(AuthenticationWndTest, AnUnreachableServerShowsTheLastReadAndError) {
+    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+    EXPECT_FALSE(wnd.Verify("127.0.0.1", ClosedPort(), "alice", "pw"));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    const std::string prefix = "POPサーバとの通信に失敗しました。\r\nERROR     = -1\r\nLASTERROR = ";
+    const std::string text = boxes.boxes[0].textUtf8();
+    ASSERT_EQ(text.rfind(prefix, 0), 0u) << text;
+    EXPECT_GT(std::stoi(text.substr(prefix.size())), 0);
+    EXPECT_EQ(log.texts(), (Strings{"pop3 socket connecting\r\n", "pop3 socket delete\r\n"}));
+}
+
+TEST_F(AuthenticationWndTest, EachFailingStepShowsOneBoxWithItsText) {
+    struct Case {
+        const char* name;
+        S::Script script;
+        std::string box;     // UTF-8
+        bool logged;         // the box text also goes to the event log
+    } cases[] = {
+        {"not ready", {S::send("-ERR go away\r\n")}, "POPサーバ側の認証準備ができていません",
+         false},
+        {"silent after USER", {S::send(kGreeting), S::expectLine("user"), S::stall()},
+         "Receive Error (COMMAND=USER)\r\nERROR     = -1\r\nLASTERROR = 11\r\n", true},
+        {"silent after PASS",
+         {S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"), S::expectLine("pass"),
+          S::stall()},
+         "Receive Error (COMMAND=PASS)\r\nERROR     = -1\r\nLASTERROR = 11\r\n", true},
+    };
+    for (const auto& c : cases) {
+        boxes.boxes.clear();
+        log.clear();
+        ScriptedLineServer server(c.script);
+        EXPECT_FALSE(Verify(server)) << c.name;
+        ExpectOneBox(c.box);
+        const Strings logged = Utf8Log();
+        EXPECT_EQ(std::count(logged.begin(), logged.end(), c.box), c.logged ? 1 : 0) << c.name;
+        EXPECT_EQ(logged.back(), "pop3 socket delete\r\n") << c.name;
+    }
+}
+
+TEST_F(AuthenticationWndTest, NotReadyIsLoggedWithALineEnd) {
+    ScriptedLineServer server({S::send("-ERR go away\r\n")});
+    EXPECT_FALSE(Verify(server));
+    EXPECT_EQ(Utf8Log(), (Strings{"pop3 socket connecting\r\n",
+                                  "POPサーバ側の認証準備ができていません\r\n",
+                                  "pop3 socket delete\r\n"}));
+}
+
+TEST_F(AuthenticationWndTest, AnOverlongRejectionIsCutToItsArea) {
+    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"),
+                               S::send("-ERR " + std::string(1995, 'r') + "\r\n")});
+    EXPECT_FALSE(Verify(server));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text.size(), 251u);
+    EXPECT_EQ(boxes.boxes[0].text.rfind("protocol error\nalice", 0), 0u);
+    EXPECT_TRUE(log.mentions(std::string(1018, 'r')));  // the reply itself, cut to 1,023 bytes
+    EXPECT_FALSE(log.mentions(std::string(1019, 'r')));
+}
+
+TEST_F(AuthenticationWndTest, AnAccountThatCannotGoOutWholeIsRefusedBeforeConnecting) {
+    struct Case {
+        std::string user, password, box;
+    } cases[] = {
+        {std::string(121, 'u'), "pw", "ユーザ名またはパスワードが長すぎます"},
+        {"alice", std::string(500, 'p'), "ユーザ名またはパスワードが長すぎます"},
+        {"alice\r\nDELE 1", "pw", "ユーザ名またはパスワードに改行文字が含まれています"},
+        {"alice", "pw\nx", "ユーザ名またはパスワードに改行文字が含まれています"},
+    };
+    ScriptedLineServer server({S::send(kGreeting)});
+    for (const auto& c : cases) {
+        boxes.boxes.clear();
+        EXPECT_FALSE(Verify(server, c.user, c.password));
+        ExpectOneBox(c.box);
+    }
+    EXPECT_EQ(server.connections(), 0u);
+    EXPECT_TRUE(log.texts().empty());
+}
+
+TEST_F(AuthenticationWndTest, AFailedQuitStillVerifies) {
+    test::FakeChannel channel({{kGreeting}, {"+OK\r\n"}, {"+OK\r\n"}});
+    channel.failSendAt = 2;  // QUIT
+    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+    EXPECT_TRUE(wnd.Verify(channel, "alice", "pw"));
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(log.has("Send Error (COMMAND=QUIT)\r\nERROR     = -1\r\nLASTERROR = 32\r\n"));
+    EXPECT_EQ(log.texts().back(), "pop3 socket delete\r\n");
+}
+
+TEST_F(AuthenticationWndTest, SendFailuresOfUserAndPassAreShownAndLogged) {
+    struct Case {
+        std::size_t failAt;
+        const char* text;
+    } cases[] = {
+        {0, "Send Error (COMMAND=USER)\r\nERROR     = -1\r\nLASTERROR = 32\r\n"},
+        {1, "Send Error (COMMAND=PASS)\r\nERROR     = -1\r\nLASTERROR = 32\r\n"},
+    };
+    for (const auto& c : cases) {
+        boxes.boxes.clear();
+        log.clear();
+        test::FakeChannel channel({{kGreeting}, {"+OK\r\n"}, {"+OK\r\n"}});
+        channel.failSendAt = c.failAt;
+        CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+        EXPECT_FALSE(wnd.Verify(channel, "alice", "pw"));
+        ExpectOneBox(c.text);
+        EXPECT_TRUE(log.has(c.text));
+        EXPECT_EQ(channel.sent.size(), c.failAt + 1);  // nothing after the failed send
+    }
+}
+
+}  // namespace
+}  // namespace kestrel

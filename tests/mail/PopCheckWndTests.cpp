@@ -1,0 +1,298 @@
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mail/CPopCheckWnd.h"
+#include "res/Cp932.h"
+#include "tests/fakes/RecordingMessageBoxes.h"
+#include "tests/fakes/ScriptedLineServer.h"
+#include "tests/mail/MailTestSupport.h"
+#include "tests/support/Spin.h"
+
+namespace kestrel {
+namespace {
+
+using test::RecordingLogSink;
+using test::ScriptedLineServer;
+using test::SpinFor;
+using test::SpinUntil;
+using Strings = std::vector<std::string>;
+using S = ScriptedLineServer;
+
+const char kGreeting[] = "+OK POP3 ready\r\n";
+
+// A server that answers USER and PASS and, when lastReply is given, LAST.
+S::Script PopScript(const std::string& passReply, const std::string& lastReply = {}) {
+    S::Script script = {S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"),
+                        S::expectLine("pass"), S::send(passReply)};
+    if (!lastReply.empty()) {
+        script.push_back(S::expectLine("last"));
+        script.push_back(S::send(lastReply));
+    }
+    return script;
+}
+
+class PopCheckWndTest : public ::testing::Test {
+protected:
+    PopCheckWndTest() : m_timing(test::FastTiming()) {}
+
+    std::unique_ptr<CPopCheckWnd> Make(std::function<bool()> noticeOpen = {}) {
+        return std::make_unique<CPopCheckWnd>(WorkerContext{&frame, &log, &boxes},
+                                              std::move(noticeOpen));
+    }
+    // Start a check against the server and wait for its dialogue to end.
+    std::unique_ptr<CPopCheckWnd> RunOneCheck(const ScriptedLineServer& server) {
+        log.clear();
+        frame.counts.clear();
+        auto wnd = Make();
+        EXPECT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
+        EXPECT_TRUE(SpinUntil([&] { return log.has("pop3 socket connecting\r\n"); }));
+        EXPECT_TRUE(SpinUntil([&] { return !wnd->Busy(); }));
+        QCoreApplication::sendPostedEvents();
+        return wnd;
+    }
+    std::vector<std::string> Utf8Log() const {
+        std::vector<std::string> out;
+        for (const auto& t : log.texts()) out.push_back(cp932ToUtf8(t));
+        return out;
+    }
+
+    test::ScopedTiming m_timing;
+    test::UnreadReceiver frame;
+    RecordingLogSink log;
+    test::RecordingMessageBoxes boxes;
+};
+
+TEST_F(PopCheckWndTest, AFullCheckReportsTheUnreadCountToTheFrame) {
+    ScriptedLineServer server(PopScript("+OK alice has 3 messages (1234 octets)\r\n", "+OK 1\r\n"));
+    auto wnd = RunOneCheck(server);
+    EXPECT_EQ(wnd->objectName(), QStringLiteral("PopCheck Window"));
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{2});
+    wnd.reset();  // closes the connection
+    ASSERT_TRUE(server.waitForFinished(1, 5000));
+    EXPECT_EQ(server.lines(), (Strings{"user alice", "pass s3cret", "last", "quit"}));
+    EXPECT_EQ(server.mismatches(), 0u);
+    EXPECT_EQ(log.texts(),
+              (Strings{"MAIL TIMER SET COMPLETE\r\n", "Popcheck Start!!\r\n",
+                       "pop3 socket connecting\r\n", kGreeting, "user alice\r\n", "+OK\r\n",
+                       "pass ********\r\n", "+OK alice has 3 messages (1234 octets)\r\n",
+                       "last\r\n", "+OK 1\r\n", "quit\r\n", "pop3 socket delete\r\n"}));
+    EXPECT_FALSE(log.mentions("s3cret"));
+}
+
+TEST_F(PopCheckWndTest, ChecksComeBackEveryInterval) {
+    Timing t = test::FastTiming();
+    t.minuteMs = 5;
+    test::ScopedTiming timing(t);
+    ScriptedLineServer server(PopScript("+OK alice has 2 messages (9 octets)\r\n", "+OK 0\r\n"));
+    auto wnd = Make();
+    ASSERT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
+    ASSERT_TRUE(SpinUntil([&] { return frame.counts.size() >= 3; }));
+    EXPECT_GE(server.connections(), 3u);
+    EXPECT_EQ(frame.counts[2], 2u);
+}
+
+TEST_F(PopCheckWndTest, CountRulesOverTheWire) {
+    struct Case {
+        const char* name;
+        std::string passReply;
+        std::string lastReply;
+        std::vector<std::uint32_t> counts;
+        Strings lines;
+        const char* logged;
+    } cases[] = {
+        {"no mail", "+OK alice has 0 messages (0 octets)\r\n", "", {0},
+         {"user alice", "pass s3cret", "quit"}, "quit\r\n"},
+        {"all seen", "+OK alice has 5 messages (90 octets)\r\n", "+OK 5\r\n", {0},
+         {"user alice", "pass s3cret", "last", "quit"}, "quit\r\n"},
+        {"last above total", "+OK alice has 5 messages (90 octets)\r\n", "+OK 7\r\n", {},
+         {"user alice", "pass s3cret", "last", "quit"}, "quit\r\n"},
+        {"last refused", "+OK alice has 5 messages (90 octets)\r\n", "-ERR no LAST\r\n", {},
+         {"user alice", "pass s3cret", "last"}, "LAST COMMAND ERROR\r\n"},
+    };
+    for (const auto& c : cases) {
+        ScriptedLineServer server(PopScript(c.passReply, c.lastReply));
+        auto wnd = RunOneCheck(server);
+        EXPECT_EQ(frame.counts, c.counts) << c.name;
+        EXPECT_TRUE(log.has(c.logged)) << c.name;
+        wnd.reset();
+        ASSERT_TRUE(server.waitForFinished(1, 5000)) << c.name;
+        EXPECT_EQ(server.lines(), c.lines) << c.name;
+    }
+}
+
+TEST_F(PopCheckWndTest, FailedDialoguesAreLoggedAndReportNothing) {
+    struct Case {
+        const char* name;
+        S::Script script;
+        std::string logged;  // UTF-8, the start of the failure text
+        Strings lines;
+    } cases[] = {
+        {"not ready", {S::send("-ERR not now\r\n")}, "POPサーバ側の認証準備ができていません\r\n",
+         {}},
+        {"user rejected", {S::send(kGreeting), S::expectLine("user"), S::send("-ERR who?\r\n")},
+         "protocol error\naliceはサーバに拒否されました\n-ERR who?\r\n\n", {"user alice"}},
+        {"silent server", {S::stall()}, "ERROR     = -1\r\nLASTERROR = 11\r\n", {}},
+        {"closed after USER", {S::send(kGreeting), S::expectLine("user"), S::close()},
+         "ERROR     = -1\r\nLASTERROR = ", {"user alice"}},
+    };
+    for (const auto& c : cases) {
+        ScriptedLineServer server(c.script);
+        auto wnd = RunOneCheck(server);
+        const Strings logged = Utf8Log();
+        ASSERT_GE(logged.size(), 2u) << c.name;
+        EXPECT_EQ(logged.back(), "pop3 socket delete\r\n") << c.name;
+        EXPECT_EQ(logged[logged.size() - 2].rfind(c.logged, 0), 0u)
+            << c.name << ": " << logged[logged.size() - 2];
+        EXPECT_TRUE(frame.counts.empty()) << c.name;
+        EXPECT_TRUE(boxes.boxes.empty()) << c.name;
+        wnd.reset();
+        server.stop();
+        EXPECT_EQ(server.lines(), c.lines) << c.name;
+    }
+}
+
+TEST_F(PopCheckWndTest, OverlongRepliesAreCutWithoutLosingTheDialogue) {
+    const std::string longGreeting = "+OK " + std::string(1996, 'g') + "\r\n";
+    const std::string longPass =
+        "+OK alice has 4 messages (1 octets) " + std::string(1964, 'p') + "\r\n";
+    ScriptedLineServer server({S::send(longGreeting), S::expectLine("user"), S::send("+OK\r\n"),
+                               S::expectLine("pass"), S::send(longPass), S::expectLine("last"),
+                               S::send("+OK 1\r\n")});
+    auto wnd = RunOneCheck(server);
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{3});
+    EXPECT_TRUE(log.has(longGreeting.substr(0, 1023)));
+    EXPECT_TRUE(log.has(longPass.substr(0, 1023)));
+}
+
+TEST_F(PopCheckWndTest, AnOverlongRejectionIsCutToItsArea) {
+    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"),
+                               S::send("-ERR " + std::string(1995, 'r') + "\r\n")});
+    auto wnd = RunOneCheck(server);
+    const Strings texts = log.texts();
+    ASSERT_GE(texts.size(), 2u);
+    const std::string& rejection = texts[texts.size() - 2];
+    EXPECT_EQ(rejection.rfind("protocol error\nalice", 0), 0u);
+    EXPECT_EQ(rejection.size(), 255u);
+    EXPECT_EQ(rejection.back(), '\n');
+}
+
+TEST_F(PopCheckWndTest, ATickWhileBusyOnlyRearms) {
+    Timing t = test::FastTiming();
+    t.minuteMs = 5;      // interval 1 = 5 ms, far inside one reply wait
+    t.pollSliceMs = 50;  // 5 s per reply wait
+    test::ScopedTiming timing(t);
+    ScriptedLineServer server({S::stall()});
+    auto wnd = Make();
+    ASSERT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
+    ASSERT_TRUE(SpinUntil([&] { return log.has("Skip Mailcheck Start!!\r\n"); }));
+    EXPECT_TRUE(wnd->Busy());
+    EXPECT_EQ(server.connections(), 1u);
+    const Strings texts = log.texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Popcheck Start!!\r\n"), 1);
+    wnd.reset();
+    EXPECT_TRUE(log.has("pop3 socket delete (at processing)\r\n"));
+    EXPECT_TRUE(frame.counts.empty());
+}
+
+TEST_F(PopCheckWndTest, AnOpenNoticeSkipsTheTurn) {
+    Timing t = test::FastTiming();
+    t.minuteMs = 5;
+    test::ScopedTiming timing(t);
+    ScriptedLineServer server(PopScript("+OK alice has 0 messages\r\n"));
+    bool noticeOpen = true;
+    auto wnd = Make([&] { return noticeOpen; });
+    ASSERT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
+    ASSERT_TRUE(SpinUntil([&] {
+        const Strings texts = log.texts();
+        return std::count(texts.begin(), texts.end(), "Skip Mailcheck Start!!\r\n") >= 2;
+    }));
+    EXPECT_EQ(server.connections(), 0u);
+    EXPECT_FALSE(log.has("Popcheck Start!!\r\n"));
+    // The turns come back once the notice is closed.
+    noticeOpen = false;
+    ASSERT_TRUE(SpinUntil([&] { return !frame.counts.empty(); }));
+    EXPECT_EQ(frame.counts.front(), 0u);
+}
+
+TEST_F(PopCheckWndTest, DestroyingTheWindowStopsAStalledUserWaitWithinOneSlice) {
+    Timing t = test::FastTiming();
+    t.pollSliceMs = 200;  // a missed stop would show as a 20 s wait ending in the error text
+    test::ScopedTiming timing(t);
+    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::stall()});
+    auto wnd = Make();
+    ASSERT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
+    ASSERT_TRUE(SpinUntil([&] { return server.lines().size() == 1; }));
+    wnd.reset();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(log.texts().back(), "pop3 socket delete (at processing)\r\n");
+    EXPECT_FALSE(log.has("pop3 socket delete\r\n"));
+    EXPECT_FALSE(log.mentions("ERROR"));
+    EXPECT_TRUE(frame.counts.empty());
+    ASSERT_TRUE(server.waitForFinished(1, 5000));  // the connection went with the window
+    EXPECT_EQ(server.lines(), Strings{"user alice"});
+}
+
+TEST_F(PopCheckWndTest, ASocketThatCannotBeMadeShowsABoxAndStopsTheChecks) {
+    Timing t = test::FastTiming();
+    t.minuteMs = 5;  // a re-armed timer would come back at once
+    test::ScopedTiming timing(t);
+    auto wnd = Make();
+    ASSERT_TRUE(wnd->Start("", 110, "alice", "s3cret", 1));  // no host: refused at creation
+    ASSERT_TRUE(SpinUntil([&] { return !boxes.boxes.empty(); }));
+    SpinFor(50);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8(), "POPサーバに接続できませんでした。\nLASTERROR = 22");
+    EXPECT_EQ(boxes.boxes[0].captionUtf8(), "メール監視エラー");
+    EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Stop);
+    EXPECT_TRUE(log.has("ERROR (LASTERROR = 22)\r\n"));
+    EXPECT_FALSE(log.has("pop3 socket connecting\r\n"));
+
+    // Setting the interval again brings the checks back.
+    EXPECT_TRUE(wnd->SetInterval(1));
+    ASSERT_TRUE(SpinUntil([&] { return boxes.boxes.size() == 2; }));
+}
+
+TEST_F(PopCheckWndTest, IntervalZeroIsRefusedWithABox) {
+    ScriptedLineServer server(PopScript("+OK alice has 0 messages\r\n"));
+    auto wnd = Make();
+    EXPECT_FALSE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 0));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8(), "タイマー値が０です");
+    EXPECT_EQ(boxes.boxes[0].captionUtf8(), "タイマー値エラー");
+    EXPECT_TRUE(log.texts().empty());
+
+    ASSERT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
+    EXPECT_FALSE(wnd->SetInterval(0));  // stops the armed first check
+    EXPECT_EQ(boxes.boxes.size(), 2u);
+    SpinFor(50);
+    EXPECT_EQ(server.connections(), 0u);
+}
+
+TEST_F(PopCheckWndTest, StartRefusesWhatDoesNotFitItsFieldOrCommand) {
+    struct Case {
+        std::string server, user, password;
+    } cases[] = {
+        {std::string(256, 's'), "alice", "pw"},
+        {"127.0.0.1", std::string(256, 'u'), "pw"},
+        {"127.0.0.1", std::string(121, 'u'), "pw"},  // fits the field, not "user %s\r\n"
+        {"127.0.0.1", "alice", std::string(121, 'p')},
+        {"127.0.0.1", "alice\r\nDELE 1", "pw"},
+    };
+    for (const auto& c : cases) {
+        auto wnd = Make();
+        EXPECT_FALSE(wnd->Start(c.server, 110, c.user, c.password, 1)) << c.user;
+        EXPECT_EQ(log.texts().back(), "MAIL ACCOUNT ERROR\r\n");
+    }
+    auto wnd = Make();
+    EXPECT_TRUE(wnd->Start(std::string(255, 's'), 110, std::string(120, 'u'),
+                           std::string(120, 'p'), 1));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+}  // namespace
+}  // namespace kestrel
