@@ -1,0 +1,104 @@
+#include "app/SettingsStore.h"
+
+#include <QSettings>
+#include <QStringList>
+
+#include <algorithm>
+#include <cassert>
+#include <climits>
+
+#include "platform/QtText.h"
+#include "res/Text.h"
+#include "res/TextsCore.h"
+
+namespace kestrel {
+
+SettingsStore::SettingsStore()
+    : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                             QString::fromLatin1(txt::kVendorKey),
+                                             QString::fromLatin1(txt::kAppKey))) {}
+
+SettingsStore::~SettingsStore() = default;
+
+QString SettingsStore::path(std::string_view sectionName, std::string_view name) {
+    QString p = QString::fromLatin1(sectionName.data(), static_cast<qsizetype>(sectionName.size()));
+    p += QLatin1Char('/');
+    p += QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    return p;
+}
+
+int SettingsStore::GetInt(std::string_view sectionName, std::string_view name,
+                          int defaultValue) const {
+    std::lock_guard lock(m_mutex);
+    const QVariant v = m_settings->value(path(sectionName, name));
+    if (!v.isValid()) return defaultValue;
+    bool ok = false;
+    const qlonglong n = v.toLongLong(&ok);
+    if (!ok || n < INT_MIN || n > INT_MAX) return defaultValue;
+    return static_cast<int>(n);
+}
+
+std::string SettingsStore::GetString(std::string_view sectionName, std::string_view name,
+                                     const std::string& defaultValue) const {
+    std::lock_guard lock(m_mutex);
+    const QVariant v = m_settings->value(path(sectionName, name));
+    if (!v.isValid()) return defaultValue;
+    // An unquoted comma in a hand-edited file makes the INI reader split the text; the
+    // value meant is the whole line.
+    if (v.typeId() == QMetaType::QStringList)
+        return toSjis(v.toStringList().join(QLatin1Char(',')));
+    return toSjis(v.toString());
+}
+
+void SettingsStore::WriteInt(std::string_view sectionName, std::string_view name, int value) {
+    std::lock_guard lock(m_mutex);
+    m_settings->setValue(path(sectionName, name), value);
+}
+
+void SettingsStore::WriteString(std::string_view sectionName, std::string_view name,
+                                const std::string& value) {
+    std::lock_guard lock(m_mutex);
+    m_settings->setValue(path(sectionName, name), fromSjis(value));
+}
+
+int SettingsStore::GetInt(const SettingKey& key) const {
+    return GetInt(key, key.intDefault);
+}
+
+int SettingsStore::GetInt(const SettingKey& key, int dependentDefault) const {
+    assert(key.type == SettingType::Int);
+    const int v = GetInt(key.section, key.name, dependentDefault);
+    return std::clamp(v, key.minValue, key.maxValue);
+}
+
+std::string SettingsStore::GetString(const SettingKey& key) const {
+    return GetString(key, sjis(key.stringDefault));
+}
+
+std::string SettingsStore::GetString(const SettingKey& key,
+                                     const std::string& dependentDefault) const {
+    assert(key.type == SettingType::String);
+    return GetString(key.section, key.name, dependentDefault);
+}
+
+void SettingsStore::Write(const SettingKey& key, int value) {
+    assert(key.type == SettingType::Int);
+    WriteInt(key.section, key.name, value);
+}
+
+void SettingsStore::Write(const SettingKey& key, const std::string& value) {
+    assert(key.type == SettingType::String);
+    WriteString(key.section, key.name, value);
+}
+
+void SettingsStore::Flush() {
+    std::lock_guard lock(m_mutex);
+    m_settings->sync();
+}
+
+std::string SettingsStore::FilePath() const {
+    std::lock_guard lock(m_mutex);
+    return m_settings->fileName().toStdString();
+}
+
+}  // namespace kestrel

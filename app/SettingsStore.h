@@ -1,0 +1,57 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "app/SettingKeys.h"
+
+class QSettings;
+class QString;
+
+namespace kestrel {
+
+// The one gateway to the per-user settings: organisation "Harrowgate", application "Kestrel",
+// one group per section. Strings cross it as CP932 bytes and are kept as Unicode text in the
+// file. Reading an absent value yields the caller's default; so does an integer that is not a
+// number or does not fit an int. A string is returned whole, however long. Writes reach the
+// file at Flush(), when the event loop next runs, or when the store is destroyed; writing
+// the file costs milliseconds, so a group of values is written first and flushed once.
+// Safe to use from any thread.
+class SettingsStore {
+public:
+    SettingsStore();
+    ~SettingsStore();
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
+
+    int GetInt(std::string_view sectionName, std::string_view name, int defaultValue) const;
+    std::string GetString(std::string_view sectionName, std::string_view name,
+                          const std::string& defaultValue) const;
+    void WriteInt(std::string_view sectionName, std::string_view name, int value);
+    void WriteString(std::string_view sectionName, std::string_view name, const std::string& value);
+
+    // Typed access through the descriptor table: the table's default, and an integer brought
+    // into the descriptor's range. Keys with a dependent default take it from the caller.
+    int GetInt(const SettingKey& key) const;
+    int GetInt(const SettingKey& key, int dependentDefault) const;
+    std::string GetString(const SettingKey& key) const;
+    std::string GetString(const SettingKey& key, const std::string& dependentDefault) const;
+    void Write(const SettingKey& key, int value);
+    void Write(const SettingKey& key, const std::string& value);
+
+    // Puts every write so far into the file.
+    void Flush();
+
+    // The file behind the store, for the log and for tests.
+    std::string FilePath() const;
+
+private:
+    static QString path(std::string_view sectionName, std::string_view name);
+
+    mutable std::mutex m_mutex;
+    std::unique_ptr<QSettings> m_settings;
+};
+
+}  // namespace kestrel
