@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+#include <QPoint>
+#include <QRect>
+
+class QLabel;
+class QPushButton;
+
+namespace kestrel {
+
+class ReaderLauncher;
+
+// What the three notification popups share: the small modal frame without a system menu,
+// dialog-unit layout in the notice font, the placement near the top-left corner and the
+// reader launcher their buttons drive.
+class NoticeDlg : public QDialog {
+public:
+    // Top-left corner of a popup of width x height on a screen of screenWidth x
+    // screenHeight: one eighth of the free space in from each edge (negative when the popup
+    // is larger than the screen, as integer division truncates toward zero).
+    static QPoint Placement(int screenWidth, int screenHeight, int width, int height);
+
+protected:
+    NoticeDlg(ReaderLauncher& launcher, int widthDlu, int heightDlu, const char* captionUtf8,
+              QWidget* parent);
+
+    // Dialog units of the notice font to pixels.
+    QRect Dlu(int x, int y, int width, int height) const;
+    QLabel* AddCentredText(const char* name, const QRect& dlu);
+    QPushButton* AddButton(const char* name, const char* textUtf8, const QRect& dlu);
+
+    // Runs once, when the window first appears (the dialog's initialisation).
+    virtual void InitNotice() {}
+
+    void showEvent(QShowEvent* event) override;
+
+    ReaderLauncher& m_launcher;
+
+private:
+    int m_baseWidth;
+    int m_baseHeight;
+    bool m_initialised = false;
+};
+
+}  // namespace kestrel
