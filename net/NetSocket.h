@@ -56,8 +56,15 @@ public:
 
     // Identity shown in traces and events.
     const void* Identity() const { return this; }
+    // The remote port of a client; the local port of a server (the one the system chose when
+    // the server was made on port 0).
     int Port() const { return m_port; }
     size_t AcceptedCount() const;
+
+    // The most connections a server keeps at once; one more is closed as soon as accepted.
+    static constexpr size_t kMaxAccepted = 1024;
+    // The longest text SendTextTo and BroadcastText send (with its zero byte, 1,024 bytes).
+    static constexpr size_t kMaxText = 1023;
 
     // Used by CNetConnection only.
     void AddConnection(std::unique_ptr<CNetConnection> connection);
@@ -66,6 +73,21 @@ public:
 private:
     friend class CNetConnection;
     struct Impl;
+
+    void CreateServer();
+    void CreateDatagram();
+    void CreateClient();
+    std::shared_ptr<CNetConnection> Primary() const;
+    bool IsAccepted(const void* connection) const;
+    int Fail(int error);
+    int NotConnected();
+    int SendOn(CNetConnection& connection, const char* data, int length);
+    int SendDatagram(const char* data, int length, const std::string& host, int port, int flags,
+                     const char* shownAddress);
+    int SendText(const std::string& text, const std::string& host, int port, int flags,
+                 const char* shownAddress);
+    void OnDatagram();
+    int DatagramFd() const;
 
     int m_serverForm = 0;
     int m_readSize = 256;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,9 @@ namespace kestrel {
 // user only. Writers inside the process are serialised, so no line is lost to another thread
 // of the program. Returns false when the line could not be written.
 bool AppendLogLine(const std::string& path, std::string_view message);
+
+// The line AppendLogLine writes for a message at the given time (local time stamp).
+std::string ShapeLogLine(std::string_view message, std::time_t when);
 
 // The application-wide trace flag (Environment/debug, read once at start-up).
 void SetTraceEnabled(bool enabled);

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+
+class QSocketNotifier;
+
+namespace kestrel {
+
+class CNetSocket;
+
+// One TCP stream socket of a CNetSocket: a client's connection, a server's listening socket or
+// a connection the server accepted. With deliver = 1 (the parent has an owner) its readiness
+// is watched on the user-interface thread and data are read and posted at once; with
+// deliver = 0 it has no notifiers and the parent's Receive polls it.
+class CNetConnection {
+public:
+    CNetConnection(int deliver, CNetSocket* parent, int readSize);
+    ~CNetConnection();
+    CNetConnection(const CNetConnection&) = delete;
+    CNetConnection& operator=(const CNetConnection&) = delete;
+
+    // Make the non-blocking stream socket, bound to port on all local addresses (0: any
+    // port). reuseAddress for servers, so a restart finds its port free of old connections.
+    // 0 or the error number.
+    int Create(int port, bool reuseAddress);
+    int Listen(int backlog);
+    // Start connecting to host:port; 0, EINPROGRESS, or the error (EINVAL: unknown host).
+    int Connect(const std::string& host, int port);
+
+    // Start watching readiness (only when delivering): accepts on a listening socket, data,
+    // peer close and connect completion on a stream.
+    void StartEvents();
+
+    // Close the socket for good: notifiers stop and the peer sees the close now. The
+    // descriptor itself is released with the object, so a worker that still holds the
+    // connection never reaches a reused descriptor.
+    void Close();
+
+    // A polled connection learns of its connect completion when it is next used.
+    void CheckConnected();
+
+    int Fd() const { return m_fd; }
+    int LocalPort() const;
+    const void* Identity() const { return this; }
+
+private:
+    enum class Role { Stream, Listening };
+
+    void OnReadable();
+    void OnConnectionPending();
+    void OnWritable();
+    void ReportConnected(int error);
+    void OnPeerClosed(int error);
+    void StopNotifiers();
+
+    int m_deliver;
+    CNetSocket* m_parent;
+    int m_readSize;
+    int m_fd = -1;
+    Role m_role = Role::Stream;
+    std::atomic<bool> m_connecting{false};
+    std::atomic<bool> m_closed{false};
+    QSocketNotifier* m_readNotifier = nullptr;
+    QSocketNotifier* m_writeNotifier = nullptr;
+};
+
+}  // namespace kestrel
