@@ -57,7 +57,9 @@ int CNetConnection::Connect(const std::string& host, int port) {
     return error;
 }
 
-int CNetConnection::LocalPort() const { return net::LocalPortOf(m_fd); }
+int CNetConnection::LocalPort() const {
+    return net::LocalPortOf(m_fd);
+}
 
 void CNetConnection::StartEvents() {
     if (!m_deliver || m_fd < 0 || m_closed) return;
@@ -145,8 +147,8 @@ void CNetConnection::OnConnectionPending() {
     auto accepted = std::make_unique<CNetConnection>(m_deliver, m_parent, m_readSize);
     sockaddr_in from{};
     socklen_t len = sizeof from;
-    accepted->m_fd = ::accept4(m_fd, reinterpret_cast<sockaddr*>(&from), &len,
-                               SOCK_NONBLOCK | SOCK_CLOEXEC);
+    accepted->m_fd =
+        ::accept4(m_fd, reinterpret_cast<sockaddr*>(&from), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (accepted->m_fd < 0) return;
     const net::PeerAddress peer = net::FromSockaddr(from);
     const void* identity = accepted.get();

@@ -18,7 +18,8 @@ constexpr std::size_t kMaxLogText = 2047;
 
 void PostingLogSink::PostLog(std::string_view text) {
     // The block is read as a C string, so the text ends at its first zero byte.
-    if (const auto zero = text.find('\0'); zero != std::string_view::npos) text = text.substr(0, zero);
+    if (const auto zero = text.find('\0'); zero != std::string_view::npos)
+        text = text.substr(0, zero);
     if (text.size() > kMaxLogText) text = text.substr(0, kMaxLogText);
     PostMessage(m_target, WM_WRITE_LOG, 0, 0, nullptr, own(std::string(text)));
 }

@@ -188,7 +188,9 @@ bool CNetSocket::IsAccepted(const void* connection) const {
                        [connection](const auto& c) { return c.get() == connection; });
 }
 
-int CNetSocket::DatagramFd() const { return m_impl->fd; }
+int CNetSocket::DatagramFd() const {
+    return m_impl->fd;
+}
 
 int CNetSocket::Fail(int error) {
     m_lastError = error;
@@ -196,7 +198,9 @@ int CNetSocket::Fail(int error) {
     return -1;
 }
 
-int CNetSocket::NotConnected() { return Fail(ENOTCONN); }
+int CNetSocket::NotConnected() {
+    return Fail(ENOTCONN);
+}
 
 int CNetSocket::GetLastError() const {
     if (Primary()) return net::ThreadSocketError();
@@ -234,8 +238,8 @@ void CNetSocket::OnDatagram() {
     char buffer[1024];
     sockaddr_in from{};
     socklen_t len = sizeof from;
-    const ssize_t n = ::recvfrom(m_impl->fd, buffer, sizeof buffer, 0,
-                                 reinterpret_cast<sockaddr*>(&from), &len);
+    const ssize_t n =
+        ::recvfrom(m_impl->fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
     if (n < 0) {
         net::SetThreadSocketError(errno);
         return;
@@ -261,8 +265,9 @@ bool CNetSocket::CloseConnection(const void* connection) {
     {
         std::lock_guard guard(m_primaryLock);
         if (m_serverForm) {
-            const auto it = std::find_if(m_accepted.begin(), m_accepted.end(),
-                                         [connection](const auto& c) { return c.get() == connection; });
+            const auto it =
+                std::find_if(m_accepted.begin(), m_accepted.end(),
+                             [connection](const auto& c) { return c.get() == connection; });
             if (it == m_accepted.end()) return false;
             accepted = std::move(*it);
             m_accepted.erase(it);

@@ -15,7 +15,7 @@ class CNetConnection;
 
 // First block of every socket event posted to the owner (MessageEvent::takeFirst<SocketEvent>).
 struct SocketEvent {
-    std::int32_t kind = 0;        // SOCKEVT_DATA or SOCKEVT_CLOSED
+    std::int32_t kind = 0;         // SOCKEVT_DATA or SOCKEVT_CLOSED
     const void* socket = nullptr;  // identity of the CNetConnection (TCP) or CNetSocket (UDP)
     char peerAddress[32] = {};
     std::int32_t peerPort = 0;

@@ -47,7 +47,8 @@ int CNetSocket::SendOn(CNetConnection& connection, const char* data, int length)
     if (length < 0 || (!data && length > 0)) return Fail(EINVAL);
     connection.CheckConnected();
     // MSG_NOSIGNAL: a peer that has gone away is an error number, not the end of the program.
-    const ssize_t sent = ::send(connection.Fd(), data, static_cast<std::size_t>(length), MSG_NOSIGNAL);
+    const ssize_t sent =
+        ::send(connection.Fd(), data, static_cast<std::size_t>(length), MSG_NOSIGNAL);
     const int error = sent < 0 ? errno : 0;
     const net::PeerAddress peer = net::PeerOf(connection.Fd());
     const std::string text = net::DataText(data, length);

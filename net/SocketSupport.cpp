@@ -3,14 +3,15 @@
 #include "net/TraceLog.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <netdb.h>
 #include <sys/socket.h>
+#include <cerrno>
 
 namespace kestrel::net {
 
@@ -34,9 +35,13 @@ std::string VFormat(const char* format, va_list args) {
 
 }  // namespace
 
-int ThreadSocketError() { return t_socketError; }
+int ThreadSocketError() {
+    return t_socketError;
+}
 
-void SetThreadSocketError(int error) { t_socketError = error; }
+void SetThreadSocketError(int error) {
+    t_socketError = error;
+}
 
 bool IsWouldBlock(int error) {
     return error == EINPROGRESS || error == EWOULDBLOCK || error == EAGAIN;

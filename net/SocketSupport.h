@@ -3,7 +3,6 @@
 // Small pieces the socket layer shares: the per-thread socket error, the shapes of identities,
 // addresses and data in trace texts, host look-up, and the read rule of a data event.
 
-#include <cstdarg>
 #include <functional>
 #include <string>
 

@@ -86,13 +86,21 @@ bool AppendLogLine(const std::string& path, std::string_view message) {
     return written;
 }
 
-void SetTraceEnabled(bool enabled) { g_traceEnabled.store(enabled); }
+void SetTraceEnabled(bool enabled) {
+    g_traceEnabled.store(enabled);
+}
 
-bool TraceEnabled() { return g_traceEnabled.load(); }
+bool TraceEnabled() {
+    return g_traceEnabled.load();
+}
 
-std::string EventLogPath() { return ProgramFile(txt::kEventLogName); }
+std::string EventLogPath() {
+    return ProgramFile(txt::kEventLogName);
+}
 
-std::string SocketLogPath() { return ProgramFile(txt::kSocketLogName); }
+std::string SocketLogPath() {
+    return ProgramFile(txt::kSocketLogName);
+}
 
 void WriteTrace(std::string_view message) {
     if (!TraceEnabled()) return;

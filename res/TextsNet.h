@@ -5,7 +5,8 @@
 
 namespace kestrel::txt {
 
-inline constexpr char kTraceServerCreate[] = "T [TCP Server Socket Create] port = %d, socket = %08X";
+inline constexpr char kTraceServerCreate[] =
+    "T [TCP Server Socket Create] port = %d, socket = %08X";
 inline constexpr char kTraceServerCreateError[] =
     "T [TCP Server Socket Create Error!] port = %d, socket = %08X, err = %d";
 inline constexpr char kTraceListen[] = "T [TCP Server Socket Listen] port = %d, socket = %08X";
@@ -14,7 +15,8 @@ inline constexpr char kTraceListenError[] =
 inline constexpr char kTraceUdpCreate[] = "U [UDP Server Socket Create] port = %d, socket = %08X";
 inline constexpr char kTraceUdpCreateError[] =
     "U [UDP Server Socket Create Error!] port = %d, socket = %08X, err = %d";
-inline constexpr char kTraceClientCreate[] = "T [TCP Client Socket Create] port = %d, socket = %08X";
+inline constexpr char kTraceClientCreate[] =
+    "T [TCP Client Socket Create] port = %d, socket = %08X";
 inline constexpr char kTraceClientCreateError[] =
     "T [TCP Client Socket Create Error!] port = %d, socket = %08X, err = %d";
 inline constexpr char kTraceConnect[] = "T [TCP Client Socket Connect] port = %d, socket = %08X";
@@ -26,14 +28,16 @@ inline constexpr char kTraceSendError[] =
     "T [TCP Socket Send Error!] ipaddr = %s, port = %d, socket = %08X, err = %d (%s)";
 inline constexpr char kTraceReceive[] =
     "T [TCP Socket Receive(size = %d)] ipaddr = %s, port = %d, socket = %08X (%s)";
-inline constexpr char kTraceSendTo[] = "U [UDP Socket SendTo] ipaddr = %s, port = %d, socket = %08X (%s)";
+inline constexpr char kTraceSendTo[] =
+    "U [UDP Socket SendTo] ipaddr = %s, port = %d, socket = %08X (%s)";
 inline constexpr char kTraceSendToError[] =
     "U [UDP Socket SendTo Error!] ipaddr = %s, port = %d, socket = %08X, err = %d (%s)";
 inline constexpr char kTraceReceiveFrom[] =
     "U [UDP Socket ReceiveFrom] ipaddr = %s, port = %d, socket = %08X (%s)";
 inline constexpr char kTraceAccept[] =
     "T [TCP Socket Accept] ipaddr = %s, port = %d, SrvSocket = %08X, newSocket = %08X";
-inline constexpr char kTraceClosed[] = "T [TCP Socket Closed (%d)] ipaddr = %s, port = %d, socket = %08X";
+inline constexpr char kTraceClosed[] =
+    "T [TCP Socket Closed (%d)] ipaddr = %s, port = %d, socket = %08X";
 inline constexpr char kTraceConnected[] =
     "T [TCP Socket Connected (%d)] ipaddr = %s, port = %d, socket = %08X";
 inline constexpr char kTraceClose[] = "T [TCP Socket Close] ipaddr = %s, port = %d, socket = %08X";

@@ -36,8 +36,9 @@ TEST_F(DatagramTest, TextGoesWithItsZeroByte) {
     ASSERT_EQ(chat.GetLastError(), 0);
     EXPECT_EQ(chat.SendTextTo("abc", "127.0.0.1", peer.port()), 4);
     EXPECT_EQ(ReceiveAtPeer(), std::string("abc\0", 4));
-    EXPECT_TRUE(LogHas("U [UDP Socket SendTo] ipaddr = 127.0.0.1, port = " +
-                       std::to_string(peer.port()) + ", socket = " + test::Id(&chat) + " (abc)\r\n"));
+    EXPECT_TRUE(
+        LogHas("U [UDP Socket SendTo] ipaddr = 127.0.0.1, port = " + std::to_string(peer.port()) +
+               ", socket = " + test::Id(&chat) + " (abc)\r\n"));
 
     EXPECT_EQ(chat.SendTo("raw\0data", 8, "127.0.0.1", peer.port()), 8);
     EXPECT_EQ(ReceiveAtPeer(), std::string("raw\0data", 8));
@@ -57,8 +58,10 @@ TEST_F(DatagramTest, OverlongTextIsRefusedWhole) {
 TEST_F(DatagramTest, UnknownHostIsAnError) {
     EXPECT_EQ(chat.SendTextTo("abc", "no-such-host.invalid", 2425), -1);
     EXPECT_EQ(chat.GetLastError(), EINVAL);
-    EXPECT_TRUE(LogHas("U [UDP Socket SendTo Error!] ipaddr = no-such-host.invalid, port = 2425, "
-                       "socket = " + test::Id(&chat) + ", err = 22 (abc)\r\n"));
+    EXPECT_TRUE(
+        LogHas("U [UDP Socket SendTo Error!] ipaddr = no-such-host.invalid, port = 2425, "
+               "socket = " +
+               test::Id(&chat) + ", err = 22 (abc)\r\n"));
 }
 
 TEST_F(DatagramTest, ArrivingDatagramsAreCutToTheBlock) {
@@ -81,8 +84,9 @@ TEST_F(DatagramTest, ArrivingDatagramsAreCutToTheBlock) {
     const auto& second = owner.got[1];
     EXPECT_EQ(second.data.length, 2);
     EXPECT_EQ(std::string(second.data.data, 3), std::string("hi\0", 3));
-    EXPECT_TRUE(LogHas("U [UDP Socket ReceiveFrom] ipaddr = 127.0.0.1, port = " +
-                       std::to_string(peer.port()) + ", socket = " + test::Id(&chat) + " (hi)\r\n"));
+    EXPECT_TRUE(LogHas(
+        "U [UDP Socket ReceiveFrom] ipaddr = 127.0.0.1, port = " + std::to_string(peer.port()) +
+        ", socket = " + test::Id(&chat) + " (hi)\r\n"));
 }
 
 TEST_F(DatagramTest, BroadcastHidesTheAddressAndUsesTheOwnPort) {
@@ -94,8 +98,8 @@ TEST_F(DatagramTest, BroadcastHidesTheAddressAndUsesTheOwnPort) {
         EXPECT_TRUE(LogHas("U [UDP Socket SendTo] " + where + " (abc)\r\n"));
     } else {
         EXPECT_EQ(sent, -1);
-        EXPECT_TRUE(LogHas("U [UDP Socket SendTo Error!] " + where + ", err = " +
-                           std::to_string(chat.GetLastError()) + " (abc)\r\n"));
+        EXPECT_TRUE(LogHas("U [UDP Socket SendTo Error!] " + where +
+                           ", err = " + std::to_string(chat.GetLastError()) + " (abc)\r\n"));
     }
 }
 
@@ -103,7 +107,8 @@ TEST_F(DatagramTest, PortInUseAndStreamOperations) {
     CNetSocket second(chat.Port(), nullptr, 0, 1, 256);
     EXPECT_EQ(second.GetLastError(), EADDRINUSE);
     EXPECT_TRUE(LogHas("U [UDP Server Socket Create Error!] port = " + std::to_string(chat.Port()) +
-                       ", socket = " + test::Id(&second) + ", err = " + std::to_string(EADDRINUSE)));
+                       ", socket = " + test::Id(&second) +
+                       ", err = " + std::to_string(EADDRINUSE)));
     EXPECT_EQ(second.SendTextTo("abc", "127.0.0.1", peer.port()), -1);
     EXPECT_EQ(second.GetLastError(), ENOTCONN);
 

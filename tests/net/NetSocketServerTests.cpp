@@ -71,8 +71,8 @@ TEST_F(ServerTest, AcceptsDeliversAnswersAndSeesThePeerLeave) {
     const std::string peerPort = std::to_string(data->event.peerPort);
     const std::string id = test::Id(connection);
     EXPECT_TRUE(LogHas("T [TCP Server Socket Listen] port = " + port + ", socket = "));
-    EXPECT_TRUE(LogHas("T [TCP Socket Accept] ipaddr = 127.0.0.1, port = " + peerPort +
-                       ", SrvSocket = "));
+    EXPECT_TRUE(
+        LogHas("T [TCP Socket Accept] ipaddr = 127.0.0.1, port = " + peerPort + ", SrvSocket = "));
     EXPECT_TRUE(LogHas(", newSocket = " + id + "\r\n"));
     EXPECT_TRUE(LogHas("T [TCP Socket Receive(size = 10)] ipaddr = 127.0.0.1, port = " + peerPort +
                        ", socket = " + id + " (6193, 23\r\n"));
@@ -159,8 +159,8 @@ TEST_F(ServerTest, ConnectionBeyondTheCapIsClosedAtOnce) {
     ASSERT_TRUE(test::SpinUntil([&] { return extra.AtEnd(0); }));
     EXPECT_EQ(server->AcceptedCount(), CNetSocket::kMaxAccepted);
     EXPECT_TRUE(owner.got.empty());
-    EXPECT_TRUE(LogHas("T [TCP Socket Accept] ipaddr = 127.0.0.1, port = " +
-                       std::to_string(extra.port())));
+    EXPECT_TRUE(
+        LogHas("T [TCP Socket Accept] ipaddr = 127.0.0.1, port = " + std::to_string(extra.port())));
 
     // The kept connections still work.
     peers.front().Send("1, 2\r\n");

@@ -67,7 +67,9 @@ inline std::string ReadAll(const std::string& path) {
     return text.str();
 }
 
-inline std::string SocketLog() { return ReadAll(SocketLogPath()); }
+inline std::string SocketLog() {
+    return ReadAll(SocketLogPath());
+}
 
 inline bool LogHas(const std::string& text) {
     return SocketLog().find(text) != std::string::npos;

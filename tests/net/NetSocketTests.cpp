@@ -100,7 +100,8 @@ TEST_F(PolledClientTest, EveryEmptyReadIsTraced) {
     RawSocket server = listener.Accept();
     char buffer[256];
     for (int i = 0; i < 100; ++i) ASSERT_EQ(client.Receive(nullptr, buffer, sizeof buffer), -1);
-    EXPECT_EQ(test::Count(SocketLog(), "T [TCP Socket Receive(size = -1)] ipaddr = 127.0.0.1"), 100);
+    EXPECT_EQ(test::Count(SocketLog(), "T [TCP Socket Receive(size = -1)] ipaddr = 127.0.0.1"),
+              100);
     EXPECT_TRUE(client.GetLastError() == EAGAIN || client.GetLastError() == EWOULDBLOCK);
 }
 

@@ -77,12 +77,9 @@ TEST(ResolveHost, DottedNamesAndFailures) {
         int result;
         const char* address;
     } const cases[] = {
-        {"127.0.0.1", 110, 0, "127.0.0.1"},
-        {"127.1", 110, 0, "127.0.0.1"},
-        {"localhost", 119, 0, "127.0.0.1"},
-        {"no-such-host.invalid", 110, EINVAL, nullptr},
-        {"", 110, EINVAL, nullptr},
-        {"127.0.0.1", 70000, EINVAL, nullptr},
+        {"127.0.0.1", 110, 0, "127.0.0.1"}, {"127.1", 110, 0, "127.0.0.1"},
+        {"localhost", 119, 0, "127.0.0.1"}, {"no-such-host.invalid", 110, EINVAL, nullptr},
+        {"", 110, EINVAL, nullptr},         {"127.0.0.1", 70000, EINVAL, nullptr},
         {"127.0.0.1", -1, EINVAL, nullptr},
     };
     for (const auto& c : cases) {

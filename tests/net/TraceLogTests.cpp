@@ -23,7 +23,9 @@ std::string ReadAll(const std::string& path) {
     return text.str();
 }
 
-bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool Exists(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0;
+}
 
 class TraceLogTest : public ::testing::Test {
 protected:
