@@ -76,10 +76,10 @@ CPopCheckWnd::~CPopCheckWnd() {
     while (m_record.busy.load() != 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    // A worker still busy after the budget sits in the LAST wait, which has no stop test and
-    // ends within one reply budget. It is joined rather than left behind: it still posts to
-    // the log and the frame through this window's context, and the socket must not be
-    // released before it is done with it.
+    // A worker still busy after the budget is in the LAST wait, which has no stop test, and
+    // is done within one reply budget at most. It is joined rather than left behind: it still
+    // posts to the log and the frame through this window's context, and the socket must not
+    // be released before it is done with it.
     if (m_thread.joinable()) m_thread.join();
     m_record.socket.reset();
     std::memset(m_record.password, 0, sizeof m_record.password);

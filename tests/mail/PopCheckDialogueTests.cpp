@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -206,6 +207,44 @@ TEST(PopCheckDialogue, AStopDuringTheLastWaitIsNotTested) {
     EXPECT_EQ(dialogue.Run("alice", "pw"), std::nullopt);
     EXPECT_TRUE(log.has("ERROR     = -1\r\nLASTERROR = 11\r\n"));
     EXPECT_FALSE(log.has("pop3 socket delete (at processing)\r\n"));
+}
+
+// Random bytes as replies, in random pieces: whatever arrives, the dialogue stays inside its
+// areas (the sanitizer build watches), sends only its own commands and never logs the password.
+TEST(PopCheckDialogue, ArbitraryRepliesKeepTheDialogueInBounds) {
+    std::mt19937 random(20240519);
+    const std::vector<std::string> starts = {"+OK ", "+ok has ", "-ERR ", "+OK a has 7 ", ""};
+    auto piece = [&] {
+        std::string text = starts[random() % starts.size()];
+        const std::size_t length = random() % 1500;
+        for (std::size_t i = 0; i < length; ++i) text.push_back(static_cast<char>(random() % 256));
+        if (random() % 2) text += "\r\n";
+        return text;
+    };
+    const Strings allowed = {"user alice\r\n", "pass s3cret\r\n", "last\r\n", "quit\r\n"};
+    for (int round = 0; round < 300; ++round) {
+        test::Replies replies;
+        for (int r = 0; r < 4; ++r) {
+            const std::string reply = piece();
+            std::vector<std::string> chunks;
+            for (std::size_t at = 0; at < reply.size();) {
+                const std::size_t n = 1 + random() % 700;
+                chunks.push_back(reply.substr(at, n));
+                at += n;
+            }
+            replies.push_back(chunks);
+        }
+        FakeChannel channel(replies);
+        CheckRun run;
+        RunCheck(run, channel);
+        ASSERT_LE(run.sent.size(), allowed.size());
+        for (std::size_t i = 0; i < run.sent.size(); ++i) {
+            if (run.sent[i] == "quit\r\n") continue;  // QUIT may come before LAST
+            ASSERT_EQ(run.sent[i], allowed[i]);
+        }
+        ASSERT_FALSE(run.log.mentions("s3cret"));
+        for (const auto& text : run.log.texts()) ASSERT_LT(text.size(), 1024u);
+    }
 }
 
 }  // namespace
