@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
     ScriptedLineServer server({S::send("+OK POP3 ready\r\n"), S::expectLine("user"),
                                S::send("+OK\r\n"), S::expectLine("pass"),
                                S::send("+OK bench has 12 messages (4096 octets)\r\n"),
-                               S::expectLine("last"), S::send("+OK 4\r\n"),
-                               S::expectLine("quit"), S::send("+OK bye\r\n"), S::close()});
+                               S::expectLine("last"), S::send("+OK 4\r\n"), S::expectLine("quit"),
+                               S::send("+OK bye\r\n"), S::close()});
     if (!server.listening()) {
         std::fprintf(stderr, "no loopback server\n");
         return 1;

@@ -101,9 +101,8 @@ bool CAuthenticationWnd::Dialogue(Pop3Channel& channel, const std::string& user,
     }
     Log(m_reply.Text());
     if (!pop3::IsPositiveReply(m_reply.Text())) {
-        const std::string text =
-            pop3::FormatRejection(sjis(txt::kPopUserRejectedFormat), user, m_reply.Text(),
-                                  pop3::kVerifyFailureAreaSize);
+        const std::string text = pop3::FormatRejection(
+            sjis(txt::kPopUserRejectedFormat), user, m_reply.Text(), pop3::kVerifyFailureAreaSize);
         Show(text);
         Log(text);
         return false;

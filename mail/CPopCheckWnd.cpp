@@ -85,7 +85,9 @@ CPopCheckWnd::~CPopCheckWnd() {
     std::memset(m_record.password, 0, sizeof m_record.password);
 }
 
-void CPopCheckWnd::Log(std::string_view text) { SinkOf(m_context).PostLog(text); }
+void CPopCheckWnd::Log(std::string_view text) {
+    SinkOf(m_context).PostLog(text);
+}
 
 bool CPopCheckWnd::Start(const std::string& server, int port, const std::string& user,
                          const std::string& password, unsigned interval) {
@@ -97,13 +99,11 @@ bool CPopCheckWnd::Start(const std::string& server, int port, const std::string&
         return false;
     }
     std::string probe;
-    const bool fits = server.size() < sizeof m_record.server &&
-                      user.size() < sizeof m_record.user &&
-                      password.size() < sizeof m_record.password &&
-                      pop3::BuildCommand(txt::kPopUserFormat, user, probe) ==
-                          pop3::CommandFault::None &&
-                      pop3::BuildCommand(txt::kPopPassFormat, password, probe) ==
-                          pop3::CommandFault::None;
+    const bool fits =
+        server.size() < sizeof m_record.server && user.size() < sizeof m_record.user &&
+        password.size() < sizeof m_record.password &&
+        pop3::BuildCommand(txt::kPopUserFormat, user, probe) == pop3::CommandFault::None &&
+        pop3::BuildCommand(txt::kPopPassFormat, password, probe) == pop3::CommandFault::None;
     Wipe(probe);
     if (!fits) {
         Log(sjis(txt::kMailAccountRefused));
@@ -156,8 +156,8 @@ void CPopCheckWnd::OnTimer(int id) {
     if (m_thread.joinable()) m_thread.join();
     m_record.socket.reset();
 
-    auto socket = std::make_shared<CNetSocket>(std::string(m_record.server), m_record.port,
-                                               nullptr, 0, 0, 256);
+    auto socket = std::make_shared<CNetSocket>(std::string(m_record.server), m_record.port, nullptr,
+                                               0, 0, 256);
     const int error = socket->GetLastError();
     if (error != 0 && !IsWouldBlock(error)) {
         Log(pop3::FillText(sjis(txt::kPopSocketErrorFormat), {std::to_string(error)}));

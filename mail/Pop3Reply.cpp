@@ -23,7 +23,9 @@ std::string_view From(std::string_view text, std::size_t offset) {
     return offset < text.size() ? text.substr(offset) : std::string_view{};
 }
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 }  // namespace
 
@@ -35,8 +37,8 @@ bool IsPositiveReply(std::string_view reply) {
 
 std::uint32_t ParseMessageTotal(std::string_view passReply) {
     const std::size_t has = passReply.find("has");
-    std::string_view word = has == std::string_view::npos ? From(passReply, 3)
-                                                          : From(passReply, has + 4);
+    std::string_view word =
+        has == std::string_view::npos ? From(passReply, 3) : From(passReply, has + 4);
     const std::size_t space = word.find(' ');
     if (space == std::string_view::npos) return 0;
     return LeadingNumber(word.substr(0, space));

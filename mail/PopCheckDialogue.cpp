@@ -9,11 +9,13 @@
 
 namespace kestrel {
 
-PopCheckDialogue::PopCheckDialogue(Pop3Channel& channel, LogSink& log,
-                                   const std::atomic<int>& stop, const Timing& timing)
+PopCheckDialogue::PopCheckDialogue(Pop3Channel& channel, LogSink& log, const std::atomic<int>& stop,
+                                   const Timing& timing)
     : m_channel(channel), m_log(log), m_stop(stop), m_timing(timing) {}
 
-void PopCheckDialogue::Log(std::string_view text) { m_log.PostLog(text); }
+void PopCheckDialogue::Log(std::string_view text) {
+    m_log.PostLog(text);
+}
 
 PopCheckDialogue::Step PopCheckDialogue::Fail(const std::string& text) {
     Log(text);
@@ -22,8 +24,8 @@ PopCheckDialogue::Step PopCheckDialogue::Fail(const std::string& text) {
 }
 
 PopCheckDialogue::Step PopCheckDialogue::Await(bool stopTested) {
-    const WaitResult wait = WaitForReply(m_channel, m_reply, stopTested ? &m_stop : nullptr,
-                                         m_timing);
+    const WaitResult wait =
+        WaitForReply(m_channel, m_reply, stopTested ? &m_stop : nullptr, m_timing);
     switch (wait.outcome) {
         case WaitOutcome::Reply:
             Log(m_reply.Text());

@@ -12,8 +12,8 @@ enum class WaitOutcome { Reply, Failed, Stopped };
 
 struct WaitResult {
     WaitOutcome outcome = WaitOutcome::Failed;
-    int lastRead = -1;   // the last read's result
-    int lastError = 0;   // the channel's error after it
+    int lastRead = -1;  // the last read's result
+    int lastError = 0;  // the channel's error after it
 };
 
 // Wait for one reply line into reply (cleared first): up to timing.pollSlices slices of

@@ -31,7 +31,8 @@ inline constexpr char kPopSocketDelete[] = "pop3 socket delete\r\n";
 inline constexpr char kMailAccountRefused[] = "MAIL ACCOUNT ERROR\r\n";
 
 // Mail check failures.
-inline constexpr char kPopConnectFailedFormat[] = "POPサーバに接続できませんでした。\nLASTERROR = %d";
+inline constexpr char kPopConnectFailedFormat[] =
+    "POPサーバに接続できませんでした。\nLASTERROR = %d";
 inline constexpr char kMailWatchErrorCaption[] = "メール監視エラー";
 inline constexpr char kPopErrorFormat[] = "ERROR     = %d\r\nLASTERROR = %d\r\n";
 inline constexpr char kPopNotReady[] = "POPサーバ側の認証準備ができていません\r\n";

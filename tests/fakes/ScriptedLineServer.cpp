@@ -6,10 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <strings.h>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <strings.h>
 
 namespace kestrel::test {
 namespace {
@@ -47,7 +47,9 @@ ScriptedLineServer::ScriptedLineServer(std::vector<Script> scripts)
     m_acceptor = std::thread([this] { acceptLoop(); });
 }
 
-ScriptedLineServer::~ScriptedLineServer() { stop(); }
+ScriptedLineServer::~ScriptedLineServer() {
+    stop();
+}
 
 void ScriptedLineServer::stop() {
     if (m_stopping.exchange(true)) return;
@@ -128,7 +130,8 @@ void ScriptedLineServer::serve(int fd, std::size_t index) {
         if (!open || m_stopping) break;
         switch (step.kind) {
             case Step::Kind::Send:
-                if (::send(fd, step.bytes.data(), step.bytes.size(), MSG_NOSIGNAL) < 0) open = false;
+                if (::send(fd, step.bytes.data(), step.bytes.size(), MSG_NOSIGNAL) < 0)
+                    open = false;
                 break;
             case Step::Kind::ExpectLine:
                 if (!readLine(fd, pending, index, line)) {

@@ -80,7 +80,8 @@ TEST_F(AuthenticationWndTest, ARejectedUserIsNamedAndNoPasswordIsSent) {
     ScriptedLineServer server(
         {S::send(kGreeting), S::expectLine("user"), S::send("-ERR no such user\r\n")});
     EXPECT_FALSE(Verify(server));
-    const std::string text = "protocol error\naliceはサーバに拒否されました\n-ERR no such user\r\n\n";
+    const std::string text =
+        "protocol error\naliceはサーバに拒否されました\n-ERR no such user\r\n\n";
     ExpectOneBox(text);
     const Strings logged = Utf8Log();
     EXPECT_EQ(logged, (Strings{"pop3 socket connecting\r\n", "user alice\r\n",
@@ -93,7 +94,8 @@ TEST_F(AuthenticationWndTest, AWrongPasswordHasItsOwnWordingAndIsNotLogged) {
     ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"),
                                S::expectLine("pass"), S::send("-ERR bad password\r\n")});
     EXPECT_FALSE(Verify(server, "alice", "wrong"));
-    ExpectOneBox("protocol error\naliceはサーバに拒否されました(パスワード異常)\n-ERR bad password\r\n\n");
+    ExpectOneBox(
+        "protocol error\naliceはサーバに拒否されました(パスワード異常)\n-ERR bad password\r\n\n");
     EXPECT_FALSE(log.mentions("protocol error"));
     EXPECT_FALSE(log.mentions("wrong"));
     EXPECT_EQ(log.texts().back(), "pop3 socket delete\r\n");
@@ -105,7 +107,8 @@ TEST_F(AuthenticationWndTest, AnUnreachableServerShowsTheLastReadAndError) {
     CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
     EXPECT_FALSE(wnd.Verify("127.0.0.1", ClosedPort(), "alice", "pw"));
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    const std::string prefix = "POPサーバとの通信に失敗しました。\r\nERROR     = -1\r\nLASTERROR = ";
+    const std::string prefix =
+        "POPサーバとの通信に失敗しました。\r\nERROR     = -1\r\nLASTERROR = ";
     const std::string text = boxes.boxes[0].textUtf8();
     ASSERT_EQ(text.rfind(prefix, 0), 0u) << text;
     EXPECT_GT(std::stoi(text.substr(prefix.size())), 0);
@@ -116,17 +119,22 @@ TEST_F(AuthenticationWndTest, EachFailingStepShowsOneBoxWithItsText) {
     struct Case {
         const char* name;
         S::Script script;
-        std::string box;     // UTF-8
-        bool logged;         // the box text also goes to the event log
+        std::string box;  // UTF-8
+        bool logged;      // the box text also goes to the event log
     } cases[] = {
-        {"not ready", {S::send("-ERR go away\r\n")}, "POPサーバ側の認証準備ができていません",
+        {"not ready",
+         {S::send("-ERR go away\r\n")},
+         "POPサーバ側の認証準備ができていません",
          false},
-        {"silent after USER", {S::send(kGreeting), S::expectLine("user"), S::stall()},
-         "Receive Error (COMMAND=USER)\r\nERROR     = -1\r\nLASTERROR = 11\r\n", true},
+        {"silent after USER",
+         {S::send(kGreeting), S::expectLine("user"), S::stall()},
+         "Receive Error (COMMAND=USER)\r\nERROR     = -1\r\nLASTERROR = 11\r\n",
+         true},
         {"silent after PASS",
          {S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"), S::expectLine("pass"),
           S::stall()},
-         "Receive Error (COMMAND=PASS)\r\nERROR     = -1\r\nLASTERROR = 11\r\n", true},
+         "Receive Error (COMMAND=PASS)\r\nERROR     = -1\r\nLASTERROR = 11\r\n",
+         true},
     };
     for (const auto& c : cases) {
         boxes.boxes.clear();
@@ -143,9 +151,9 @@ TEST_F(AuthenticationWndTest, EachFailingStepShowsOneBoxWithItsText) {
 TEST_F(AuthenticationWndTest, NotReadyIsLoggedWithALineEnd) {
     ScriptedLineServer server({S::send("-ERR go away\r\n")});
     EXPECT_FALSE(Verify(server));
-    EXPECT_EQ(Utf8Log(), (Strings{"pop3 socket connecting\r\n",
-                                  "POPサーバ側の認証準備ができていません\r\n",
-                                  "pop3 socket delete\r\n"}));
+    EXPECT_EQ(Utf8Log(),
+              (Strings{"pop3 socket connecting\r\n", "POPサーバ側の認証準備ができていません\r\n",
+                       "pop3 socket delete\r\n"}));
 }
 
 TEST_F(AuthenticationWndTest, AnOverlongRejectionIsCutToItsArea) {

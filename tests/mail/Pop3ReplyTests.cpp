@@ -18,10 +18,9 @@ TEST(Pop3Reply, PositiveMeansPlusOkInTheFirstThreeBytesInAnyCase) {
         const char* reply;
         bool positive;
     } cases[] = {
-        {"+OK\r\n", true},          {"+ok ready\r\n", true}, {"+oK", true},
-        {"+OKAY\r\n", true},        {"-ERR no\r\n", false},  {"+O", false},
-        {"", false},                {" +OK\r\n", false},     {"OK+\r\n", false},
-        {"+0K\r\n", false},
+        {"+OK\r\n", true},      {"+ok ready\r\n", true}, {"+oK", true}, {"+OKAY\r\n", true},
+        {"-ERR no\r\n", false}, {"+O", false},           {"", false},   {" +OK\r\n", false},
+        {"OK+\r\n", false},     {"+0K\r\n", false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsPositiveReply(c.reply), c.positive) << c.reply;
 }
@@ -34,13 +33,13 @@ TEST(Pop3Reply, MessageTotalIsTheWordAfterHas) {
         {"+OK alice has 3 messages (1234 octets)\r\n", 3},
         {"+OK alice has 0 messages (0 octets)\r\n", 0},
         {"+OK alice has 42 message(s)\r\n", 42},
-        {"+OK alice has 7x messages\r\n", 7},      // leading digits only
-        {"+OK alice has x7 messages\r\n", 0},      // no leading digits
-        {"+OK alice has 12\r\n", 0},               // no space ends the word
-        {"+OK alice has", 0},                      // nothing after "has"
-        {"+OK 5 messages\r\n", 0},                 // no "has", fourth byte a space
-        {"+OK5 messages\r\n", 5},                  // no "has": from the fourth byte on
-        {"+OK chase has 4 messages\r\n", 0},       // the first "has" is inside "chase"
+        {"+OK alice has 7x messages\r\n", 7},                 // leading digits only
+        {"+OK alice has x7 messages\r\n", 0},                 // no leading digits
+        {"+OK alice has 12\r\n", 0},                          // no space ends the word
+        {"+OK alice has", 0},                                 // nothing after "has"
+        {"+OK 5 messages\r\n", 0},                            // no "has", fourth byte a space
+        {"+OK5 messages\r\n", 5},                             // no "has": from the fourth byte on
+        {"+OK chase has 4 messages\r\n", 0},                  // the first "has" is inside "chase"
         {"+OK u has 99999999999 messages\r\n", 4294967295u},  // held at the maximum
         {"", 0},
     };
@@ -51,12 +50,13 @@ TEST(Pop3Reply, LastNumberIsTheWordAfterTheStatusUpToTheLineEnd) {
     struct Case {
         const char* reply;
         std::uint32_t last;
-    } cases[] = {
-        {"+OK 2\r\n", 2},       {"+OK 0\r\n", 0},     {"+OK 17 seen\r\n", 17},
-        {"+OK 2", 0},           // no "\r": nothing is left
-        {"+OK 2\n", 0},         {"+OK\r\n", 0},       {"+OK x\r\n", 0},
-        {"+OK 3x\r\n", 3},      {"+OK", 0},           {"", 0},
-    };
+    } cases[] =
+        {
+            {"+OK 2\r\n", 2},  {"+OK 0\r\n", 0}, {"+OK 17 seen\r\n", 17},
+            {"+OK 2", 0},  // no "\r": nothing is left
+            {"+OK 2\n", 0},    {"+OK\r\n", 0},   {"+OK x\r\n", 0},
+            {"+OK 3x\r\n", 3}, {"+OK", 0},       {"", 0},
+        };
     for (const auto& c : cases) EXPECT_EQ(ParseLastNumber(c.reply), c.last) << c.reply;
 }
 
@@ -76,8 +76,7 @@ TEST(Pop3Reply, CommandsGoOutWholeOrNotAtAll) {
     EXPECT_EQ(BuildCommand("user %s\r\n", "alice\r\nDELE 1", out), CommandFault::LineBreak);
     EXPECT_EQ(BuildCommand("user %s\r\n", "alice\rx", out), CommandFault::LineBreak);
     EXPECT_EQ(BuildCommand("user %s\r\n", "alice\nx", out), CommandFault::LineBreak);
-    EXPECT_EQ(BuildCommand("user %s\r\n", std::string("al\0ice", 6), out),
-              CommandFault::LineBreak);
+    EXPECT_EQ(BuildCommand("user %s\r\n", std::string("al\0ice", 6), out), CommandFault::LineBreak);
     EXPECT_EQ(out, "untouched");
 }
 
@@ -90,10 +89,10 @@ TEST(Pop3Reply, FillTextTakesTheMarkersInOrderAndLeavesFieldsUnread) {
 }
 
 TEST(Pop3Reply, RejectionQuotesTheReplyWhenItFits) {
-    const std::string text =
-        FormatRejection(sjis(txt::kPopUserRejectedFormat), "alice", "-ERR unknown\r\n",
-                        kCheckFailureAreaSize);
-    EXPECT_EQ(cp932ToUtf8(text), "protocol error\naliceはサーバに拒否されました\n-ERR unknown\r\n\n");
+    const std::string text = FormatRejection(sjis(txt::kPopUserRejectedFormat), "alice",
+                                             "-ERR unknown\r\n", kCheckFailureAreaSize);
+    EXPECT_EQ(cp932ToUtf8(text),
+              "protocol error\naliceはサーバに拒否されました\n-ERR unknown\r\n\n");
 }
 
 TEST(Pop3Reply, RejectionOfALongReplyIsCutToItsAreaAtACharacterBoundary) {
@@ -130,9 +129,16 @@ TEST(Pop3Reply, Cp932PrefixNeverEndsOnALeadByte) {
         std::size_t max;
         std::size_t length;
     } cases[] = {
-        {kana, 8, 8}, {kana, 7, 6}, {kana, 1, 0}, {kana, 0, 0},
-        {"a" + kana, 2, 1}, {"a" + kana, 3, 3}, {"abc", 2, 2}, {"abc", 10, 3},
-        {"\x83", 0, 0}, {std::string("ab\x83"), 3, 3},  // a lone lead byte at the end is one byte
+        {kana, 8, 8},
+        {kana, 7, 6},
+        {kana, 1, 0},
+        {kana, 0, 0},
+        {"a" + kana, 2, 1},
+        {"a" + kana, 3, 3},
+        {"abc", 2, 2},
+        {"abc", 10, 3},
+        {"\x83", 0, 0},
+        {std::string("ab\x83"), 3, 3},  // a lone lead byte at the end is one byte
     };
     for (const auto& c : cases) EXPECT_EQ(Cp932PrefixLength(c.text, c.max), c.length) << c.max;
 }

@@ -72,10 +72,7 @@ TEST(PopCheckDialogue, CountRules) {
          {{kGreeting}, {"+OK\r\n"}, {"+OK alice has 5 messages (9 octets)\r\n"}, {"-ERR no\r\n"}},
          std::nullopt,
          {"user alice\r\n", "pass s3cret\r\n", "last\r\n"}},
-        {"greeting not ready: nothing sent",
-         {{"-ERR busy\r\n"}},
-         std::nullopt,
-         {}},
+        {"greeting not ready: nothing sent", {{"-ERR busy\r\n"}}, std::nullopt, {}},
         {"user rejected: no PASS",
          {{kGreeting}, {"-ERR who\r\n"}},
          std::nullopt,
@@ -84,10 +81,7 @@ TEST(PopCheckDialogue, CountRules) {
          {{kGreeting}, {"+OK\r\n"}, {"-ERR bad\r\n"}},
          std::nullopt,
          {"user alice\r\n", "pass s3cret\r\n"}},
-        {"silent after USER",
-         {{kGreeting}},
-         std::nullopt,
-         {"user alice\r\n"}},
+        {"silent after USER", {{kGreeting}}, std::nullopt, {"user alice\r\n"}},
     };
     for (auto& c : cases) {
         FakeChannel channel(c.replies);
@@ -120,10 +114,8 @@ TEST(PopCheckDialogue, EveryReplySplitAtEveryByteGivesTheSameCount) {
 }
 
 TEST(PopCheckDialogue, LogsTheDialogueWithThePasswordMasked) {
-    FakeChannel channel({{kGreeting},
-                         {"+OK\r\n"},
-                         {"+OK alice has 3 messages (1234 octets)\r\n"},
-                         {"+OK 1\r\n"}});
+    FakeChannel channel(
+        {{kGreeting}, {"+OK\r\n"}, {"+OK alice has 3 messages (1234 octets)\r\n"}, {"+OK 1\r\n"}});
     CheckRun run;
     RunCheck(run, channel, "alice", "s3cret");
     EXPECT_EQ(run.unread, 2u);

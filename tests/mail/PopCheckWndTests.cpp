@@ -105,14 +105,30 @@ TEST_F(PopCheckWndTest, CountRulesOverTheWire) {
         Strings lines;
         const char* logged;
     } cases[] = {
-        {"no mail", "+OK alice has 0 messages (0 octets)\r\n", "", {0},
-         {"user alice", "pass s3cret", "quit"}, "quit\r\n"},
-        {"all seen", "+OK alice has 5 messages (90 octets)\r\n", "+OK 5\r\n", {0},
-         {"user alice", "pass s3cret", "last", "quit"}, "quit\r\n"},
-        {"last above total", "+OK alice has 5 messages (90 octets)\r\n", "+OK 7\r\n", {},
-         {"user alice", "pass s3cret", "last", "quit"}, "quit\r\n"},
-        {"last refused", "+OK alice has 5 messages (90 octets)\r\n", "-ERR no LAST\r\n", {},
-         {"user alice", "pass s3cret", "last"}, "LAST COMMAND ERROR\r\n"},
+        {"no mail",
+         "+OK alice has 0 messages (0 octets)\r\n",
+         "",
+         {0},
+         {"user alice", "pass s3cret", "quit"},
+         "quit\r\n"},
+        {"all seen",
+         "+OK alice has 5 messages (90 octets)\r\n",
+         "+OK 5\r\n",
+         {0},
+         {"user alice", "pass s3cret", "last", "quit"},
+         "quit\r\n"},
+        {"last above total",
+         "+OK alice has 5 messages (90 octets)\r\n",
+         "+OK 7\r\n",
+         {},
+         {"user alice", "pass s3cret", "last", "quit"},
+         "quit\r\n"},
+        {"last refused",
+         "+OK alice has 5 messages (90 octets)\r\n",
+         "-ERR no LAST\r\n",
+         {},
+         {"user alice", "pass s3cret", "last"},
+         "LAST COMMAND ERROR\r\n"},
     };
     for (const auto& c : cases) {
         ScriptedLineServer server(PopScript(c.passReply, c.lastReply));
@@ -132,13 +148,19 @@ TEST_F(PopCheckWndTest, FailedDialoguesAreLoggedAndReportNothing) {
         std::string logged;  // UTF-8, the start of the failure text
         Strings lines;
     } cases[] = {
-        {"not ready", {S::send("-ERR not now\r\n")}, "POPサーバ側の認証準備ができていません\r\n",
+        {"not ready",
+         {S::send("-ERR not now\r\n")},
+         "POPサーバ側の認証準備ができていません\r\n",
          {}},
-        {"user rejected", {S::send(kGreeting), S::expectLine("user"), S::send("-ERR who?\r\n")},
-         "protocol error\naliceはサーバに拒否されました\n-ERR who?\r\n\n", {"user alice"}},
+        {"user rejected",
+         {S::send(kGreeting), S::expectLine("user"), S::send("-ERR who?\r\n")},
+         "protocol error\naliceはサーバに拒否されました\n-ERR who?\r\n\n",
+         {"user alice"}},
         {"silent server", {S::stall()}, "ERROR     = -1\r\nLASTERROR = 11\r\n", {}},
-        {"closed after USER", {S::send(kGreeting), S::expectLine("user"), S::close()},
-         "ERROR     = -1\r\nLASTERROR = ", {"user alice"}},
+        {"closed after USER",
+         {S::send(kGreeting), S::expectLine("user"), S::close()},
+         "ERROR     = -1\r\nLASTERROR = ",
+         {"user alice"}},
     };
     for (const auto& c : cases) {
         ScriptedLineServer server(c.script);
@@ -277,11 +299,9 @@ TEST_F(PopCheckWndTest, StartRefusesWhatDoesNotFitItsFieldOrCommand) {
     struct Case {
         std::string server, user, password;
     } cases[] = {
-        {std::string(256, 's'), "alice", "pw"},
-        {"127.0.0.1", std::string(256, 'u'), "pw"},
+        {std::string(256, 's'), "alice", "pw"},        {"127.0.0.1", std::string(256, 'u'), "pw"},
         {"127.0.0.1", std::string(121, 'u'), "pw"},  // fits the field, not "user %s\r\n"
-        {"127.0.0.1", "alice", std::string(121, 'p')},
-        {"127.0.0.1", "alice\r\nDELE 1", "pw"},
+        {"127.0.0.1", "alice", std::string(121, 'p')}, {"127.0.0.1", "alice\r\nDELE 1", "pw"},
     };
     for (const auto& c : cases) {
         auto wnd = Make();
@@ -289,8 +309,8 @@ TEST_F(PopCheckWndTest, StartRefusesWhatDoesNotFitItsFieldOrCommand) {
         EXPECT_EQ(log.texts().back(), "MAIL ACCOUNT ERROR\r\n");
     }
     auto wnd = Make();
-    EXPECT_TRUE(wnd->Start(std::string(255, 's'), 110, std::string(120, 'u'),
-                           std::string(120, 'p'), 1));
+    EXPECT_TRUE(
+        wnd->Start(std::string(255, 's'), 110, std::string(120, 'u'), std::string(120, 'p'), 1));
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
