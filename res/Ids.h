@@ -50,6 +50,7 @@ inline constexpr unsigned ID_CHANGE_PASSWORD = 32781;
 inline constexpr unsigned ID_HELP_PAGE = 32782;
 inline constexpr unsigned ID_CHECK_SAVER = 32783;
 inline constexpr unsigned ID_BROADCAST_ADDRESSES = 32784;
+inline constexpr unsigned ID_OPEN_MAIN_WINDOW = 32999;
 inline constexpr unsigned ID_APP_ABOUT = 57664;
 inline constexpr unsigned ID_APP_EXIT = 57665;
 inline constexpr unsigned ID_MEMBER_LIST_BUTTON = 1031;

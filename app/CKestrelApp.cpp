@@ -1,0 +1,111 @@
+#include "app/CKestrelApp.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <csignal>
+
+#include "app/CKestrelView.h"
+#include "app/CLoginDlg.h"
+#include "app/IniMigration.h"
+#include "app/RealServices.h"
+#include "app/ServiceWorkers.h"
+#include "app/SettingsStore.h"
+#include "app/WindowPlacement.h"
+#include "net/TraceLog.h"
+#include "platform/MessageEvent.h"
+#include "platform/ProgramDir.h"
+#include "platform/QtMessageBoxes.h"
+#include "platform/SingleInstance.h"
+#include "res/Ids.h"
+#include "res/Text.h"
+#include "res/TextsCore.h"
+#include "ui/CMainFrame.h"
+#include "ui/NoticePresenter.h"
+#include "ui/QtSoundPlayer.h"
+
+namespace kestrel {
+
+CKestrelApp::CKestrelApp(MessageBoxes* boxes) {
+    if (!boxes) {
+        m_ownBoxes = std::make_unique<QtMessageBoxes>();
+        boxes = m_ownBoxes.get();
+    }
+    m_boxes = boxes;
+}
+
+CKestrelApp::~CKestrelApp() {
+    if (m_frame && m_store) {
+        m_store->Write(key::top, values.top);
+        m_store->Write(key::left, values.left);
+        m_store->Flush();
+    }
+    // The view and the workers it owns go first, while the frame they log to still stands.
+    if (m_frame) delete m_frame->takeCentralWidget();
+    m_view = nullptr;
+    m_frame.reset();
+}
+
+bool CKestrelApp::InitInstance() {
+    // A write to a socket the peer has closed must fail with an error, not end the process.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    const QString title = QString::fromUtf8(txt::kProductTitle);
+    if (SingleInstance::AnyRunning({title, QString::fromUtf8(txt::kServerProductTitle)})) {
+        std::string text = sjis(txt::kMultipleStartFormat);
+        text.replace(text.find("%s"), 2, sjis(txt::kProductTitle));
+        m_boxes->Show(text, sjis(txt::kProductTitle), BoxIcon::Stop, BoxButtons::Ok);
+        return true;
+    }
+    m_instance = std::make_unique<SingleInstance>();
+    m_instance->Claim(title);
+
+    m_store = std::make_unique<SettingsStore>();
+    MigrateIniFile(*m_store, *m_boxes, ProgramDir());
+
+    values.newsgroupLimit = MAX_GROUPS;
+    values.trace = m_store->GetInt(key::debug) != 0 ? 1 : 0;
+    SetTraceEnabled(values.trace != 0);
+
+    values.firstMove = 1;
+    const QRect screen = QGuiApplication::primaryScreen()
+                             ? QGuiApplication::primaryScreen()->geometry()
+                             : QRect(0, 0, 1024, 768);
+    const int w = screen.width();
+    const int h = screen.height();
+    const Point pos = ChooseStartPosition(m_store->GetInt(key::left, w / 8),
+                                          m_store->GetInt(key::top, h / 8), w, h);
+    values.left = pos.x;
+    values.top = pos.y;
+    values.noticeOpen = 0;
+
+    m_sound = std::make_unique<QtSoundPlayer>();
+    m_notices = MakeNoticePresenter(
+        *m_boxes,
+        [this] {
+            ReaderLauncherSettings r;
+            if (m_view) {
+                const ViewSettings& s = m_view->Settings();
+                r = {s.MailReader, s.MailFile, s.NewsReader, s.NewsFile};
+            }
+            return r;
+        },
+        nullptr);
+    m_frame = std::make_unique<CMainFrame>(values, *m_notices, *m_sound);
+    if (auto* qtBoxes = dynamic_cast<QtMessageBoxes*>(m_boxes)) qtBoxes->SetParent(m_frame.get());
+    m_workers = MakeWorkerFactory(*m_frame, *m_boxes, values);
+    m_login = std::make_unique<QtLoginDialog>(*m_boxes, m_frame.get());
+    m_view = new CKestrelView(
+        ViewContext{values, identity, *m_store, *m_boxes, *m_frame, *m_workers, *m_login});
+    m_frame->SetClient(m_view);
+    m_frame->SetForm(m_view);
+    m_frame->RestorePosition();
+
+    m_frame->show();
+    m_frame->repaint();
+    PostMessage(m_frame.get(), WM_SERVICE_STOPPED);
+    PostMessage(m_frame.get(), WM_COMMAND, ID_START_SERVICE);
+    return true;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,210 @@
+#include "app/CKestrelView.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <ctime>
+
+#include "app/CStatusForm.h"
+#include "app/ListCodec.h"
+#include "app/LocalIdentity.h"
+#include "app/ServiceWorkers.h"
+#include "app/SettingsStore.h"
+#include "net/TraceLog.h"
+#include "platform/MessageBoxes.h"
+#include "platform/MessageEvent.h"
+#include "platform/ProgramDir.h"
+#include "res/Ids.h"
+#include "res/Text.h"
+#include "res/TextsService.h"
+#include "ui/CMainFrame.h"
+#include "ui/ProgramValues.h"
+
+namespace kestrel {
+
+CKestrelView::CKestrelView(ViewContext context, QWidget* parent)
+    : QWidget(parent), m_ctx(context) {
+    m_form = new CStatusForm(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_form);
+    connect(m_form, &CStatusForm::backgroundDoubleClicked, this,
+            [this] { PostMessage(&m_ctx.frame, WM_SHOW_NOTICE); });
+
+    m_settings.Load(m_ctx.store);
+
+    m_ctx.values.sound = m_settings.Sound;
+    m_ctx.values.soundFile = m_settings.SoundFile;
+    m_ctx.values.iconise = m_settings.BeIcon;
+    m_ctx.values.popup = m_settings.BePopup;
+
+    m_credentials.user = m_settings.DefaultUserId;
+    m_credentials.password = m_settings.Password;
+
+    m_ctx.identity = MakeLocalIdentity(ReadIdentitySources(m_settings.AliaseName));
+
+    OnWriteLog(txt::kBanner);
+
+    RefreshForm();
+    // Presence and the member list belong to the peer chat, which this build does not run.
+    m_form->SetPresenceEnabled(false);
+    m_form->SetMemberListEnabled(false);
+    m_form->SetPlacesEnabled(false);
+}
+
+CKestrelView::~CKestrelView() = default;
+
+void CKestrelView::RefreshForm() {
+    StatusFields f = m_form->FromControls();
+    f.newsReaderName = NewsReaderName(m_settings.NewsReader);
+    f.mailReaderName = MailReaderName(m_settings.MailReader);
+    f.newsServer = m_settings.NNTPServer;
+    f.mailServer = m_settings.POPServer;
+    f.newsCheckText = OnOffText(m_settings.NewsCheck);
+    f.mailCheckText = OnOffText(m_settings.MailCheck);
+    m_form->ToControls(f);
+}
+
+void CKestrelView::StartService() {
+    if (m_mail || m_loginInProgress) return;
+
+    if (m_firstStart) {
+        m_form->SetPlaces(DecodeList(m_settings.Places));
+        m_form->SetPlacesEnabled(false);
+        if (!PeerChatActive()) {
+            m_form->SetPresenceEnabled(false);
+            m_form->SetMemberListEnabled(false);
+        }
+    }
+
+    const ViewSettings& s = m_settings;
+    if (!s.MailCheck && !s.NewsCheck && !s.Identify && !s.Chating) {
+        m_credentials.password.clear();
+        m_ctx.boxes.Show(sjis(txt::kNothingEnabled), sjis(txt::kCaptionCaution), BoxIcon::Stop,
+                         BoxButtons::Ok);
+        m_firstStart = false;
+        return;
+    }
+    if (!s.MailCheck && !s.NewsCheck && !s.Identify) {
+        m_firstStart = false;
+        return;
+    }
+
+    const bool ok = InitServices(s.Identify ? 1 : 0, s.NewsCheck ? 1 : 0, s.MailCheck ? 1 : 0);
+    m_firstStart = false;
+    if (!ok) return;
+
+    m_form->SetStatusIcon(IDI_RUNNING);
+    m_running = true;
+    PostMessage(&m_ctx.frame, WM_SERVICE_STARTED);
+    if (m_ctx.values.iconise) PostMessage(&m_ctx.frame, WM_SYSCOMMAND, SC_MINIMIZE);
+}
+
+bool CKestrelView::InitServices(int ident, int news, int mail) {
+    (void)news;
+    if ((ident || mail) && !m_credentials.loggedIn) {
+        LogInNow();
+        if (!m_credentials.loggedIn) return false;
+    }
+
+    if (mail && !m_mailRunning) {
+        m_mail = m_ctx.workers.MakeMailWorker();
+        if (!m_mail->Start(m_settings.POPServer, m_settings.POPPort, m_credentials.user,
+                           m_credentials.password, static_cast<unsigned>(m_settings.MailTimer))) {
+            m_mail.reset();
+            m_ctx.boxes.Show(sjis(txt::kMailInitFailed), sjis(txt::kCaptionInit), BoxIcon::Stop,
+                             BoxButtons::Ok);
+            m_mailRunning = false;
+        } else {
+            m_mailRunning = true;
+        }
+    }
+    return true;
+}
+
+void CKestrelView::LogInNow() {
+    // While the log-in runs, the frame refuses to close and a new start returns at once.
+    m_loginInProgress = true;
+    LogIn(m_credentials, m_firstStart, m_ctx.loginDialog,
+          [this](const std::string& user, const std::string& password) {
+              return m_ctx.workers.Verify(m_settings.POPServer, m_settings.POPPort, user,
+                                          password);
+          },
+          m_ctx.store, m_ctx.boxes, m_ctx.values.iconise != 0);
+    m_loginInProgress = false;
+}
+
+void CKestrelView::StopService() {
+    m_credentials.loggedIn = false;
+    m_form->SetStatusIcon(IDI_STOPPED);
+    m_running = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    PostMessage(&m_ctx.frame, WM_SERVICE_STOPPED);
+    if (m_mailRunning) {
+        m_mailRunning = false;
+        m_mail.reset();
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void CKestrelView::OnCommand(unsigned id) {
+    switch (id) {
+        case ID_START_SERVICE:
+            if (!m_running) StartService();
+            break;
+        case ID_STOP_SERVICE:
+            if (m_running) StopService();
+            break;
+        case ID_CHECK_SAVER:
+            m_settings.CheckSaver = m_settings.CheckSaver ? 0 : 1;
+            m_settings.SaveCheckSaver(m_ctx.store);
+            break;
+        case ID_HELP_PAGE: OpenHelp(); break;
+        default: break;
+    }
+}
+
+bool CKestrelView::IsCommandEnabled(unsigned id) const {
+    switch (id) {
+        case ID_START_SERVICE: return !m_running;
+        case ID_STOP_SERVICE: return m_running;
+        case ID_PEER_CHAT: return PeerChatActive() && !ChatWindowOpen() && !MemberListOpen();
+        case ID_CHECK_SAVER:
+        case ID_HELP_PAGE: return true;
+        // The settings dialogs, the password change and the communicator windows come with
+        // their own pieces; until then their commands stay grey.
+        default: return false;
+    }
+}
+
+bool CKestrelView::IsCommandChecked(unsigned id) const {
+    return id == ID_CHECK_SAVER && m_settings.CheckSaver != 0;
+}
+
+bool CKestrelView::UserPresent() const { return m_form->FromControls().presence == 0; }
+
+std::string CKestrelView::Whereabouts() const { return m_form->FromControls().whereabouts; }
+
+void CKestrelView::SetStatusIcon(int iconId) { m_form->SetStatusIcon(iconId); }
+
+void CKestrelView::ChoosePlace(const std::string& place) {
+    // Only a place the form's list holds can be chosen; the presence change itself belongs
+    // to the peer chat's presence handling.
+    if (PeerChatActive()) m_form->SelectPlace(place);
+}
+
+void CKestrelView::OpenHelp() {
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QString::fromStdString(ProgramFile(txt::kHelpPage))));
+}
+
+void CKestrelView::OnFrameDestroying() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    m_history.OfferSave(m_ctx.boxes, ProgramDir(), local);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+#include "app/CChatHistory.h"
+#include "app/LoginFlow.h"
+#include "app/ViewSettings.h"
+#include "ui/FrameClient.h"
+
+namespace kestrel {
+
+class CMainFrame;
+class CStatusForm;
+class MailWorker;
+class MessageBoxes;
+class SettingsStore;
+class WorkerFactory;
+struct LocalIdentity;
+struct ProgramValues;
+
+// Everything the view works with; owned by the application object.
+struct ViewContext {
+    ProgramValues& values;
+    LocalIdentity& identity;
+    SettingsStore& store;
+    MessageBoxes& boxes;
+    CMainFrame& frame;
+    WorkerFactory& workers;
+    LoginDialog& loginDialog;
+};
+
+// The main form view and the program's controller: holds the settings, owns the workers,
+// starts and stops the service as one unit and answers the frame's commands.
+class CKestrelView final : public QWidget, public FrameClient {
+    Q_OBJECT
+public:
+    explicit CKestrelView(ViewContext context, QWidget* parent = nullptr);
+    ~CKestrelView() override;
+
+    void StartService();
+    void StopService();
+    bool InitServices(int ident, int news, int mail);
+
+    // FrameClient
+    void OnCommand(unsigned id) override;
+    bool IsCommandEnabled(unsigned id) const override;
+    bool IsCommandChecked(unsigned id) const override;
+    bool ServiceRunning() const override { return m_running; }
+    bool UserPresent() const override;
+    std::string Whereabouts() const override;
+    std::string PlacesList() const override { return m_settings.Places; }
+    bool PeerChatActive() const override { return false; }
+    bool ChatWindowOpen() const override { return false; }
+    bool MemberListOpen() const override { return false; }
+    bool LoginInProgress() const override { return m_loginInProgress; }
+    void SetStatusIcon(int iconId) override;
+    void OpenChatWindow() override {}
+    void OpenMemberList() override {}
+    void ChoosePlace(const std::string& place) override;
+    void PressPresent() override {}
+    void PressAway() override {}
+    void OnFrameDestroying() override;
+
+    // The reader, server and ON/OFF fields from the settings, moved to the form.
+    void RefreshForm();
+
+    const ViewSettings& Settings() const { return m_settings; }
+    const Credentials& CurrentCredentials() const { return m_credentials; }
+    bool FirstStart() const { return m_firstStart; }
+    bool MailRunning() const { return m_mailRunning; }
+    CStatusForm& Form() const { return *m_form; }
+    CChatHistory& History() { return m_history; }
+
+private:
+    void LogInNow();
+    void OpenHelp();
+
+    ViewContext m_ctx;
+    CStatusForm* m_form;
+    ViewSettings m_settings;
+    Credentials m_credentials;
+    CChatHistory m_history;
+    bool m_firstStart = true;
+    bool m_running = false;
+    bool m_loginInProgress = false;
+    bool m_mailRunning = false;
+    std::unique_ptr<MailWorker> m_mail;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,39 @@
+#include "app/LoginFlow.h"
+
+#include "app/PasswordScrambler.h"
+#include "app/SettingsStore.h"
+#include "platform/MessageBoxes.h"
+#include "res/Text.h"
+#include "res/TextsLogin.h"
+
+namespace kestrel {
+
+void LogIn(Credentials& credentials, bool firstStart, LoginDialog& dialog,
+           const VerifyFunction& verify, SettingsStore& store, MessageBoxes& boxes,
+           bool beIcon) {
+    credentials.loggedIn = false;
+    LoginInput input{credentials.user, std::string(), 0};
+    if (firstStart && !credentials.password.empty()) {
+        input.password = credentials.password;
+        input.save = 1;
+    } else if (!dialog.Run(input)) {
+        return;
+    }
+
+    if (!verify(input.user, input.password)) return;
+
+    credentials.user = input.user;
+    credentials.password = input.password;
+    credentials.loggedIn = true;
+    std::string scrambled;
+    if (input.save) {
+        std::string plain = input.password;
+        EncodePassword(PasswordDirection::Scramble, plain, scrambled);
+    }
+    store.Write(key::Password, scrambled);
+    if (!beIcon)
+        boxes.Show(sjis(txt::kLoginDone), sjis(txt::kLoginResultCaption), BoxIcon::Information,
+                   BoxButtons::Ok);
+}
+
+}  // namespace kestrel

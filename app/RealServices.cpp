@@ -1,0 +1,96 @@
+#include "app/RealServices.h"
+
+#include "app/ServiceWorkers.h"
+#include "mail/CAuthenticationWnd.h"
+#include "mail/CPopCheckWnd.h"
+#include "net/WorkerContext.h"
+#include "news/ReaderLauncherFactory.h"
+#include "ui/CMailNoticeDlg.h"
+#include "ui/CMainFrame.h"
+#include "ui/CNewsMailNoticeDlg.h"
+#include "ui/CNewsNoticeDlg.h"
+#include "ui/NoticePresenter.h"
+#include "ui/ProgramValues.h"
+
+namespace kestrel {
+namespace {
+
+class PopCheckWorker final : public MailWorker {
+public:
+    PopCheckWorker(const WorkerContext& context, ProgramValues& values)
+        : m_wnd(context, [&values] { return values.noticeOpen.load() != 0; }) {}
+    bool Start(const std::string& server, int port, const std::string& user,
+               const std::string& password, unsigned interval) override {
+        return m_wnd.Start(server, port, user, password, interval);
+    }
+    bool SetInterval(unsigned interval) override { return m_wnd.SetInterval(interval); }
+
+private:
+    CPopCheckWnd m_wnd;
+};
+
+class RealWorkers final : public WorkerFactory {
+public:
+    RealWorkers(CMainFrame& frame, MessageBoxes& boxes, ProgramValues& values)
+        : m_context{&frame, &frame, &boxes}, m_values(values) {}
+
+    std::unique_ptr<MailWorker> MakeMailWorker() override {
+        return std::make_unique<PopCheckWorker>(m_context, m_values);
+    }
+    bool Verify(const std::string& server, int port, const std::string& user,
+                const std::string& password) override {
+        CAuthenticationWnd wnd(m_context);
+        return wnd.Verify(server, port, user, password);
+    }
+
+private:
+    WorkerContext m_context;
+    ProgramValues& m_values;
+};
+
+// Each popup gets a launcher of its own, which keeps its news conversation while it is open.
+class DialogNoticePresenter final : public NoticePresenter {
+public:
+    DialogNoticePresenter(MessageBoxes& boxes, std::function<ReaderLauncherSettings()> settings,
+                          QWidget* parent)
+        : m_boxes(boxes), m_settings(std::move(settings)), m_parent(parent) {}
+
+    void ShowNewsAndMail(const std::string& groups, const std::string& mailText) override {
+        auto launcher = MakeDesktopReaderLauncher(m_settings, m_boxes);
+        CNewsMailNoticeDlg dlg(*launcher, m_parent);
+        dlg.SetNewGroups(groups);
+        dlg.SetMailText(mailText);
+        dlg.exec();
+    }
+    void ShowNews(const std::string& groups) override {
+        auto launcher = MakeDesktopReaderLauncher(m_settings, m_boxes);
+        CNewsNoticeDlg dlg(*launcher, m_parent);
+        dlg.SetNewGroups(groups);
+        dlg.exec();
+    }
+    void ShowMail(const std::string& mailText) override {
+        auto launcher = MakeDesktopReaderLauncher(m_settings, m_boxes);
+        CMailNoticeDlg dlg(*launcher, m_parent);
+        dlg.SetMailText(mailText);
+        dlg.exec();
+    }
+
+private:
+    MessageBoxes& m_boxes;
+    std::function<ReaderLauncherSettings()> m_settings;
+    QWidget* m_parent;
+};
+
+}  // namespace
+
+std::unique_ptr<NoticePresenter> MakeNoticePresenter(
+    MessageBoxes& boxes, std::function<ReaderLauncherSettings()> settings, QWidget* parent) {
+    return std::make_unique<DialogNoticePresenter>(boxes, std::move(settings), parent);
+}
+
+std::unique_ptr<WorkerFactory> MakeWorkerFactory(CMainFrame& frame, MessageBoxes& boxes,
+                                                 ProgramValues& values) {
+    return std::make_unique<RealWorkers>(frame, boxes, values);
+}
+
+}  // namespace kestrel

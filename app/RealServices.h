@@ -1,0 +1,27 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "news/ReaderLauncherSettings.h"
+
+class QWidget;
+
+namespace kestrel {
+
+class MessageBoxes;
+class NoticePresenter;
+class WorkerFactory;
+struct ProgramValues;
+struct ViewSettings;
+class CMainFrame;
+
+// The real workers and popups behind the controller's and the frame's interfaces.
+std::unique_ptr<WorkerFactory> MakeWorkerFactory(CMainFrame& frame, MessageBoxes& boxes,
+                                                 ProgramValues& values);
+// The popups read the reader settings at the moment a button asks for a reader, so a
+// change in the environment settings applies to the next click.
+std::unique_ptr<NoticePresenter> MakeNoticePresenter(
+    MessageBoxes& boxes, std::function<ReaderLauncherSettings()> settings, QWidget* parent);
+
+}  // namespace kestrel

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace kestrel {
+
+// The service's workers as the controller drives them. The real ones are the hidden worker
+// windows; tests give the controller fakes.
+class MailWorker {
+public:
+    virtual ~MailWorker() = default;
+    virtual bool Start(const std::string& server, int port, const std::string& user,
+                       const std::string& password, unsigned interval) = 0;
+    virtual bool SetInterval(unsigned interval) = 0;
+};
+
+class WorkerFactory {
+public:
+    virtual ~WorkerFactory() = default;
+    virtual std::unique_ptr<MailWorker> MakeMailWorker() = 0;
+    // The POP3 log-in verification; shows its own messages and returns the server's verdict.
+    virtual bool Verify(const std::string& server, int port, const std::string& user,
+                        const std::string& password) = 0;
+};
+
+}  // namespace kestrel

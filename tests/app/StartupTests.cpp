@@ -1,0 +1,148 @@
+// Start-up pieces: the window position rules, the local identity and the chat history file.
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/CChatHistory.h"
+#include "app/LocalIdentity.h"
+#include "app/WindowPlacement.h"
+#include "platform/ProgramDir.h"
+#include "res/Cp932.h"
+#include "tests/fakes/RecordingMessageBoxes.h"
+
+namespace kestrel {
+namespace {
+
+TEST(WindowPlacement, StoredPositionIsKeptOnlyWhenTheWindowFits) {
+    const int W = 1024, H = 768;
+    struct Case {
+        int left, top;
+        Point expected;
+    } cases[] = {
+        {W - 418, H - 247, {W - 418, H - 247}},  // exactly fits
+        {W - 417, 10, {W / 8, 10}},               // one pixel too far right
+        {10, H - 246, {10, H / 8}},
+        {-1, -5, {W / 8, H / 8}},
+        {0, 0, {0, 0}},
+        {2147483647, 2147483647, {W / 8, H / 8}},  // no overflow on absurd values
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.left << "," << c.top);
+        EXPECT_EQ(ChooseStartPosition(c.left, c.top, W, H), c.expected);
+    }
+}
+
+TEST(LocalIdentity, FallsBackToNoNameAndCutsAtCharacterBoundaries) {
+    IdentitySources s;
+    s.nickname = utf8ToCp932("山田");
+    LocalIdentity id = MakeLocalIdentity(s);
+    EXPECT_STREQ(id.userName, "no_name");
+    EXPECT_STREQ(id.hostName, "no_name");
+    EXPECT_STREQ(id.address, "");
+    EXPECT_EQ(id.present, 1);
+    EXPECT_STREQ(id.version, "Kestrel for Intranet ver3.20");
+    EXPECT_EQ(cp932ToUtf8(id.nickname), "山田");
+
+    // 127 bytes fit the 128-byte field; a double-byte character may not be split.
+    s.nickname = std::string(126, 'a') + utf8ToCp932("あ");
+    id = MakeLocalIdentity(s);
+    EXPECT_EQ(std::string(id.nickname), std::string(126, 'a'));
+    s.nickname = std::string(125, 'a') + utf8ToCp932("あ");
+    id = MakeLocalIdentity(s);
+    EXPECT_EQ(std::string(id.nickname).size(), 127u);
+}
+
+TEST(LocalIdentity, ReadsTheMachine) {
+    const LocalIdentity id = MakeLocalIdentity(ReadIdentitySources("nick"));
+    EXPECT_STRNE(id.hostName, "");
+    EXPECT_STRNE(id.userName, "");
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+TEST(ChatHistory, FileNameIsDatedInShiftJis) {
+    std::tm t{};
+    t.tm_year = 101;
+    t.tm_mon = 4;
+    t.tm_mday = 19;
+    EXPECT_EQ(cp932ToUtf8(CChatHistory::FileNameFor(t)), "会話履歴010519.txt");
+}
+
+TEST(ChatHistory, SecondSaveOnTheSameDayAppendsASecondHeader) {
+    const std::string dir = ProgramDir();
+    std::tm t{};
+    t.tm_year = 126;
+    t.tm_mon = 11;
+    t.tm_mday = 10;
+    t.tm_hour = 9;
+    t.tm_min = 5;
+    t.tm_sec = 7;
+    const std::string path = dir + "/" + CChatHistory::FileNameFor(t);
+    std::remove(path.c_str());
+
+    test::RecordingMessageBoxes boxes;
+    CChatHistory first;
+    first.Add(utf8ToCp932("受[太郎(pc1)]  こんにちは"));
+    first.OfferSave(boxes, dir, t);
+    CChatHistory second;
+    second.Add("line 2");
+    second.Add("line 3");
+    t.tm_hour = 17;
+    second.OfferSave(boxes, dir, t);
+
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8(),
+              "チャットの会話履歴をファイルに保存しますか？\n(ファイル名：会話履歴261210.txt)");
+    EXPECT_EQ(boxes.boxes[0].captionUtf8(), "Kestrel for Intranet");
+    EXPECT_EQ(boxes.boxes[0].buttons, BoxButtons::YesNo);
+    EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Question);
+
+    const std::string expected =
+        "********************* 12/10 09:05:07 ********************\r\n" +
+        utf8ToCp932("受[太郎(pc1)]  こんにちは") + "\r\n" +
+        "********************* 12/10 17:05:07 ********************\r\n"
+        "line 2\r\nline 3\r\n";
+    EXPECT_EQ(ReadFile(path), expected);
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(ChatHistory, NoQuestionWhenEmptyAndNothingWrittenOnNo) {
+    const std::string dir = ProgramDir() + "/nosave";
+    QDir().mkpath(QString::fromStdString(dir));
+    std::tm t{};
+    t.tm_year = 126;
+    test::RecordingMessageBoxes boxes;
+    CChatHistory empty;
+    empty.OfferSave(boxes, dir, t);
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    CChatHistory some;
+    some.Add("x");
+    boxes.answers.push_back(BoxAnswer::No);
+    some.OfferSave(boxes, dir, t);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir + "/" + CChatHistory::FileNameFor(t))));
+}
+
+TEST(ChatHistory, UnwritableDirectoryIsSilent) {
+    CChatHistory h;
+    h.Add("x");
+    std::tm t{};
+    EXPECT_FALSE(h.AppendTo("/nonexistent-dir-for-kestrel", t));
+}
+
+}  // namespace
+}  // namespace kestrel
