@@ -17,10 +17,9 @@ DdeBusConversation::DdeBusConversation(QDBusConnection bus, QString busName, QSt
       m_owner(std::move(owner)),
       m_path(std::move(path)),
       m_timeoutMs(timeoutMs),
-      m_watcher(std::make_unique<QDBusServiceWatcher>(
-          m_busName, m_bus, QDBusServiceWatcher::WatchForOwnerChange)) {
-    QObject::connect(m_watcher.get(), &QDBusServiceWatcher::serviceOwnerChanged,
-                     m_watcher.get(),
+      m_watcher(std::make_unique<QDBusServiceWatcher>(m_busName, m_bus,
+                                                      QDBusServiceWatcher::WatchForOwnerChange)) {
+    QObject::connect(m_watcher.get(), &QDBusServiceWatcher::serviceOwnerChanged, m_watcher.get(),
                      [this](const QString&, const QString& oldOwner, const QString&) {
                          OnOwnerChanged(oldOwner);
                      });

@@ -26,8 +26,7 @@ public:
     void SetOnDisconnected(std::function<void()> handler) override;
 
     // The unique connection name that owns busName, or empty when nobody does.
-    static QString CurrentOwner(const QDBusConnection& bus, const QString& busName,
-                                int timeoutMs);
+    static QString CurrentOwner(const QDBusConnection& bus, const QString& busName, int timeoutMs);
 
 private:
     void OnOwnerChanged(const QString& oldOwner);

@@ -14,7 +14,9 @@ DdeReaderLauncher::DdeReaderLauncher(SettingsSource settings, DdeClient& client,
                                      ReaderLauncherDesktop& desktop, MessageBoxes& boxes)
     : m_settings(std::move(settings)), m_client(client), m_desktop(desktop), m_boxes(boxes) {}
 
-DdeReaderLauncher::~DdeReaderLauncher() { CloseNewsConversation(); }
+DdeReaderLauncher::~DdeReaderLauncher() {
+    CloseNewsConversation();
+}
 
 void DdeReaderLauncher::LaunchMailReader() {
     const ReaderLauncherSettings s = m_settings();
@@ -60,8 +62,7 @@ std::unique_ptr<DdeConversation> DdeReaderLauncher::StartAndConnect(const std::s
 }
 
 void DdeReaderLauncher::DdeExecuteMail(const std::string& service, const std::string& topic,
-                                       const std::string& command,
-                                       const std::string& program) {
+                                       const std::string& command, const std::string& program) {
     auto conversation = m_client.Connect(service, topic);
     if (!conversation) conversation = StartAndConnect(service, topic, program);
     if (!conversation) {

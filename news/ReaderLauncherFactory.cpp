@@ -25,8 +25,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ReaderLauncher> MakeDesktopReaderLauncher(DdeReaderLauncher::SettingsSource settings,
-                                                          MessageBoxes& boxes) {
+std::unique_ptr<ReaderLauncher> MakeDesktopReaderLauncher(
+    DdeReaderLauncher::SettingsSource settings, MessageBoxes& boxes) {
     return std::make_unique<OwningReaderLauncher>(std::move(settings), boxes);
 }
 

@@ -7,11 +7,11 @@ namespace kestrel {
 // What one click does with the configured reader, decided from the settings alone.
 struct ReaderLaunchStep {
     enum class Kind {
-        Nothing,          // empty program setting: the launch is off
-        StartProgram,     // run program as a command line
-        Execute,          // execute payload on service/topic, starting program when absent
-        Request,          // request payload from service/topic, starting program when absent
-        StartUnlessWindow // start program unless a top-level window of class windowClass exists
+        Nothing,           // empty program setting: the launch is off
+        StartProgram,      // run program as a command line
+        Execute,           // execute payload on service/topic, starting program when absent
+        Request,           // request payload from service/topic, starting program when absent
+        StartUnlessWindow  // start program unless a top-level window of class windowClass exists
     };
     Kind kind = Kind::Nothing;
     std::string service;

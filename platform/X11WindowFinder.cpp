@@ -35,7 +35,8 @@ public:
         if (++m_visited > kMaxWindows) return false;
         bool hasClass = false;
         if (depth > 0 && ClassOf(window, hasClass)) return true;
-        if (hasClass || depth >= kMaxDepth) return false;  // a client's own children are not top-level
+        if (hasClass || depth >= kMaxDepth)
+            return false;  // a client's own children are not top-level
         xcb_query_tree_reply_t* tree =
             xcb_query_tree_reply(m_c, xcb_query_tree(m_c, window), nullptr);
         if (!tree) return false;
@@ -50,8 +51,7 @@ public:
 private:
     bool ClassOf(xcb_window_t window, bool& hasClass) {
         xcb_get_property_reply_t* prop = xcb_get_property_reply(
-            m_c,
-            xcb_get_property(m_c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
+            m_c, xcb_get_property(m_c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
             nullptr);
         if (!prop) return false;
         const int length = xcb_get_property_value_length(prop);

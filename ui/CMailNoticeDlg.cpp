@@ -20,7 +20,9 @@ CMailNoticeDlg::CMailNoticeDlg(ReaderLauncher& launcher, QWidget* parent)
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void CMailNoticeDlg::InitNotice() { m_mail->setText(fromSjis(m_mailText)); }
+void CMailNoticeDlg::InitNotice() {
+    m_mail->setText(fromSjis(m_mailText));
+}
 
 void CMailNoticeDlg::OnReceiveMail() {
     m_launcher.LaunchMailReader();

@@ -17,7 +17,9 @@ namespace {
 constexpr size_t kGroupTextLimit = 255;
 constexpr int kGroupBytesRole = Qt::UserRole;
 
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool isLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 }  // namespace
 

@@ -28,8 +28,8 @@ QPoint NoticeDlg::Placement(int screenWidth, int screenHeight, int width, int he
     return {(screenWidth - width) / 8, (screenHeight - height) / 8};
 }
 
-NoticeDlg::NoticeDlg(ReaderLauncher& launcher, int widthDlu, int heightDlu,
-                     const char* captionUtf8, QWidget* parent)
+NoticeDlg::NoticeDlg(ReaderLauncher& launcher, int widthDlu, int heightDlu, const char* captionUtf8,
+                     QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_launcher(launcher) {
     setFont(noticeFont());

@@ -32,12 +32,15 @@ public:
           m_log(std::move(logPath)) {}
     ~FakeReader() { Stop(); }
 
-    void SetReply(const QByteArray& bytes) { m_extra << QStringLiteral("--reply") << QString::fromLatin1(bytes.toHex()); }
+    void SetReply(const QByteArray& bytes) {
+        m_extra << QStringLiteral("--reply") << QString::fromLatin1(bytes.toHex());
+    }
     void SetStallMs(int ms) { m_extra << QStringLiteral("--stall-ms") << QString::number(ms); }
 
     QStringList Arguments() const {
-        return QStringList{QStringLiteral("--service"), m_service, QStringLiteral("--topic"),
-                           m_topic, QStringLiteral("--log"), m_log} +
+        return QStringList{QStringLiteral("--service"), m_service,
+                           QStringLiteral("--topic"),   m_topic,
+                           QStringLiteral("--log"),     m_log} +
                m_extra;
     }
     // The command line as a setting holds it (the paths here carry no blanks).
@@ -95,8 +98,10 @@ public:
         if (!f.open(QIODevice::ReadOnly)) return out;
         const QByteArray prefix = QByteArray(kind) + ' ';
         for (const QByteArray& line : f.readAll().split('\n')) {
-            if (line == kind) out.push_back({});
-            else if (line.startsWith(prefix)) out.push_back(line.mid(prefix.size()));
+            if (line == kind)
+                out.push_back({});
+            else if (line.startsWith(prefix))
+                out.push_back(line.mid(prefix.size()));
         }
         return out;
     }
@@ -107,7 +112,8 @@ public:
 private:
     std::vector<std::string> Decoded(const char* kind) const {
         std::vector<std::string> out;
-        for (const QByteArray& hex : Lines(kind)) out.push_back(QByteArray::fromHex(hex).toStdString());
+        for (const QByteArray& hex : Lines(kind))
+            out.push_back(QByteArray::fromHex(hex).toStdString());
         return out;
     }
 

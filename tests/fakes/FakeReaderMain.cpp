@@ -45,7 +45,8 @@ public:
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         if (message.interface() != QLatin1String("dde.Conversation")) return false;
         QDBusMessage reply;
-        if (message.member() == QLatin1String("Execute") && message.signature() == QLatin1String("ay")) {
+        if (message.member() == QLatin1String("Execute") &&
+            message.signature() == QLatin1String("ay")) {
             m_log.Line("execute " + message.arguments().constFirst().toByteArray().toHex());
             reply = message.createReply();
         } else if (message.member() == QLatin1String("Request") &&
@@ -81,11 +82,16 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < args.size(); i += 2) {
         const QString& key = args[i];
         const QString& value = args[i + 1];
-        if (key == QLatin1String("--service")) service = value;
-        else if (key == QLatin1String("--topic")) topic = value;
-        else if (key == QLatin1String("--log")) logPath = value;
-        else if (key == QLatin1String("--reply")) reply = QByteArray::fromHex(value.toLatin1());
-        else if (key == QLatin1String("--stall-ms")) stallMs = value.toInt();
+        if (key == QLatin1String("--service"))
+            service = value;
+        else if (key == QLatin1String("--topic"))
+            topic = value;
+        else if (key == QLatin1String("--log"))
+            logPath = value;
+        else if (key == QLatin1String("--reply"))
+            reply = QByteArray::fromHex(value.toLatin1());
+        else if (key == QLatin1String("--stall-ms"))
+            stallMs = value.toInt();
     }
     if (service.isEmpty() || topic.isEmpty() || logPath.isEmpty()) {
         std::fprintf(stderr, "usage: fake_reader --service S --topic T --log FILE\n");

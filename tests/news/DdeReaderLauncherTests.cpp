@@ -53,8 +53,8 @@ TEST_F(DdeReaderLauncherTest, RunningMailReaderGetsItsCommandAndNothingIsStarted
         const char* topic;
         const char* command;
     };
-    for (const Case& c : {Case{1, "ALMail", "ALMail", "[Retreive]"},
-                          Case{2, "Den8", "Command", "[Receive]"}}) {
+    for (const Case& c :
+         {Case{1, "ALMail", "ALMail", "[Retreive]"}, Case{2, "Den8", "Command", "[Receive]"}}) {
         SCOPED_TRACE(c.kind);
         auto reader = Reader(c.service, c.topic);
         ASSERT_TRUE(reader->Start());
@@ -136,8 +136,7 @@ TEST_F(DdeReaderLauncherTest, PlainProgramKindsStartTheSettingAsReadAtEachLaunch
     m_settings.NewsFile = "slrn";
     m_launcher.LaunchNewsReader("fj.news.misc");
 
-    EXPECT_EQ(m_desktop.started,
-              (Strings{"c:\\almail\\almail.exe", "sylpheed --receive", "slrn"}));
+    EXPECT_EQ(m_desktop.started, (Strings{"c:\\almail\\almail.exe", "sylpheed --receive", "slrn"}));
     EXPECT_TRUE(m_client.connects.empty());
 }
 
@@ -189,8 +188,8 @@ TEST_F(DdeReaderLauncherTest, AbsentNewsReaderIsStartedAndThenKept) {
 
     EXPECT_EQ(m_desktop.started, Strings{m_settings.NewsFile});
     EXPECT_EQ(m_client.connects.size(), connects);  // the second click reused the conversation
-    EXPECT_EQ(reader->Requests(), (Strings{"news:fj.news.misc,,0xFFFFFFFF,0x1",
-                                           "news:fj.test,,0xFFFFFFFF,0x1"}));
+    EXPECT_EQ(reader->Requests(),
+              (Strings{"news:fj.news.misc,,0xFFFFFFFF,0x1", "news:fj.test,,0xFFFFFFFF,0x1"}));
 }
 
 TEST_F(DdeReaderLauncherTest, NewsReaderThatNeverAnswersIsNotReported) {

@@ -50,10 +50,10 @@ protected:
     void SetUp() override {
         for (int n = 71; n < 99 && m_display.empty(); ++n) {
             if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) continue;
-            m_server.start(QStringLiteral("Xvfb"),
-                           {QStringLiteral(":%1").arg(n), QStringLiteral("-nolisten"),
-                            QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                            QStringLiteral("320x240x24")});
+            m_server.start(
+                QStringLiteral("Xvfb"),
+                {QStringLiteral(":%1").arg(n), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                 QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("320x240x24")});
             if (!m_server.waitForStarted(5000)) GTEST_SKIP() << "Xvfb is not available";
             const std::string name = ":" + std::to_string(n);
             for (int i = 0; i < 200 && m_server.state() == QProcess::Running; ++i) {
@@ -95,7 +95,9 @@ protected:
         xcb_aux_sync();
         return w;
     }
-    void xcb_aux_sync() { std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr)); }
+    void xcb_aux_sync() {
+        std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+    }
 
     bool Exists(const char* cls) { return X11WindowFinder::ClassExists(cls, m_display.c_str()); }
 

@@ -23,7 +23,9 @@ using Calls = std::vector<std::string>;
 
 const std::string kMailText = utf8ToCp932("新しいメールを受信しました\n(未読メールは3件です)");
 
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+QString u(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 template <typename T>
 T* Child(QWidget& dlg, const char* name) {
@@ -61,8 +63,11 @@ TEST(NoticePopups, CaptionsButtonsAndTheDefaultButton) {
         std::vector<std::pair<const char*, const char*>> buttons;
     };
     const Case cases[] = {
-        {&newsMail, "新規ニュース/メール通知",
-         {{"readArticles", "記事を読む"}, {"receiveMail", "メールを受信する"}, {"close", "閉じる"}}},
+        {&newsMail,
+         "新規ニュース/メール通知",
+         {{"readArticles", "記事を読む"},
+          {"receiveMail", "メールを受信する"},
+          {"close", "閉じる"}}},
         {&news, "新規ニュース通知", {{"readArticles", "記事を読む"}, {"close", "閉じる"}}},
         {&mail, "新規メール着信通知", {{"receiveMail", "メールを受信する"}, {"close", "閉じる"}}},
     };
@@ -157,8 +162,10 @@ TEST(NoticePopups, ReadArticlesNeedsASelectionAndKeepsThePopupOpen) {
         SCOPED_TRACE(newsMail);
         test::FakeReaderLauncher launcher;
         std::unique_ptr<NewsNoticeDlg> dlg;
-        if (newsMail) dlg = std::make_unique<CNewsMailNoticeDlg>(launcher);
-        else dlg = std::make_unique<CNewsNoticeDlg>(launcher);
+        if (newsMail)
+            dlg = std::make_unique<CNewsMailNoticeDlg>(launcher);
+        else
+            dlg = std::make_unique<CNewsNoticeDlg>(launcher);
         const std::string japanese = utf8ToCp932("fj.日本語");
         dlg->SetNewGroups("fj.b fj.a " + japanese + " ");
         dlg->show();
@@ -253,9 +260,15 @@ TEST(NoticePopups, CloseEscapeAndEnterCloseTheNewsConversationAndThePopup) {
                 Child<QPushButton>(*dlg, "receiveMail")->setFocus();  // even from another button
             }
             switch (how) {
-                case How::Button: Click(*dlg, "close"); break;
-                case How::Escape: QTest::keyClick(dlg->focusWidget() ? dlg->focusWidget() : dlg, Qt::Key_Escape); break;
-                case How::Enter: QTest::keyClick(dlg->focusWidget() ? dlg->focusWidget() : dlg, Qt::Key_Return); break;
+                case How::Button:
+                    Click(*dlg, "close");
+                    break;
+                case How::Escape:
+                    QTest::keyClick(dlg->focusWidget() ? dlg->focusWidget() : dlg, Qt::Key_Escape);
+                    break;
+                case How::Enter:
+                    QTest::keyClick(dlg->focusWidget() ? dlg->focusWidget() : dlg, Qt::Key_Return);
+                    break;
             }
             EXPECT_FALSE(dlg->isVisible());
             EXPECT_EQ(dlg->result(), QDialog::Rejected);
