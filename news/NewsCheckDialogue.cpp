@@ -1,0 +1,162 @@
+#include "news/NewsCheckDialogue.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "net/EventLog.h"
+#include "news/NewsCheckState.h"
+#include "news/NntpChannel.h"
+#include "news/NntpReply.h"
+#include "news/WatchList.h"
+#include "news/WatchListFile.h"
+#include "res/Cp932.h"
+#include "res/Text.h"
+#include "res/TextsNews.h"
+
+namespace kestrel {
+namespace {
+
+template <std::size_t N>
+void CopyField(char (&field)[N], std::string_view text) {
+    std::memset(field, 0, N);
+    std::memcpy(field, text.data(), std::min(text.size(), N - 1));
+}
+
+}  // namespace
+
+NewsCheckDialogue::NewsCheckDialogue(NntpChannel& channel, LogSink& log, NewsCheckState& state,
+                                     const Timing& timing)
+    : m_channel(channel), m_log(log), m_state(state), m_timing(timing) {}
+
+void NewsCheckDialogue::Log(std::string_view text) {
+    m_log.PostLog(text);
+}
+
+bool NewsCheckDialogue::Closing() const {
+    return m_state.closing.load() != 0;
+}
+
+NewsCheckDialogue::Step NewsCheckDialogue::Fail(const std::string& text) {
+    Log(text);
+    Log(sjis(txt::kNntpSocketDelete));
+    return Step::Failed;
+}
+
+NewsCheckDialogue::Step NewsCheckDialogue::Stop() {
+    Log(sjis(txt::kNntpSocketDeleteAtProcessing));
+    return Step::Stopped;
+}
+
+std::optional<std::string> NewsCheckDialogue::Run(const std::string& listPath) {
+    if (Closing()) return std::nullopt;
+
+    const auto greeting = m_reader.Read(m_channel, m_state.closing, m_timing);
+    if (greeting.outcome == NntpReplyReader::Outcome::Stopped) {
+        Stop();
+        return std::nullopt;
+    }
+    if (greeting.outcome == NntpReplyReader::Outcome::Nothing) {
+        Fail(nntp::FillNumbers(sjis(txt::kNntpErrorFormat), greeting.lastRead, greeting.lastError));
+        return std::nullopt;
+    }
+    if (!nntp::IsReady(m_reader.Text())) {
+        Fail(sjis(txt::kNntpNotReady));
+        return std::nullopt;
+    }
+
+    m_state.status = 2;
+    const std::string cannotOpen =
+        nntp::FillText(sjis(txt::kNewsListCannotOpenFormat), {utf8ToCp932(listPath)});
+    // Held open, and so locked, until the rewrite is done: nothing that honours the lock can
+    // change the list between the reading and the writing.
+    WatchListFile list;
+    if (!list.Open(listPath)) {
+        Log(cannotOpen);
+        return std::nullopt;
+    }
+
+    std::size_t newCount = 0;
+    std::size_t keepFrom = 0;
+    if (AskGroups(list, newCount, keepFrom) != Step::Ok) return std::nullopt;
+    if (Closing()) {
+        Stop();
+        return std::nullopt;
+    }
+
+    if (newCount > 0) {
+        const std::string lines = WatchList::RewrittenLines(m_state.entries, MAX_GROUPS);
+        if (!list.Rewrite(lines, keepFrom)) {
+            Log(cannotOpen);
+            return std::nullopt;
+        }
+    }
+    list.Close();
+    if (Closing()) {
+        Stop();
+        return std::nullopt;
+    }
+
+    const std::string quit = txt::kNntpQuit;
+    Log(quit);
+    m_channel.Send(quit.data(), static_cast<int>(quit.size()));
+    Log(sjis(txt::kNntpSocketDelete));
+
+    if (newCount == 0) return std::nullopt;
+    std::string report;
+    for (std::size_t i = 0; i < newCount; ++i) {
+        report.append(m_state.newNames[i],
+                      strnlen(m_state.newNames[i], sizeof m_state.newNames[i] - 1));
+        report.push_back(' ');
+    }
+    return report;
+}
+
+// keepFrom: where the file's bytes that the rewrite keeps unchanged begin: the start of the
+// line of the first entry left empty, or the end of the last line read.
+NewsCheckDialogue::Step NewsCheckDialogue::AskGroups(WatchListFile& list, std::size_t& newCount,
+                                                     std::size_t& keepFrom) {
+    for (auto& entry : m_state.entries) entry = GroupEntry{};
+    std::memset(m_state.newNames, 0, sizeof m_state.newNames);
+
+    std::size_t lineStart[MAX_GROUPS] = {};
+    std::size_t linesRead = 0;
+    std::size_t offset = 0;
+    const auto keep = [&] {
+        const std::size_t rewritten = WatchList::RewrittenCount(m_state.entries, MAX_GROUPS);
+        keepFrom = rewritten < linesRead ? lineStart[rewritten] : offset;
+        return Step::Ok;
+    };
+    for (int index = 0; index < MAX_GROUPS; ++index) {
+        if (Closing()) return Stop();
+        const auto line = WatchList::ReadLine(list.Head(), offset);
+        if (!line) break;
+        lineStart[linesRead++] = line->offset;
+        offset = line->offset + line->size;
+
+        const auto group = WatchList::ParseLine(*line);
+        std::string command;
+        if (!group || !nntp::BuildGroupCommand(group->name, command)) continue;
+
+        Log(command);
+        if (m_channel.Send(command.data(), static_cast<int>(command.size())) == -1) {
+            return Fail(
+                nntp::FillNumbers(sjis(txt::kNntpErrorFormat), -1, m_channel.GetLastError()));
+        }
+        const auto reply = m_reader.Read(m_channel, m_state.closing, m_timing);
+        if (reply.outcome == NntpReplyReader::Outcome::Stopped) return Stop();
+        Log(m_reader.Text());
+        if (m_reader.Text().size() < 4) return keep();
+
+        const std::int32_t last = nntp::ParseGroupLast(m_reader.Text());
+        GroupEntry& entry = m_state.entries[index];
+        CopyField(entry.name, group->name);
+        entry.last = group->last;
+        if (last > group->last) {
+            CopyField(m_state.newNames[newCount++], group->name);
+            entry.last = last;
+        }
+    }
+    return keep();
+}
+
+}  // namespace kestrel

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "news/NntpReplyReader.h"
+#include "platform/Timing.h"
+
+namespace kestrel {
+
+class LogSink;
+class NntpChannel;
+class WatchListFile;
+struct NewsCheckState;
+
+// One news check over an open channel: the greeting, one GROUP per usable line of the watch
+// list, the rewrite of the list when a group has grown, QUIT. Fills the state's entries and
+// new names and moves its status to 2 once the greeting is accepted; the caller sets it back
+// to 0. Every command and reply goes to the event log.
+class NewsCheckDialogue {
+public:
+    NewsCheckDialogue(NntpChannel& channel, LogSink& log, NewsCheckState& state,
+                      const Timing& timing);
+
+    // The report for the frame: the new groups' names, each followed by one blank, in the
+    // order found. Nothing when no group is new, after a failure or after a stop.
+    std::optional<std::string> Run(const std::string& listPath);
+
+private:
+    enum class Step { Ok, Failed, Stopped };
+
+    Step AskGroups(WatchListFile& list, std::size_t& newCount, std::size_t& keepFrom);
+    Step Fail(const std::string& text);
+    Step Stop();
+    bool Closing() const;
+    void Log(std::string_view text);
+
+    NntpChannel& m_channel;
+    LogSink& m_log;
+    NewsCheckState& m_state;
+    Timing m_timing;
+    NntpReplyReader m_reader;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,391 @@
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "news/CNewsCheckWnd.h"
+#include "tests/fakes/RecordingMessageBoxes.h"
+#include "tests/fakes/ScriptedLineServer.h"
+#include "tests/news/NewsTestSupport.h"
+#include "tests/support/Spin.h"
+
+namespace kestrel {
+namespace {
+
+using test::ReadFile;
+using test::ScriptedLineServer;
+using test::SpinFor;
+using test::SpinUntil;
+using test::WriteFile;
+using Strings = std::vector<std::string>;
+using S = ScriptedLineServer;
+using Exchange = std::pair<std::string, std::string>;  // group asked, reply
+
+const char kReady[] = "200 news.example InterNetNews NNRP server ready (posting ok)\r\n";
+
+// A server that greets, answers the groups in order and takes the QUIT.
+S::Script NntpScript(const std::vector<Exchange>& exchanges, std::string greeting = kReady) {
+    S::Script script = {S::send(std::move(greeting))};
+    for (const auto& [group, reply] : exchanges) {
+        script.push_back(S::expectLine("group " + group));
+        script.push_back(S::send(reply));
+    }
+    script.push_back(S::expectLine("quit"));
+    return script;
+}
+
+struct FileId {
+    ino_t inode = 0;
+    long long mtimeNs = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+FileId IdOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return {st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
+}
+
+class NewsCheckWndTest : public ::testing::Test {
+protected:
+    NewsCheckWndTest() : m_timing(test::NewsTiming()) {}
+    void TearDown() override { ::unlink(list.c_str()); }
+
+    std::unique_ptr<CNewsCheckWnd> Make(std::function<bool()> noticeOpen = {}) {
+        return std::make_unique<CNewsCheckWnd>(WorkerContext{&frame, &log, &boxes},
+                                               std::move(noticeOpen));
+    }
+    // Write the list (when given), start a check against the server and wait for its
+    // dialogue to end.
+    std::unique_ptr<CNewsCheckWnd> RunOneCheck(const ScriptedLineServer& server,
+                                               const std::optional<std::string>& content) {
+        if (content) WriteFile(list, *content);
+        log.clear();
+        frame.reports.clear();
+        auto wnd = Make();
+        EXPECT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
+        EXPECT_TRUE(SpinUntil([&] { return log.has("Newscheck Start!!\r\n"); }));
+        EXPECT_TRUE(SpinUntil([&] { return !wnd->Busy(); }));
+        QCoreApplication::sendPostedEvents();
+        return wnd;
+    }
+
+    test::TimingOverride m_timing;
+    test::NewsFrame frame;
+    test::NewsLog log;
+    test::RecordingMessageBoxes boxes;
+    std::string list = test::WatchListPath();
+};
+
+TEST_F(NewsCheckWndTest, ACheckReportsTheGrownGroupsAndRemembersTheirNumbers) {
+    ScriptedLineServer server(NntpScript({{"fj.a", "211 10 20 120 fj.a\r\n"},
+                                          {"fj.b", "211 0 1 0 fj.b\r\n"},
+                                          {"fj.c", "411 no such group\r\n"},
+                                          {"fj.d", "211 3 1 3 fj.d\r\n"}}));
+    auto wnd = RunOneCheck(server, "fj.a:100\nfj.b\nfj.c:5\nfj.d:0:comment\n");
+    EXPECT_EQ(wnd->objectName(), QStringLiteral("NewsCheck Window"));
+    EXPECT_EQ(frame.reports, Strings{"fj.a fj.d "});
+    EXPECT_EQ(ReadFile(list), "fj.a:120\r\nfj.b:0\r\nfj.c:5\r\nfj.d:3\r\n");
+    ASSERT_TRUE(server.waitForLines(5, 5000));
+    EXPECT_EQ(server.lines(), (Strings{"group fj.a", "group fj.b", "group fj.c", "group fj.d",
+                                       "quit"}));
+    EXPECT_EQ(server.mismatches(), 0u);
+    EXPECT_EQ(log.texts(),
+              (Strings{"NEWS TIMER SET COMPLETE\r\n", "Newscheck Start!!\r\n",
+                       "nntp socket connecting\r\n", "group fj.a\r\n", "211 10 20 120 fj.a\r\n",
+                       "group fj.b\r\n", "211 0 1 0 fj.b\r\n", "group fj.c\r\n",
+                       "411 no such group\r\n", "group fj.d\r\n", "211 3 1 3 fj.d\r\n",
+                       "quit\r\n", "nntp socket delete\r\n"}));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(NewsCheckWndTest, OnlyALargerLastNumberIsNewAndNothingNewLeavesTheFileAlone) {
+    const struct {
+        const char* name;
+        std::string line;
+        std::string reply;
+        Strings reports;
+        std::string file;  // empty: not written at all
+    } cases[] = {
+        {"grown", "fj.a:100\n", "211 10 20 120 fj.a\r\n", {"fj.a "}, "fj.a:120\r\n"},
+        {"same", "fj.a:100\n", "211 10 20 100 fj.a\r\n", {}, ""},
+        {"lower", "fj.a:100\n", "211 10 20 99 fj.a\r\n", {}, ""},
+        {"no such group", "fj.a:100\n", "411 no such group\r\n", {}, ""},
+        {"added without a number, empty group", "fj.a\n", "211 0 0 0 fj.a\r\n", {}, ""},
+        {"negative in the file", "fj.a:-5\n", "211 0 0 0 fj.a\r\n", {"fj.a "}, "fj.a:0\r\n"},
+        {"huge in the file", "fj.a:99999999999\n", "211 1 1 2147483647 fj.a\r\n", {}, ""},
+        {"huge from the server", "fj.a:7\n", "211 1 1 99999999999 fj.a\r\n", {"fj.a "},
+         "fj.a:2147483647\r\n"},
+    };
+    for (const auto& c : cases) {
+        ScriptedLineServer server(NntpScript({{"fj.a", c.reply}}));
+        WriteFile(list, c.line);
+        const FileId before = IdOf(list);
+        SpinFor(5);  // a rewrite would show in the modification time
+        auto wnd = RunOneCheck(server, std::nullopt);
+        EXPECT_EQ(frame.reports, c.reports) << c.name;
+        if (c.file.empty()) {
+            EXPECT_EQ(ReadFile(list), c.line) << c.name;
+            EXPECT_EQ(IdOf(list), before) << c.name;
+        } else {
+            EXPECT_EQ(ReadFile(list), c.file) << c.name;
+        }
+    }
+}
+
+TEST_F(NewsCheckWndTest, LinesThatNameNoGroupAreNotAskedAndNotRewritten) {
+    // fj.a, fj.a: and fj.a:0 all mean fj.a with 0; a one-character name is skipped, and the
+    // lines from it on keep their bytes.
+    ScriptedLineServer server(NntpScript({{"fj.a", "211 1 1 1 fj.a\r\n"},
+                                          {"fj.b", "211 1 1 1 fj.b\r\n"},
+                                          {"fj.c", "211 1 1 1 fj.c\r\n"},
+                                          {"fj.d", "211 1 1 1 fj.d\r\n"}}));
+    const std::string content = "fj.a\nfj.b:\nfj.c:0\na:5\nfj.d:0:note\nfj.e:0";
+    auto wnd = RunOneCheck(server, content);
+    ASSERT_TRUE(server.waitForLines(5, 5000));
+    EXPECT_EQ(server.lines(),
+              (Strings{"group fj.a", "group fj.b", "group fj.c", "group fj.d", "quit"}));
+    EXPECT_EQ(frame.reports, Strings{"fj.a fj.b fj.c fj.d "});
+    EXPECT_EQ(ReadFile(list), "fj.a:1\r\nfj.b:1\r\nfj.c:1\r\na:5\nfj.d:0:note\nfj.e:0");
+}
+
+TEST_F(NewsCheckWndTest, TheSixtyFirstLineIsNeverAskedAndKeepsItsBytes) {
+    std::string content;
+    std::vector<Exchange> exchanges;
+    for (int i = 1; i <= 60; ++i) {
+        const std::string group = "fj.g" + std::to_string(i);
+        content += group + ":5\n";
+        exchanges.push_back({group, "211 1 1 " + std::string(i == 1 ? "6 " : "5 ") + group + "\r\n"});
+    }
+    content += "fj.g61:5\nfj.g62\n";
+    ScriptedLineServer server(NntpScript(exchanges));
+    auto wnd = RunOneCheck(server, content);
+    ASSERT_TRUE(server.waitForLines(61, 5000));
+    const Strings lines = server.lines();
+    ASSERT_EQ(lines.size(), 61u);
+    EXPECT_EQ(lines[59], "group fj.g60");
+    EXPECT_EQ(lines[60], "quit");
+    EXPECT_EQ(frame.reports, Strings{"fj.g1 "});
+    std::string expected = "fj.g1:6\r\n";
+    for (int i = 2; i <= 60; ++i) expected += "fj.g" + std::to_string(i) + ":5\r\n";
+    EXPECT_EQ(ReadFile(list), expected + "fj.g61:5\nfj.g62\n");
+}
+
+TEST_F(NewsCheckWndTest, AShortReplyEndsTheAskingButKeepsWhatWasLearned) {
+    ScriptedLineServer server({S::send(kReady), S::expectLine("group fj.a"),
+                               S::send("211 5 1 5 fj.a\r\n"), S::expectLine("group fj.b"),
+                               S::send("1\r\n"), S::expectLine("quit")});
+    auto wnd = RunOneCheck(server, "fj.a:1:old comment\nfj.b:1\nfj.c:1\n");
+    ASSERT_TRUE(server.waitForLines(3, 5000));
+    EXPECT_EQ(server.lines(), (Strings{"group fj.a", "group fj.b", "quit"}));
+    EXPECT_TRUE(log.has("1\r\n"));
+    EXPECT_EQ(frame.reports, Strings{"fj.a "});
+    EXPECT_EQ(ReadFile(list), "fj.a:5\r\nfj.b:1\nfj.c:1\n");
+}
+
+TEST_F(NewsCheckWndTest, AServerThatClosesMidDialogueStillGetsItsNewsRemembered) {
+    ScriptedLineServer server({S::send(kReady), S::expectLine("group fj.a"),
+                               S::send("211 5 1 5 fj.a\r\n"), S::expectLine("group fj.b"),
+                               S::close()});
+    auto wnd = RunOneCheck(server, "fj.a:1\nfj.b:1\nfj.c:1\n");
+    EXPECT_EQ(frame.reports, Strings{"fj.a "});
+    EXPECT_EQ(ReadFile(list), "fj.a:5\r\nfj.b:1\nfj.c:1\n");
+    EXPECT_EQ(log.texts().back(), "nntp socket delete\r\n");
+}
+
+TEST_F(NewsCheckWndTest, FailedGreetingsEndTheCheckWithoutAsking) {
+    const struct {
+        const char* name;
+        S::Script script;
+        std::string logged;  // UTF-8
+    } cases[] = {
+        {"posting not allowed",
+         {S::send("201 news.example ready (no posting)\r\n")},
+         "NNTPサーバ側の準備ができていません\n"},
+        {"service not available", {S::send("400 go away\r\n")}, "NNTPサーバ側の準備ができていません\n"},
+        {"silent server", {S::stall()}, "ERROR     = -1\r\nLASTERROR = 11\r\n"},
+        {"closed at once", {S::close()}, "ERROR     = -1\r\nLASTERROR = 107\r\n"},
+    };
+    for (const auto& c : cases) {
+        ScriptedLineServer server(c.script);
+        auto wnd = RunOneCheck(server, "fj.a:1\n");
+        const Strings logged = log.utf8();
+        ASSERT_GE(logged.size(), 2u) << c.name;
+        EXPECT_EQ(logged[logged.size() - 2], c.logged) << c.name;
+        EXPECT_EQ(logged.back(), "nntp socket delete\r\n") << c.name;
+        EXPECT_TRUE(frame.reports.empty()) << c.name;
+        EXPECT_TRUE(boxes.boxes.empty()) << c.name;
+        wnd.reset();
+        server.stop();
+        EXPECT_TRUE(server.lines().empty()) << c.name;
+    }
+}
+
+TEST_F(NewsCheckWndTest, AnOverlongReplyIsCutAndTheNextReplyStillRight) {
+    const std::string longReply = "211 10 20 120 fj.a " + std::string(3000, 'x') + "\r\n";
+    ScriptedLineServer server(NntpScript({{"fj.a", longReply}, {"fj.b", "211 1 1 9 fj.b\r\n"}}));
+    auto wnd = RunOneCheck(server, "fj.a:100\nfj.b:8\n");
+    EXPECT_EQ(frame.reports, Strings{"fj.a fj.b "});
+    EXPECT_EQ(ReadFile(list), "fj.a:120\r\nfj.b:9\r\n");
+    EXPECT_TRUE(log.has(longReply.substr(0, 1023)));
+}
+
+TEST_F(NewsCheckWndTest, ALockedListSkipsTheCheckAndIsLeftAlone) {
+    ScriptedLineServer server(NntpScript({{"fj.a", "211 1 1 9 fj.a\r\n"}}));
+    WriteFile(list, "fj.a:1\n");
+    auto wnd = Make();
+    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
+    const int other = ::open(list.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    ASSERT_TRUE(SpinUntil([&] { return log.has("Newscheck Start!!\r\n"); }));
+    ASSERT_TRUE(SpinUntil([&] { return !wnd->Busy(); }));
+    ::close(other);
+    EXPECT_EQ(log.utf8().back(), list + "を\nオープンできません");
+    EXPECT_TRUE(frame.reports.empty());
+    EXPECT_EQ(ReadFile(list), "fj.a:1\n");
+    wnd.reset();
+    server.stop();
+    EXPECT_TRUE(server.lines().empty());
+}
+
+TEST_F(NewsCheckWndTest, InitCheckResults) {
+    auto wnd = Make();
+    EXPECT_EQ(wnd->InitCheck("127.0.0.1", 119, 2), -3);
+    EXPECT_TRUE(log.texts().empty());
+
+    EXPECT_EQ(wnd->InitCheck("127.0.0.1", 119, 3), -1);  // no list yet
+    EXPECT_EQ(log.utf8(), Strings{list + "を\nオープンできません"});
+
+    WriteFile(list, "fj.a\n");
+    const int other = ::open(list.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    EXPECT_EQ(wnd->InitCheck("127.0.0.1", 119, 3), -1);  // held by another program
+    ::close(other);
+
+    log.clear();
+    Timing t = test::NewsTiming();
+    t.newsFirstCheckMs = 3600000;  // armed, not run
+    test::TimingOverride timing(t);
+    EXPECT_EQ(wnd->InitCheck("127.0.0.1", 119, 3), 1);
+    EXPECT_EQ(log.texts(), Strings{"NEWS TIMER SET COMPLETE\r\n"});
+}
+
+TEST_F(NewsCheckWndTest, ChecksComeBackEveryInterval) {
+    Timing t = test::NewsTiming();
+    t.minuteMs = 5;  // interval 3 = 15 ms
+    test::TimingOverride timing(t);
+    ScriptedLineServer server(NntpScript({{"fj.a", "211 1 1 1 fj.a\r\n"}}));
+    WriteFile(list, "fj.a:1\n");
+    auto wnd = Make();
+    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
+    ASSERT_TRUE(SpinUntil([&] { return server.connections() >= 3; }));
+    EXPECT_TRUE(frame.reports.empty());
+}
+
+TEST_F(NewsCheckWndTest, AnOpenNoticeSkipsTheTurn) {
+    Timing t = test::NewsTiming();
+    t.minuteMs = 5;
+    test::TimingOverride timing(t);
+    ScriptedLineServer server(NntpScript({{"fj.a", "211 1 1 7 fj.a\r\n"}}));
+    WriteFile(list, "fj.a:1\n");
+    bool noticeOpen = true;
+    auto wnd = Make([&] { return noticeOpen; });
+    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
+    ASSERT_TRUE(SpinUntil([&] { return log.count("Skip Newscheck Start!!\r\n") >= 2; }));
+    EXPECT_EQ(server.connections(), 0u);
+    EXPECT_FALSE(log.has("Newscheck Start!!\r\n"));
+    noticeOpen = false;
+    ASSERT_TRUE(SpinUntil([&] { return !frame.reports.empty(); }));
+    EXPECT_EQ(frame.reports.front(), "fj.a ");
+}
+
+TEST_F(NewsCheckWndTest, ATickWhileBusyOnlyRearms) {
+    Timing t = test::NewsTiming();
+    t.minuteMs = 5;      // interval 3 = 15 ms, far inside one reply wait
+    t.pollSliceMs = 50;  // 5 s per reply wait
+    test::TimingOverride timing(t);
+    ScriptedLineServer server({S::stall()});
+    WriteFile(list, "fj.a:1\n");
+    auto wnd = Make();
+    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
+    ASSERT_TRUE(SpinUntil([&] { return log.has("Skip Newscheck Start!!\r\n"); }));
+    EXPECT_TRUE(wnd->Busy());
+    EXPECT_EQ(server.connections(), 1u);
+    EXPECT_EQ(log.count("Newscheck Start!!\r\n"), 1);
+}
+
+TEST_F(NewsCheckWndTest, DestroyingTheWindowStopsAStalledCheckAndLeavesTheList) {
+    Timing t = test::NewsTiming();
+    t.pollSliceMs = 200;  // a missed stop would show as a 20 s wait ending in the error text
+    test::TimingOverride timing(t);
+    ScriptedLineServer server(
+        {S::send(kReady), S::expectLine("group fj.a"), S::send("211 1 1 9 fj.a\r\n"),
+         S::expectLine("group fj.b"), S::stall()});
+    WriteFile(list, "fj.a:1\nfj.b:1\n");
+    auto wnd = Make();
+    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
+    ASSERT_TRUE(SpinUntil([&] { return server.lines().size() == 2; }));
+    wnd.reset();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(log.texts().back(), "nntp socket delete (at processing)\r\n");
+    EXPECT_FALSE(log.has("nntp socket delete\r\n"));
+    EXPECT_TRUE(frame.reports.empty());
+    EXPECT_EQ(ReadFile(list), "fj.a:1\nfj.b:1\n");  // a stopped check writes nothing
+    ASSERT_TRUE(server.waitForFinished(1, 5000));  // the connection went with the window
+}
+
+TEST_F(NewsCheckWndTest, AConnectionThatCannotBeMadeShowsABoxAndStopsTheChecks) {
+    Timing t = test::NewsTiming();
+    t.minuteMs = 5;  // a re-armed timer would come back at once
+    test::TimingOverride timing(t);
+    WriteFile(list, "fj.a:1\n");
+    auto wnd = Make();
+    ASSERT_EQ(wnd->InitCheck("", 119, 3), 1);  // no host: refused when the socket is made
+    ASSERT_TRUE(SpinUntil([&] { return !boxes.boxes.empty(); }));
+    SpinFor(50);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8(), "NNTPサーバに接続できませんでした。\nLASTERROR = 22");
+    EXPECT_EQ(boxes.boxes[0].captionUtf8(), "ニュース監視エラー");
+    EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Stop);
+    EXPECT_TRUE(log.has("ERROR (LASTERROR = 22)\r\n"));
+    EXPECT_FALSE(log.has("nntp socket connecting\r\n"));
+    EXPECT_FALSE(wnd->Busy());
+
+    // A new interval brings the checks back.
+    EXPECT_EQ(wnd->ChangeInterval(3), 1);
+    ASSERT_TRUE(SpinUntil([&] { return boxes.boxes.size() == 2; }));
+}
+
+TEST_F(NewsCheckWndTest, ChangeIntervalRefusesTwoMinutesAndStopsTheTimer) {
+    ScriptedLineServer server(NntpScript({{"fj.a", "211 1 1 1 fj.a\r\n"}}));
+    WriteFile(list, "fj.a:1\n");
+    Timing t = test::NewsTiming();
+    t.newsFirstCheckMs = 20;
+    test::TimingOverride timing(t);
+    auto wnd = Make();
+    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
+    EXPECT_EQ(wnd->ChangeInterval(2), 0);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8(), "タイマー値が０です");
+    EXPECT_EQ(boxes.boxes[0].captionUtf8(), "タイマー値エラー");
+    SpinFor(100);
+    EXPECT_EQ(server.connections(), 0u);
+
+    log.clear();
+    EXPECT_EQ(wnd->ChangeInterval(3), 1);
+    EXPECT_EQ(log.texts().front(), "NEWS TIMER SET COMPLETE\r\n");
+    ASSERT_TRUE(SpinUntil([&] { return server.connections() == 1; }));
+}
+
+}  // namespace
+}  // namespace kestrel
