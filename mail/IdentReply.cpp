@@ -1,0 +1,39 @@
+#include "mail/IdentReply.h"
+
+#include <cstring>
+
+#include "mail/Pop3Reply.h"
+#include "res/TextsIdent.h"
+
+namespace kestrel::ident {
+
+std::optional<std::string> QueryOf(const char* data, int length) {
+    if (length <= 1) return std::nullopt;
+    const std::size_t size = static_cast<std::size_t>(length - 2);
+    const void* zero = std::memchr(data, '\0', size);
+    const std::size_t text = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - data)
+                                  : size;
+    return std::string(data, text);
+}
+
+std::string BuildReply(std::string_view query, std::string_view user) {
+    constexpr std::size_t kLimit = kLineAreaSize - 1;
+    const std::size_t fixed = pop3::FillText(txt::kIdentReplyFormat, {"", ""}).size();
+    std::size_t room = kLimit - fixed;
+    // The user id is what the asking server wants to learn, so it keeps its room first.
+    const std::size_t userLength = pop3::Cp932PrefixLength(user, room);
+    room -= userLength;
+    const std::size_t queryLength = pop3::Cp932PrefixLength(query, room);
+    return pop3::FillText(txt::kIdentReplyFormat,
+                          {query.substr(0, queryLength), user.substr(0, userLength)});
+}
+
+std::string BuildReplyLog(int socketId, std::string_view reply) {
+    constexpr std::size_t kLimit = kLineAreaSize - 1;
+    const std::string id = std::to_string(socketId);
+    const std::size_t fixed = pop3::FillText(txt::kIdentReplyLogFormat, {id, ""}).size();
+    const std::size_t replyLength = pop3::Cp932PrefixLength(reply, kLimit - fixed);
+    return pop3::FillText(txt::kIdentReplyLogFormat, {id, reply.substr(0, replyLength)});
+}
+
+}  // namespace kestrel::ident
