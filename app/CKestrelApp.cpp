@@ -80,15 +80,15 @@ bool CKestrelApp::InitInstance() {
     values.noticeOpen = 0;
 
     m_sound = std::make_unique<QtSoundPlayer>();
+    // The reader settings are read from the store at each launch, as the readers' own
+    // settings code always did.
     m_notices = MakeNoticePresenter(
         *m_boxes,
         [this] {
-            ReaderLauncherSettings r;
-            if (m_view) {
-                const ViewSettings& s = m_view->Settings();
-                r = {s.MailReader, s.MailFile, s.NewsReader, s.NewsFile};
-            }
-            return r;
+            return ReaderLauncherSettings{m_store->GetInt(key::MailReader),
+                                          m_store->GetString(key::MailFile),
+                                          m_store->GetInt(key::NewsReader),
+                                          m_store->GetString(key::NewsFile)};
         },
         nullptr);
     m_frame = std::make_unique<CMainFrame>(values, *m_notices, *m_sound);
