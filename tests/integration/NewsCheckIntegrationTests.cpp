@@ -1,0 +1,112 @@
+// The news check against the harness's real INN: a new article in a watched group reaches the
+// frame's report and the watch list.
+#include <QCoreApplication>
+#include <QProcess>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "news/CNewsCheckWnd.h"
+#include "tests/fakes/RecordingMessageBoxes.h"
+#include "tests/integration/support/HarnessEnv.h"
+#include "tests/integration/support/LineClient.h"
+#include "tests/news/NewsTestSupport.h"
+#include "tests/support/Spin.h"
+
+namespace kestrel::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// The last article number INN reports for a group ("211 count low high group").
+int HighOf(LineClient& news, const std::string& group) {
+    const QStringList fields =
+        QString::fromStdString(news.command("GROUP " + group)).split(u' ');
+    return fields.size() >= 4 && fields[0] == QStringLiteral("211") ? fields[3].toInt() : -1;
+}
+
+class NewsCheckIntegration : public ::testing::Test {
+protected:
+    NewsCheckIntegration() : m_timing(NewsTiming()) {}
+    void TearDown() override { ::unlink(list.c_str()); }
+
+    // One check from the timer's tick to the end of its dialogue.
+    void RunOneCheck() {
+        log.clear();
+        frame.reports.clear();
+        CNewsCheckWnd wnd(WorkerContext{&frame, &log, &boxes});
+        ASSERT_EQ(wnd.InitCheck("127.0.0.1", port, 3), 1);
+        ASSERT_TRUE(SpinUntil([&] { return log.has("nntp socket connecting\r\n"); }, 20000));
+        ASSERT_TRUE(SpinUntil([&] { return !wnd.Busy(); }, 60000));
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(log.texts().back(), "nntp socket delete\r\n");
+        EXPECT_TRUE(boxes.boxes.empty());
+    }
+
+    int Post(const std::string& group) {
+        QProcess post;
+        post.start(QStringLiteral("python3"),
+                   {QString::fromStdString(poster), QString::fromStdString(group)});
+        EXPECT_TRUE(post.waitForFinished(60000));
+        EXPECT_EQ(post.exitCode(), 0) << post.readAllStandardError().toStdString();
+        return post.readAllStandardOutput().trimmed().toInt();
+    }
+
+    TimingOverride m_timing;
+    NewsFrame frame;
+    NewsLog log;
+    RecordingMessageBoxes boxes;
+    std::string list = WatchListPath();
+    int port = harnessPort("KESTREL_IT_NNTP_PORT");
+    std::string poster = harnessEnv("KESTREL_IT_NNTP_POST");
+};
+
+TEST_F(NewsCheckIntegration, ANewArticleIsReportedAndRemembered) {
+    ASSERT_FALSE(HasFailure());
+    LineClient news;
+    ASSERT_TRUE(news.connect(port));
+    ASSERT_TRUE(news.readLine().has_value());
+    const int highA = HighOf(news, "fj.a");
+    const int highB = HighOf(news, "fj.b");
+    ASSERT_GE(highA, 0);
+    ASSERT_GE(highB, 0);
+
+    const std::string known = "fj.a:" + std::to_string(highA) + "\nfj.b:" +
+                              std::to_string(highB) + "\nfj.kestrel.unknown:3\n";
+    WriteFile(list, known);
+    RunOneCheck();
+    ASSERT_FALSE(HasFailure());
+    EXPECT_TRUE(frame.reports.empty());
+    EXPECT_EQ(ReadFile(list), known);  // nothing new: not written
+    EXPECT_TRUE(log.has("group fj.kestrel.unknown\r\n"));
+
+    const int posted = Post("fj.a");
+    ASSERT_GT(posted, highA);
+    RunOneCheck();
+    EXPECT_EQ(frame.reports, Strings{"fj.a "});
+    EXPECT_EQ(ReadFile(list), "fj.a:" + std::to_string(posted) + "\r\nfj.b:" +
+                                  std::to_string(highB) + "\r\nfj.kestrel.unknown:3\r\n");
+
+    // Remembered: the next check finds nothing new.
+    RunOneCheck();
+    EXPECT_TRUE(frame.reports.empty());
+}
+
+TEST_F(NewsCheckIntegration, AGroupAddedWithoutANumberIsNewOnceItHasArticles) {
+    ASSERT_FALSE(HasFailure());
+    const int posted = Post("fj.b");
+    ASSERT_GT(posted, 0);
+    WriteFile(list, "fj.b\n");
+    RunOneCheck();
+    EXPECT_EQ(frame.reports, Strings{"fj.b "});
+    EXPECT_EQ(ReadFile(list), "fj.b:" + std::to_string(posted) + "\r\n");
+}
+
+}  // namespace
+}  // namespace kestrel::test
