@@ -31,9 +31,9 @@ const Refusal* CheckInput(const PasswordChangeInput& input) {
 
 }  // namespace
 
-bool ChangePassword(bool serviceRunning, const std::string& loginUser,
-                    PasswordChangeDialog& dialog, const ChangeFunction& change,
-                    SettingsStore& store, MessageBoxes& boxes, const Clock& now) {
+bool ChangePassword(bool serviceRunning, const std::string& loginUser, PasswordChangeDialog& dialog,
+                    const ChangeFunction& change, SettingsStore& store, MessageBoxes& boxes,
+                    const Clock& now) {
     if (serviceRunning) {
         boxes.Show(sjis(txt::kChangeAfterStop), sjis(txt::kCaptionCaution), BoxIcon::Stop,
                    BoxButtons::Ok);
@@ -50,15 +50,15 @@ bool ChangePassword(bool serviceRunning, const std::string& loginUser,
     }
 
     if (!change(input.user, input.currentPassword, input.newPassword)) {
-        boxes.Show(sjis(txt::kPasswordChangeFailed), sjis(txt::kCaptionChangeResult),
-                   BoxIcon::Stop, BoxButtons::Ok);
+        boxes.Show(sjis(txt::kPasswordChangeFailed), sjis(txt::kCaptionChangeResult), BoxIcon::Stop,
+                   BoxButtons::Ok);
         return false;
     }
     // The change may have taken minutes: the time recorded is the moment it went through.
     store.Write(key::LastTime, FormatChangeTime(now ? now() : std::time(nullptr)));
     store.Flush();
-    boxes.Show(sjis(txt::kPasswordChanged), sjis(txt::kCaptionChangeResult),
-               BoxIcon::Information, BoxButtons::Ok);
+    boxes.Show(sjis(txt::kPasswordChanged), sjis(txt::kCaptionChangeResult), BoxIcon::Information,
+               BoxButtons::Ok);
     return true;
 }
 

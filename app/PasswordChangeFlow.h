@@ -26,9 +26,8 @@ public:
 
 // Changes the password on the server (CPasswdChangeWnd::ExecChange against POPServer and
 // PSWDPort); true when the server confirmed it. Shows its own messages.
-using ChangeFunction = std::function<bool(const std::string& user,
-                                          const std::string& currentPassword,
-                                          const std::string& newPassword)>;
+using ChangeFunction = std::function<bool(
+    const std::string& user, const std::string& currentPassword, const std::string& newPassword)>;
 
 // The local time, asked for when the change has gone through.
 using Clock = std::function<std::time_t()>;
@@ -36,8 +35,8 @@ using Clock = std::function<std::time_t()>;
 // The password change command: refused while the service runs; otherwise the dialog with the
 // log-in user name proposed, the field checks in order, the change on the server, LastTime
 // set to the time of a confirmed change, and the result box. True when the password changed.
-bool ChangePassword(bool serviceRunning, const std::string& loginUser,
-                    PasswordChangeDialog& dialog, const ChangeFunction& change,
-                    SettingsStore& store, MessageBoxes& boxes, const Clock& now = {});
+bool ChangePassword(bool serviceRunning, const std::string& loginUser, PasswordChangeDialog& dialog,
+                    const ChangeFunction& change, SettingsStore& store, MessageBoxes& boxes,
+                    const Clock& now = {});
 
 }  // namespace kestrel

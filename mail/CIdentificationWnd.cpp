@@ -22,7 +22,9 @@ CIdentificationWnd::CIdentificationWnd(const WorkerContext& context, QObject* pa
 
 // The socket goes first, closing every connection; events still queued for this window are
 // dropped with it by Qt.
-CIdentificationWnd::~CIdentificationWnd() { m_socket.reset(); }
+CIdentificationWnd::~CIdentificationWnd() {
+    m_socket.reset();
+}
 
 void CIdentificationWnd::Log(std::string_view text) {
     if (m_context.log) m_context.log->PostLog(text);
@@ -37,7 +39,9 @@ bool CIdentificationWnd::Start(int port, const std::string& user) {
     return true;
 }
 
-int CIdentificationWnd::Port() const { return m_socket ? m_socket->Port() : 0; }
+int CIdentificationWnd::Port() const {
+    return m_socket ? m_socket->Port() : 0;
+}
 
 std::size_t CIdentificationWnd::OpenConnections() const {
     return m_socket ? m_socket->AcceptedCount() : 0;

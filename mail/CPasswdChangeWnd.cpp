@@ -26,8 +26,7 @@ CPasswdChangeWnd::CPasswdChangeWnd(const WorkerContext& context, QObject* parent
 
 void CPasswdChangeWnd::Show(const std::string& text) {
     if (m_context.boxes) {
-        m_context.boxes->Show(text, sjis(txt::kPasswdChangeCaption), BoxIcon::None,
-                              BoxButtons::Ok);
+        m_context.boxes->Show(text, sjis(txt::kPasswdChangeCaption), BoxIcon::None, BoxButtons::Ok);
     }
 }
 
@@ -47,17 +46,16 @@ bool CPasswdChangeWnd::CheckFields(const std::string& user, const std::string& o
     const pop3::CommandFault fault =
         poppassd::BuildCommands(user, oldPassword, newPassword, commands);
     if (fault == pop3::CommandFault::None) return true;
-    const std::string& text = sjis(fault == pop3::CommandFault::LineBreak
-                                       ? txt::kAuthAccountBadChar
-                                       : txt::kAuthAccountTooLong);
+    const std::string& text =
+        sjis(fault == pop3::CommandFault::LineBreak ? txt::kAuthAccountBadChar
+                                                    : txt::kAuthAccountTooLong);
     Show(text);
     Log(text);
     return false;
 }
 
 bool CPasswdChangeWnd::ExecChange(const std::string& server, int port, const std::string& user,
-                                  const std::string& oldPassword,
-                                  const std::string& newPassword) {
+                                  const std::string& oldPassword, const std::string& newPassword) {
     poppassd::Commands commands;
     if (!CheckFields(user, oldPassword, newPassword, commands)) return false;
     // The creation result is not looked at: a socket that cannot connect shows itself as a
@@ -68,8 +66,7 @@ bool CPasswdChangeWnd::ExecChange(const std::string& server, int port, const std
 }
 
 bool CPasswdChangeWnd::ExecChange(Pop3Channel& channel, const std::string& user,
-                                  const std::string& oldPassword,
-                                  const std::string& newPassword) {
+                                  const std::string& oldPassword, const std::string& newPassword) {
     poppassd::Commands commands;
     if (!CheckFields(user, oldPassword, newPassword, commands)) return false;
     Log(sjis(txt::kPoppassdConnecting));
@@ -83,8 +80,7 @@ bool CPasswdChangeWnd::Send(Pop3Channel& channel, const std::string& line,
 }
 
 bool CPasswdChangeWnd::Dialogue(Pop3Channel& channel, const std::string& user,
-                                const poppassd::Commands& commands,
-                                const Timing& timing) {
+                                const poppassd::Commands& commands, const Timing& timing) {
     const std::string& errorFormat = sjis(txt::kPoppassdErrorFormat);
     const auto sendFailure = [&] {
         return ErrorEnd(pop3::FillNumbers(errorFormat, -1, channel.GetLastError()));

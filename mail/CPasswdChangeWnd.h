@@ -26,8 +26,8 @@ public:
     bool ExecChange(const std::string& server, int port, const std::string& user,
                     const std::string& oldPassword, const std::string& newPassword);
     // The same dialogue over a channel that is already connecting.
-    bool ExecChange(Pop3Channel& channel, const std::string& user,
-                    const std::string& oldPassword, const std::string& newPassword);
+    bool ExecChange(Pop3Channel& channel, const std::string& user, const std::string& oldPassword,
+                    const std::string& newPassword);
 
 private:
     bool CheckFields(const std::string& user, const std::string& oldPassword,

@@ -11,8 +11,8 @@ std::optional<std::string> QueryOf(const char* data, int length) {
     if (length <= 1) return std::nullopt;
     const std::size_t size = static_cast<std::size_t>(length - 2);
     const void* zero = std::memchr(data, '\0', size);
-    const std::size_t text = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - data)
-                                  : size;
+    const std::size_t text =
+        zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - data) : size;
     return std::string(data, text);
 }
 

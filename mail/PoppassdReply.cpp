@@ -20,7 +20,9 @@ bool BeginsWith(std::string_view reply, std::string_view code) {
 
 }  // namespace
 
-bool IsOk(std::string_view reply) { return BeginsWith(reply, "200 "); }
+bool IsOk(std::string_view reply) {
+    return BeginsWith(reply, "200 ");
+}
 
 bool IsUserAccepted(std::string_view reply) {
     return BeginsWith(reply, "200 ") || BeginsWith(reply, "300 ");
