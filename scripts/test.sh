@@ -9,9 +9,16 @@ jobs=${KESTREL_JOBS:-2}
 servers=$root/tests/integration/servers
 failures=()
 
+started=$SECONDS
 section() {
     echo
-    echo "==== $* ===="
+    echo "==== $* ==== ($(date +%T), $(((SECONDS - started) / 60)) min in)"
+}
+
+# build <build dir>: keeps going past a failed target so one broken file still lets every
+# other test build and run, and the log shows all that is broken at once.
+build() {
+    cmake --build "$1" -j "$jobs" -- -k 0
 }
 
 # configure <build dir> <cmake options...>: quiet unless it fails.
@@ -25,17 +32,19 @@ configure() {
     }
 }
 
+rm -f "$root/build/ctest.log" "$root/build-asan/ctest.log"
+
 section "setup"
 bash "$root/scripts/setup.sh" || { echo "test.sh: setup failed" >&2; exit 1; }
 
 section "build (build/)"
 if configure "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_INTEGRATION=ON; then
-    cmake --build "$root/build" -j "$jobs" || failures+=("build")
+    build "$root/build" || failures+=("build")
 else
     failures+=("configure")
 fi
 
-if [[ ${#failures[@]} -eq 0 ]]; then
+if [[ -f $root/build/CTestTestfile.cmake ]]; then
     section "real servers"
     harness=$(mktemp -d /tmp/kestrel-it.XXXXXX)
     trap 'bash "$servers/stop-all.sh" "$harness" >/dev/null 2>&1; rm -rf "$harness"' EXIT
@@ -46,7 +55,8 @@ if [[ ${#failures[@]} -eq 0 ]]; then
             # shellcheck disable=SC1091
             source "$harness/servers.env"
             cd "$root/build" && ctest --output-on-failure -j "$jobs"
-        ) || failures+=("tests")
+        ) 2>&1 | tee "$root/build/ctest.log"
+        [[ ${PIPESTATUS[0]} -eq 0 ]] || failures+=("tests")
     else
         failures+=("servers")
     fi
@@ -55,8 +65,9 @@ fi
 section "build with sanitizers (build-asan/)"
 if configure "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=ON \
         -DKESTREL_BUILD_BENCH=OFF -DKESTREL_INTEGRATION=OFF; then
-    if cmake --build "$root/build-asan" -j "$jobs"; then
-        section "unit tests under ASan/UBSan"
+    build "$root/build-asan" || failures+=("sanitizer build")
+    section "unit tests under ASan/UBSan"
+    if [[ -f $root/build-asan/CTestTestfile.cmake ]]; then
         (
             # The D-Bus facilities of the unit tests want a session bus too.
             if [[ -f ${harness:-}/servers.env ]]; then
@@ -69,17 +80,30 @@ if configure "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=ON \
             export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
             export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
             cd "$root/build-asan" && ctest -L unit --output-on-failure -j "$jobs"
-        ) || failures+=("sanitizer tests")
-    else
-        failures+=("sanitizer build")
+        ) 2>&1 | tee "$root/build-asan/ctest.log"
+        [[ ${PIPESTATUS[0]} -eq 0 ]] || failures+=("sanitizer tests")
     fi
 else
     failures+=("sanitizer configure")
 fi
 
 section "result"
+# One count over both runs, from ctest's own "N tests failed out of M" lines.
+passed=0
+failed=0
+for log in "$root/build/ctest.log" "$root/build-asan/ctest.log"; do
+    [[ -f $log ]] || continue
+    line=$(grep -E 'tests? failed out of [0-9]+' "$log" | tail -1) || continue
+    read -r f m < <(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/' <<<"$line")
+    passed=$((passed + m - f))
+    failed=$((failed + f))
+done
+status=0
 if [[ ${#failures[@]} -gt 0 ]]; then
     echo "test.sh: FAILED: ${failures[*]}"
-    exit 1
+    status=1
+else
+    echo "test.sh: all builds and tests passed"
 fi
-echo "test.sh: all builds and tests passed"
+echo "ctest: $passed passed, $failed failed"
+exit $status
