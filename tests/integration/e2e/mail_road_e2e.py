@@ -2,10 +2,11 @@
 """The mail road, end to end: the real kestrel on its own X server, from a POP3 server that
 reports three unread messages to the mail reader reached over D-Bus.
 
-What it starts, all private to this run and all ended at the end: Xvfb (a free display),
+What it starts, all private to this test and all ended at the end: Xvfb (a free display),
 a session bus, bus_peers.py on it (a stand-in AL-Mail owning dde.ALMail and a notification
 area, so the tray icon is a StatusNotifierItem the test can read and click), a scripted POP3
-server on 127.0.0.1, and kestrel with fresh settings (a saved password, BeIcon on).
+server on 127.0.0.1, and kestrel twice, each time with fresh settings (a saved password,
+BeIcon on) and a fresh program directory.
 
 What it asserts:
   1. the saved password logs in without a dialog (the first connection is USER/PASS/QUIT
@@ -13,9 +14,11 @@ What it asserts:
   2. the mail check (USER/PASS/LAST/QUIT) brings up the popup "新規メール着信通知",
      placed one eighth of the free space in from the top-left corner, and the tray icon
      and the window icon leave the idle state they had when the check began;
-  3. its button "メールを受信する" sends exactly one Execute "[Retreive]" to dde.ALMail and
-     closes the popup;
-  4. the tray icon and the window icon then equal the idle ones again;
+  3. in the first program run its button "メールを受信する" sends exactly one Execute
+     "[Retreive]" to dde.ALMail and closes the popup; in the second, Return (the default
+     button "閉じる") closes it and starts nothing;
+  4. the tray icon and the window icon then equal the idle ones again, and the event log
+     holds both dialogues with "pass ********" and never the password;
   5. a double click on the tray icon, with nothing pending, brings the main window back.
 Screenshots of the popup and the main window go to --out and to /tmp/kestrel-shots/.
 
@@ -377,7 +380,18 @@ class Run:
         self.step("%s: back to idle" % name)
         self.until("the idle tray icon", lambda: self.tray_icon() == idle_tray, 10)
         check(self.window_icon(frame) == idle_window, "the window icon is not the idle one")
+
+        # Tracing is on: both dialogues are in the event log, the password in neither.
+        self.until("the event log", lambda: self.event_log().count(b"pass ********\r\n") == 2, 10)
+        check(PASSWORD.encode() not in self.event_log(), "the event log holds the password")
         return frame
+
+    def event_log(self):
+        try:
+            with open(os.path.join(self.home, "home", "kestrel.log"), "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return b""
 
     def run(self):
         self.start_x()
