@@ -120,9 +120,10 @@ int main(int argc, char** argv) {
     }
     QCoreApplication::sendPostedEvents();
     std::sort(ms.begin(), ms.end());
-    std::printf("bench_news_check (%s, %d groups): %d checks, median %.2f ms, min %.2f ms, "
-                "max %.2f ms (goal: under 500 ms)\n",
-                realServer ? "real INN" : "scripted server", kGroups, runs, ms[ms.size() / 2],
-                ms.front(), ms.back());
+    std::printf(
+        "bench_news_check (%s, %d groups): %d checks, median %.2f ms, min %.2f ms, "
+        "max %.2f ms (goal: under 500 ms)\n",
+        realServer ? "real INN" : "scripted server", kGroups, runs, ms[ms.size() / 2], ms.front(),
+        ms.back());
     return completed == runs ? 0 : 1;
 }

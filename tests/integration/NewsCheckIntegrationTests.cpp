@@ -26,8 +26,7 @@ using Strings = std::vector<std::string>;
 
 // The last article number INN reports for a group ("211 count low high group").
 int HighOf(LineClient& news, const std::string& group) {
-    const QStringList fields =
-        QString::fromStdString(news.command("GROUP " + group)).split(u' ');
+    const QStringList fields = QString::fromStdString(news.command("GROUP " + group)).split(u' ');
     return fields.size() >= 4 && fields[0] == QStringLiteral("211") ? fields[3].toInt() : -1;
 }
 
@@ -77,8 +76,8 @@ TEST_F(NewsCheckIntegration, ANewArticleIsReportedAndRemembered) {
     ASSERT_GE(highA, 0);
     ASSERT_GE(highB, 0);
 
-    const std::string known = "fj.a:" + std::to_string(highA) + "\nfj.b:" +
-                              std::to_string(highB) + "\nfj.kestrel.unknown:3\n";
+    const std::string known = "fj.a:" + std::to_string(highA) + "\nfj.b:" + std::to_string(highB) +
+                              "\nfj.kestrel.unknown:3\n";
     WriteFile(list, known);
     RunOneCheck();
     ASSERT_FALSE(HasFailure());

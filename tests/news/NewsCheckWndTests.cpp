@@ -97,15 +97,15 @@ TEST_F(NewsCheckWndTest, ACheckReportsTheGrownGroupsAndRemembersTheirNumbers) {
     EXPECT_EQ(frame.reports, Strings{"fj.a fj.d "});
     EXPECT_EQ(ReadFile(list), "fj.a:120\r\nfj.b:0\r\nfj.c:5\r\nfj.d:3\r\n");
     ASSERT_TRUE(server.waitForLines(5, 5000));
-    EXPECT_EQ(server.lines(), (Strings{"group fj.a", "group fj.b", "group fj.c", "group fj.d",
-                                       "quit"}));
+    EXPECT_EQ(server.lines(),
+              (Strings{"group fj.a", "group fj.b", "group fj.c", "group fj.d", "quit"}));
     EXPECT_EQ(server.mismatches(), 0u);
-    EXPECT_EQ(log.texts(),
-              (Strings{"NEWS TIMER SET COMPLETE\r\n", "Newscheck Start!!\r\n",
-                       "nntp socket connecting\r\n", "group fj.a\r\n", "211 10 20 120 fj.a\r\n",
-                       "group fj.b\r\n", "211 0 1 0 fj.b\r\n", "group fj.c\r\n",
-                       "411 no such group\r\n", "group fj.d\r\n", "211 3 1 3 fj.d\r\n",
-                       "quit\r\n", "nntp socket delete\r\n"}));
+    EXPECT_EQ(
+        log.texts(),
+        (Strings{"NEWS TIMER SET COMPLETE\r\n", "Newscheck Start!!\r\n",
+                 "nntp socket connecting\r\n", "group fj.a\r\n", "211 10 20 120 fj.a\r\n",
+                 "group fj.b\r\n", "211 0 1 0 fj.b\r\n", "group fj.c\r\n", "411 no such group\r\n",
+                 "group fj.d\r\n", "211 3 1 3 fj.d\r\n", "quit\r\n", "nntp socket delete\r\n"}));
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
@@ -124,7 +124,10 @@ TEST_F(NewsCheckWndTest, OnlyALargerLastNumberIsNewAndNothingNewLeavesTheFileAlo
         {"added without a number, empty group", "fj.a\n", "211 0 0 0 fj.a\r\n", {}, ""},
         {"negative in the file", "fj.a:-5\n", "211 0 0 0 fj.a\r\n", {"fj.a "}, "fj.a:0\r\n"},
         {"huge in the file", "fj.a:99999999999\n", "211 1 1 2147483647 fj.a\r\n", {}, ""},
-        {"huge from the server", "fj.a:7\n", "211 1 1 99999999999 fj.a\r\n", {"fj.a "},
+        {"huge from the server",
+         "fj.a:7\n",
+         "211 1 1 99999999999 fj.a\r\n",
+         {"fj.a "},
          "fj.a:2147483647\r\n"},
     };
     for (const auto& c : cases) {
@@ -165,7 +168,8 @@ TEST_F(NewsCheckWndTest, TheSixtyFirstLineIsNeverAskedAndKeepsItsBytes) {
     for (int i = 1; i <= 60; ++i) {
         const std::string group = "fj.g" + std::to_string(i);
         content += group + ":5\n";
-        exchanges.push_back({group, "211 1 1 " + std::string(i == 1 ? "6 " : "5 ") + group + "\r\n"});
+        exchanges.push_back(
+            {group, "211 1 1 " + std::string(i == 1 ? "6 " : "5 ") + group + "\r\n"});
     }
     content += "fj.g61:5\nfj.g62\n";
     ScriptedLineServer server(NntpScript(exchanges));
@@ -212,7 +216,9 @@ TEST_F(NewsCheckWndTest, FailedGreetingsEndTheCheckWithoutAsking) {
         {"posting not allowed",
          {S::send("201 news.example ready (no posting)\r\n")},
          "NNTPサーバ側の準備ができていません\n"},
-        {"service not available", {S::send("400 go away\r\n")}, "NNTPサーバ側の準備ができていません\n"},
+        {"service not available",
+         {S::send("400 go away\r\n")},
+         "NNTPサーバ側の準備ができていません\n"},
         {"silent server", {S::stall()}, "ERROR     = -1\r\nLASTERROR = 11\r\n"},
         {"closed at once", {S::close()}, "ERROR     = -1\r\nLASTERROR = 107\r\n"},
     };
@@ -328,9 +334,9 @@ TEST_F(NewsCheckWndTest, DestroyingTheWindowStopsAStalledCheckAndLeavesTheList) 
     Timing t = test::NewsTiming();
     t.pollSliceMs = 200;  // a missed stop would show as a 20 s wait ending in the error text
     test::TimingOverride timing(t);
-    ScriptedLineServer server(
-        {S::send(kReady), S::expectLine("group fj.a"), S::send("211 1 1 9 fj.a\r\n"),
-         S::expectLine("group fj.b"), S::stall()});
+    ScriptedLineServer server({S::send(kReady), S::expectLine("group fj.a"),
+                               S::send("211 1 1 9 fj.a\r\n"), S::expectLine("group fj.b"),
+                               S::stall()});
     WriteFile(list, "fj.a:1\nfj.b:1\n");
     auto wnd = Make();
     ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
@@ -341,7 +347,7 @@ TEST_F(NewsCheckWndTest, DestroyingTheWindowStopsAStalledCheckAndLeavesTheList) 
     EXPECT_FALSE(log.has("nntp socket delete\r\n"));
     EXPECT_TRUE(frame.reports.empty());
     EXPECT_EQ(ReadFile(list), "fj.a:1\nfj.b:1\n");  // a stopped check writes nothing
-    ASSERT_TRUE(server.waitForFinished(1, 5000));  // the connection went with the window
+    ASSERT_TRUE(server.waitForFinished(1, 5000));   // the connection went with the window
 }
 
 TEST_F(NewsCheckWndTest, AConnectionThatCannotBeMadeShowsABoxAndStopsTheChecks) {
