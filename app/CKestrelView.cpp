@@ -68,7 +68,7 @@ void CKestrelView::RefreshForm() {
 }
 
 void CKestrelView::StartService() {
-    if (m_mail || m_loginInProgress) return;
+    if (m_mail || m_news || m_loginInProgress) return;
 
     if (m_firstStart) {
         m_form->SetPlaces(DecodeList(m_settings.Places));
@@ -103,10 +103,26 @@ void CKestrelView::StartService() {
 }
 
 bool CKestrelView::InitServices(int ident, int news, int mail) {
-    (void)news;
     if ((ident || mail) && !m_credentials.loggedIn) {
         LogInNow();
         if (!m_credentials.loggedIn) return false;
+    }
+
+    if (news && !m_newsRunning) {
+        m_news = m_ctx.workers.MakeNewsWorker();
+        const int result = m_news->InitCheck(m_settings.NNTPServer, m_settings.NNTPPort,
+                                             static_cast<unsigned>(m_settings.NewsTimer));
+        if (result < 0) {
+            m_news.reset();
+            std::string text = sjis(txt::kNewsInitFailed);
+            if (result == -1) text += sjis(txt::kNewsInitNoFile);
+            else if (result == -2) text += sjis(txt::kNewsInitTimer);
+            else if (result == -3) text += sjis(txt::kNewsInitTooSmall);
+            m_ctx.boxes.Show(text, sjis(txt::kCaptionInitFailed), BoxIcon::Stop, BoxButtons::Ok);
+            m_newsRunning = false;
+            return false;
+        }
+        m_newsRunning = true;
     }
 
     if (mail && !m_mailRunning) {
@@ -142,6 +158,10 @@ void CKestrelView::StopService() {
     m_running = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     PostMessage(&m_ctx.frame, WM_SERVICE_STOPPED);
+    if (m_newsRunning) {
+        m_newsRunning = false;
+        m_news.reset();
+    }
     if (m_mailRunning) {
         m_mailRunning = false;
         m_mail.reset();

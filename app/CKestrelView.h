@@ -15,6 +15,7 @@ namespace kestrel {
 class CMainFrame;
 class CStatusForm;
 class MailWorker;
+class NewsWorker;
 class MessageBoxes;
 class SettingsStore;
 class WorkerFactory;
@@ -71,6 +72,7 @@ public:
     const Credentials& CurrentCredentials() const { return m_credentials; }
     bool FirstStart() const { return m_firstStart; }
     bool MailRunning() const { return m_mailRunning; }
+    bool NewsRunning() const { return m_newsRunning; }
     CStatusForm& Form() const { return *m_form; }
     CChatHistory& History() { return m_history; }
 
@@ -87,7 +89,9 @@ private:
     bool m_running = false;
     bool m_loginInProgress = false;
     bool m_mailRunning = false;
+    bool m_newsRunning = false;
     std::unique_ptr<MailWorker> m_mail;
+    std::unique_ptr<NewsWorker> m_news;
 };
 
 }  // namespace kestrel

@@ -4,6 +4,7 @@
 #include "mail/CAuthenticationWnd.h"
 #include "mail/CPopCheckWnd.h"
 #include "net/WorkerContext.h"
+#include "news/CNewsCheckWnd.h"
 #include "news/ReaderLauncherFactory.h"
 #include "ui/CMailNoticeDlg.h"
 #include "ui/CMainFrame.h"
@@ -29,6 +30,19 @@ private:
     CPopCheckWnd m_wnd;
 };
 
+class NewsCheckWorker final : public NewsWorker {
+public:
+    NewsCheckWorker(const WorkerContext& context, ProgramValues& values)
+        : m_wnd(context, [&values] { return values.noticeOpen.load() != 0; }) {}
+    int InitCheck(const std::string& server, int port, unsigned interval) override {
+        return m_wnd.InitCheck(server, port, interval);
+    }
+    int ChangeInterval(unsigned interval) override { return m_wnd.ChangeInterval(interval); }
+
+private:
+    CNewsCheckWnd m_wnd;
+};
+
 class RealWorkers final : public WorkerFactory {
 public:
     RealWorkers(CMainFrame& frame, MessageBoxes& boxes, ProgramValues& values)
@@ -36,6 +50,9 @@ public:
 
     std::unique_ptr<MailWorker> MakeMailWorker() override {
         return std::make_unique<PopCheckWorker>(m_context, m_values);
+    }
+    std::unique_ptr<NewsWorker> MakeNewsWorker() override {
+        return std::make_unique<NewsCheckWorker>(m_context, m_values);
     }
     bool Verify(const std::string& server, int port, const std::string& user,
                 const std::string& password) override {

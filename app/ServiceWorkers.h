@@ -15,10 +15,20 @@ public:
     virtual bool SetInterval(unsigned interval) = 0;
 };
 
+class NewsWorker {
+public:
+    virtual ~NewsWorker() = default;
+    // 1 on success; -1 the watch list is missing, -2 the timer failed, -3 the interval is
+    // too small.
+    virtual int InitCheck(const std::string& server, int port, unsigned interval) = 0;
+    virtual int ChangeInterval(unsigned interval) = 0;
+};
+
 class WorkerFactory {
 public:
     virtual ~WorkerFactory() = default;
     virtual std::unique_ptr<MailWorker> MakeMailWorker() = 0;
+    virtual std::unique_ptr<NewsWorker> MakeNewsWorker() = 0;
     // The POP3 log-in verification; shows its own messages and returns the server's verdict.
     virtual bool Verify(const std::string& server, int port, const std::string& user,
                         const std::string& password) = 0;

@@ -36,6 +36,9 @@ struct WorkerLog {
     std::vector<std::string> starts;  // "server:port user/password interval"
     std::vector<std::pair<std::string, std::string>> verified;
     std::deque<bool> verdicts;
+    int newsResult = 1;
+    int newsAlive = 0;
+    std::vector<std::string> newsStarts;
 };
 
 class FakeMail final : public MailWorker {
@@ -54,8 +57,26 @@ private:
     WorkerLog& m_log;
 };
 
+class FakeNews final : public NewsWorker {
+public:
+    explicit FakeNews(WorkerLog& log) : m_log(log) { ++m_log.newsAlive; }
+    ~FakeNews() override { --m_log.newsAlive; }
+    int InitCheck(const std::string& server, int port, unsigned interval) override {
+        m_log.newsStarts.push_back(server + ":" + std::to_string(port) + " " +
+                                   std::to_string(interval));
+        return m_log.newsResult;
+    }
+    int ChangeInterval(unsigned) override { return 1; }
+
+private:
+    WorkerLog& m_log;
+};
+
 class FakeWorkers final : public WorkerFactory {
 public:
+    std::unique_ptr<NewsWorker> MakeNewsWorker() override {
+        return std::make_unique<FakeNews>(log);
+    }
     std::unique_ptr<MailWorker> MakeMailWorker() override {
         ++log.made;
         return std::make_unique<FakeMail>(log);
@@ -221,6 +242,54 @@ TEST_F(ViewTest, LogInGateGuardsMailAndIdentButNotNews) {
         view->StartService();
         EXPECT_EQ(login.shown.size(), c.asksLogIn ? 1u : 0u);
     }
+}
+
+TEST_F(ViewTest, NewsStartFailureNamesTheReasonAndStopsTheStart) {
+    struct Case {
+        int result;
+        const char* reason;
+    } cases[] = {{-1, "(ニュースチェック用ファイルがありません)"},
+                 {-2, "(タイマ設定失敗)"},
+                 {-3, "(タイマ値が小さすぎます)"},
+                 {-9, ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.result);
+        Reset();
+        store->Write(key::NewsCheck, 1);
+        store->Write(key::Identify, 1);
+        Build();
+        workers.log.newsResult = c.result;
+        login.answers.push_back(LoginInput{"u", "p", 0});
+        view->StartService();
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].textUtf8(),
+                  std::string("ニュースチェックのための初期化に失敗しました。\n") + c.reason);
+        EXPECT_EQ(boxes.boxes[0].captionUtf8(), "初期化失敗");
+        EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Stop);
+        EXPECT_EQ(workers.log.newsAlive, 0);
+        EXPECT_EQ(workers.log.made, 0);  // no mail worker after a news failure
+        EXPECT_FALSE(view->ServiceRunning());
+        EXPECT_EQ(view->Form().StatusIcon(), IDI_STOPPED);
+    }
+}
+
+TEST_F(ViewTest, NewsRunsWithTheLoadedIntervalAndStopsWithTheService) {
+    store->Write(key::NewsCheck, 1);
+    store->Write(key::MailCheck, 0);
+    store->Write(key::NewsTimer, 1);
+    store->Write(key::NNTPServer, "news.local");
+    Build();
+    view->StartService();
+    EXPECT_TRUE(login.shown.empty());
+    ASSERT_EQ(workers.log.newsStarts.size(), 1u);
+    EXPECT_EQ(workers.log.newsStarts[0], "news.local:119 3");
+    EXPECT_TRUE(view->ServiceRunning());
+    EXPECT_EQ(workers.log.newsAlive, 1);
+    // A second start while running changes nothing.
+    view->StartService();
+    EXPECT_EQ(workers.log.newsStarts.size(), 1u);
+    view->StopService();
+    EXPECT_EQ(workers.log.newsAlive, 0);
 }
 
 TEST_F(ViewTest, SaveFlagOffDropsTheSavedPassword) {
