@@ -25,6 +25,8 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick fonts-ipafont-gothic
     # real peers for the integration tests
     dovecot-pop3d poppassd libnet-ident-perl socat dbus dbus-x11 python3 passwd
+    # the end-to-end scripts play reader programs and desktop services on the session bus
+    python3-dbus python3-gi
     # the end-to-end test: its bus peers and its tray are python3-dbus services
     python3-dbus python3-gi
 )

@@ -8,6 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${KESTREL_JOBS:-2}
 servers=$root/tests/integration/servers
 failures=()
+# The end-to-end scripts are Python; keep their byte-code out of the source tree.
+export PYTHONDONTWRITEBYTECODE=1
 
 started=$SECONDS
 section() {
