@@ -7,6 +7,7 @@
 
 #include "app/CKestrelView.h"
 #include "app/CLoginDlg.h"
+#include "app/CPasswdChangeDlg.h"
 #include "app/IniMigration.h"
 #include "app/RealServices.h"
 #include "app/ServiceWorkers.h"
@@ -95,8 +96,10 @@ bool CKestrelApp::InitInstance() {
     if (auto* qtBoxes = dynamic_cast<QtMessageBoxes*>(m_boxes)) qtBoxes->SetParent(m_frame.get());
     m_workers = MakeWorkerFactory(*m_frame, *m_boxes, values);
     m_login = std::make_unique<QtLoginDialog>(*m_boxes, m_frame.get());
+    m_passwordDialog = std::make_unique<QtPasswordChangeDialog>(m_frame.get());
     m_view = new CKestrelView(
-        ViewContext{values, identity, *m_store, *m_boxes, *m_frame, *m_workers, *m_login});
+        ViewContext{values, identity, *m_store, *m_boxes, *m_frame, *m_workers, *m_login,
+                    *m_passwordDialog});
     m_frame->SetClient(m_view);
     m_frame->SetForm(m_view);
     m_frame->RestorePosition();

@@ -10,6 +10,7 @@ namespace kestrel {
 class CKestrelView;
 class CMainFrame;
 class LoginDialog;
+class PasswordChangeDialog;
 class MessageBoxes;
 class NoticePresenter;
 class SettingsStore;
@@ -45,6 +46,7 @@ private:
     std::unique_ptr<NoticePresenter> m_notices;
     std::unique_ptr<WorkerFactory> m_workers;
     std::unique_ptr<LoginDialog> m_login;
+    std::unique_ptr<PasswordChangeDialog> m_passwordDialog;
     std::unique_ptr<CMainFrame> m_frame;
     CKestrelView* m_view = nullptr;  // owned by the frame
 };

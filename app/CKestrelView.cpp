@@ -10,6 +10,8 @@
 #include "app/CStatusForm.h"
 #include "app/ListCodec.h"
 #include "app/LocalIdentity.h"
+#include "app/PasswordAge.h"
+#include "app/PasswordChangeFlow.h"
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
 #include "net/TraceLog.h"
@@ -68,7 +70,7 @@ void CKestrelView::RefreshForm() {
 }
 
 void CKestrelView::StartService() {
-    if (m_mail || m_news || m_loginInProgress) return;
+    if (m_mail || m_news || m_ident || m_loginInProgress || m_passwordChangeInProgress) return;
 
     if (m_firstStart) {
         m_form->SetPlaces(DecodeList(m_settings.Places));
@@ -76,6 +78,12 @@ void CKestrelView::StartService() {
         if (!PeerChatActive()) {
             m_form->SetPresenceEnabled(false);
             m_form->SetMemberListEnabled(false);
+        }
+        if (!CheckPasswordAge(m_ctx.store, m_settings.PasswdCheck, m_settings.CheckDays,
+                              std::time(nullptr), m_ctx.boxes)) {
+            m_credentials.password.clear();
+            m_firstStart = false;
+            return;
         }
     }
 
@@ -125,6 +133,18 @@ bool CKestrelView::InitServices(int ident, int news, int mail) {
         m_newsRunning = true;
     }
 
+    if (ident && !m_identRunning) {
+        m_ident = m_ctx.workers.MakeIdentWorker();
+        if (!m_ident->Start(m_settings.AUTHPort, m_credentials.user)) {
+            m_ident.reset();
+            m_ctx.boxes.Show(sjis(txt::kIdentInitFailed), sjis(txt::kCaptionInit), BoxIcon::Stop,
+                             BoxButtons::Ok);
+            m_identRunning = false;
+        } else {
+            m_identRunning = true;
+        }
+    }
+
     if (mail && !m_mailRunning) {
         m_mail = m_ctx.workers.MakeMailWorker();
         if (!m_mail->Start(m_settings.POPServer, m_settings.POPPort, m_credentials.user,
@@ -162,6 +182,10 @@ void CKestrelView::StopService() {
         m_newsRunning = false;
         m_news.reset();
     }
+    if (m_identRunning) {
+        m_identRunning = false;
+        m_ident.reset();
+    }
     if (m_mailRunning) {
         m_mailRunning = false;
         m_mail.reset();
@@ -182,6 +206,7 @@ void CKestrelView::OnCommand(unsigned id) {
             m_settings.SaveCheckSaver(m_ctx.store);
             break;
         case ID_HELP_PAGE: OpenHelp(); break;
+        case ID_CHANGE_PASSWORD: ChangePasswordNow(); break;
         default: break;
     }
 }
@@ -192,6 +217,7 @@ bool CKestrelView::IsCommandEnabled(unsigned id) const {
         case ID_STOP_SERVICE: return m_running;
         case ID_PEER_CHAT: return PeerChatActive() && !ChatWindowOpen() && !MemberListOpen();
         case ID_CHECK_SAVER:
+        case ID_CHANGE_PASSWORD:
         case ID_HELP_PAGE: return true;
         // The settings dialogs, the password change and the communicator windows come with
         // their own pieces; until then their commands stay grey.
@@ -213,6 +239,20 @@ void CKestrelView::ChoosePlace(const std::string& place) {
     // Only a place the form's list holds can be chosen; the presence change itself belongs
     // to the peer chat's presence handling.
     if (PeerChatActive()) m_form->SelectPlace(place);
+}
+
+void CKestrelView::ChangePasswordNow() {
+    if (m_passwordChangeInProgress || m_loginInProgress) return;
+    m_passwordChangeInProgress = true;
+    ChangePassword(m_running, m_credentials.user, m_ctx.passwordDialog,
+                   [this](const std::string& user, const std::string& current,
+                          const std::string& next) {
+                       return m_ctx.workers.ChangePassword(m_settings.POPServer,
+                                                           m_settings.PSWDPort, user, current,
+                                                           next);
+                   },
+                   m_ctx.store, m_ctx.boxes);
+    m_passwordChangeInProgress = false;
 }
 
 void CKestrelView::OpenHelp() {

@@ -16,6 +16,8 @@ class CMainFrame;
 class CStatusForm;
 class MailWorker;
 class NewsWorker;
+class IdentWorker;
+class PasswordChangeDialog;
 class MessageBoxes;
 class SettingsStore;
 class WorkerFactory;
@@ -31,6 +33,7 @@ struct ViewContext {
     CMainFrame& frame;
     WorkerFactory& workers;
     LoginDialog& loginDialog;
+    PasswordChangeDialog& passwordDialog;
 };
 
 // The main form view and the program's controller: holds the settings, owns the workers,
@@ -73,12 +76,14 @@ public:
     bool FirstStart() const { return m_firstStart; }
     bool MailRunning() const { return m_mailRunning; }
     bool NewsRunning() const { return m_newsRunning; }
+    bool IdentRunning() const { return m_identRunning; }
     CStatusForm& Form() const { return *m_form; }
     CChatHistory& History() { return m_history; }
 
 private:
     void LogInNow();
     void OpenHelp();
+    void ChangePasswordNow();
 
     ViewContext m_ctx;
     CStatusForm* m_form;
@@ -90,8 +95,11 @@ private:
     bool m_loginInProgress = false;
     bool m_mailRunning = false;
     bool m_newsRunning = false;
+    bool m_identRunning = false;
+    bool m_passwordChangeInProgress = false;
     std::unique_ptr<MailWorker> m_mail;
     std::unique_ptr<NewsWorker> m_news;
+    std::unique_ptr<IdentWorker> m_ident;
 };
 
 }  // namespace kestrel

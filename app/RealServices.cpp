@@ -2,6 +2,8 @@
 
 #include "app/ServiceWorkers.h"
 #include "mail/CAuthenticationWnd.h"
+#include "mail/CIdentificationWnd.h"
+#include "mail/CPasswdChangeWnd.h"
 #include "mail/CPopCheckWnd.h"
 #include "net/WorkerContext.h"
 #include "news/CNewsCheckWnd.h"
@@ -43,6 +45,15 @@ private:
     CNewsCheckWnd m_wnd;
 };
 
+class IdentificationWorker final : public IdentWorker {
+public:
+    explicit IdentificationWorker(const WorkerContext& context) : m_wnd(context) {}
+    bool Start(int port, const std::string& user) override { return m_wnd.Start(port, user); }
+
+private:
+    CIdentificationWnd m_wnd;
+};
+
 class RealWorkers final : public WorkerFactory {
 public:
     RealWorkers(CMainFrame& frame, MessageBoxes& boxes, ProgramValues& values)
@@ -53,6 +64,15 @@ public:
     }
     std::unique_ptr<NewsWorker> MakeNewsWorker() override {
         return std::make_unique<NewsCheckWorker>(m_context, m_values);
+    }
+    std::unique_ptr<IdentWorker> MakeIdentWorker() override {
+        return std::make_unique<IdentificationWorker>(m_context);
+    }
+    bool ChangePassword(const std::string& server, int port, const std::string& user,
+                        const std::string& currentPassword,
+                        const std::string& newPassword) override {
+        CPasswdChangeWnd wnd(m_context);
+        return wnd.ExecChange(server, port, user, currentPassword, newPassword);
     }
     bool Verify(const std::string& server, int port, const std::string& user,
                 const std::string& password) override {

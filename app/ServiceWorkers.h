@@ -24,14 +24,26 @@ public:
     virtual int ChangeInterval(unsigned interval) = 0;
 };
 
+class IdentWorker {
+public:
+    virtual ~IdentWorker() = default;
+    virtual bool Start(int port, const std::string& user) = 0;
+};
+
 class WorkerFactory {
 public:
     virtual ~WorkerFactory() = default;
     virtual std::unique_ptr<MailWorker> MakeMailWorker() = 0;
     virtual std::unique_ptr<NewsWorker> MakeNewsWorker() = 0;
+    virtual std::unique_ptr<IdentWorker> MakeIdentWorker() = 0;
     // The POP3 log-in verification; shows its own messages and returns the server's verdict.
     virtual bool Verify(const std::string& server, int port, const std::string& user,
                         const std::string& password) = 0;
+    // The password change over poppassd; shows its own messages and returns the server's
+    // verdict.
+    virtual bool ChangePassword(const std::string& server, int port, const std::string& user,
+                                const std::string& currentPassword,
+                                const std::string& newPassword) = 0;
 };
 
 }  // namespace kestrel

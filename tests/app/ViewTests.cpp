@@ -11,6 +11,7 @@
 #include "app/CKestrelView.h"
 #include "app/CStatusForm.h"
 #include "app/LocalIdentity.h"
+#include "app/PasswordChangeFlow.h"
 #include "app/PasswordScrambler.h"
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
@@ -36,6 +37,10 @@ struct WorkerLog {
     std::vector<std::string> starts;  // "server:port user/password interval"
     std::vector<std::pair<std::string, std::string>> verified;
     std::deque<bool> verdicts;
+    bool identResult = true;
+    int identAlive = 0;
+    std::vector<std::string> identStarts;
+    std::vector<std::string> changes;
     int newsResult = 1;
     int newsAlive = 0;
     std::vector<std::string> newsStarts;
@@ -72,8 +77,30 @@ private:
     WorkerLog& m_log;
 };
 
+class FakeIdent final : public IdentWorker {
+public:
+    explicit FakeIdent(WorkerLog& log) : m_log(log) { ++m_log.identAlive; }
+    ~FakeIdent() override { --m_log.identAlive; }
+    bool Start(int port, const std::string& user) override {
+        m_log.identStarts.push_back(std::to_string(port) + " " + user);
+        return m_log.identResult;
+    }
+
+private:
+    WorkerLog& m_log;
+};
+
 class FakeWorkers final : public WorkerFactory {
 public:
+    std::unique_ptr<IdentWorker> MakeIdentWorker() override {
+        return std::make_unique<FakeIdent>(log);
+    }
+    bool ChangePassword(const std::string& server, int port, const std::string& user,
+                        const std::string& current, const std::string& next) override {
+        log.changes.push_back(server + ":" + std::to_string(port) + " " + user + " " + current +
+                              "->" + next);
+        return true;
+    }
     std::unique_ptr<NewsWorker> MakeNewsWorker() override {
         return std::make_unique<FakeNews>(log);
     }
@@ -107,6 +134,18 @@ public:
     std::deque<std::optional<LoginInput>> answers;
 };
 
+class ScriptedPasswordDialog final : public PasswordChangeDialog {
+public:
+    bool Run(PasswordChangeInput& input) override {
+        shown.push_back(input);
+        if (!answer) return false;
+        input = *answer;
+        return true;
+    }
+    std::vector<PasswordChangeInput> shown;
+    std::optional<PasswordChangeInput> answer;
+};
+
 class ViewTest : public ::testing::Test {
 protected:
     void SetUp() override { Reset(); }
@@ -131,7 +170,7 @@ protected:
         values.iconise = 0;
         frame = std::make_unique<CMainFrame>(values, notices, sound);
         view = new CKestrelView(
-            ViewContext{values, identity, *store, boxes, *frame, workers, login});
+            ViewContext{values, identity, *store, boxes, *frame, workers, login, passwords});
         frame->SetClient(view);
         frame->SetForm(view);
         SpinFor(1);
@@ -148,6 +187,7 @@ protected:
     test::RecordingSoundPlayer sound;
     FakeWorkers workers;
     ScriptedLogin login;
+    ScriptedPasswordDialog passwords;
     std::unique_ptr<CMainFrame> frame;
     CKestrelView* view = nullptr;
 };
@@ -290,6 +330,76 @@ TEST_F(ViewTest, NewsRunsWithTheLoadedIntervalAndStopsWithTheService) {
     EXPECT_EQ(workers.log.newsStarts.size(), 1u);
     view->StopService();
     EXPECT_EQ(workers.log.newsAlive, 0);
+}
+
+TEST_F(ViewTest, IdentStartsWithTheLoggedInNameAndItsFailureLetsMailStart) {
+    store->Write(key::Identify, 1);
+    store->Write(key::AUTHPort, 1113);
+    Build();
+    workers.log.identResult = false;
+    login.answers.push_back(LoginInput{"hanako", "pw", 0});
+    view->StartService();
+    ASSERT_EQ(workers.log.identStarts.size(), 1u);
+    EXPECT_EQ(workers.log.identStarts[0], "1113 hanako");
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8(),
+              "身元確認のための初期化に失敗しました\nKestrelを再起動してください");
+    EXPECT_EQ(boxes.boxes[0].captionUtf8(), "初期化");
+    EXPECT_EQ(workers.log.identAlive, 0);
+    EXPECT_TRUE(view->MailRunning());
+    EXPECT_TRUE(view->ServiceRunning());
+
+    view->StopService();
+    workers.log.identResult = true;
+    login.answers.push_back(LoginInput{"hanako", "pw", 0});
+    view->StartService();
+    EXPECT_TRUE(view->IdentRunning());
+    EXPECT_EQ(workers.log.identAlive, 1);
+    view->StopService();
+    EXPECT_EQ(workers.log.identAlive, 0);
+}
+
+TEST_F(ViewTest, OldPasswordStopsTheFirstStartOnly) {
+    store->Write(key::LastTime, "2001.05.19.14.07");
+    std::string plain = "pw", scrambled;
+    EncodePassword(PasswordDirection::Scramble, plain, scrambled);
+    store->Write(key::Password, scrambled);
+    Build();
+    view->StartService();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].captionUtf8(), "警告");
+    EXPECT_TRUE(login.shown.empty());
+    EXPECT_TRUE(view->CurrentCredentials().password.empty());
+    EXPECT_FALSE(view->ServiceRunning());
+    // Started by hand: no second reminder, and the dialog asks for the password.
+    login.answers.push_back(LoginInput{"u", "p", 0});
+    view->StartService();
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(login.shown.size(), 1u);
+    EXPECT_TRUE(view->ServiceRunning());
+}
+
+TEST_F(ViewTest, PasswordChangeGoesToThePoppassdPortOnlyWhileStopped) {
+    store->Write(key::PSWDPort, 1106);
+    store->Write(key::POPServer, "mail.local");
+    Build();
+    login.answers.push_back(LoginInput{"taro", "old", 0});
+    view->StartService();
+    ASSERT_TRUE(view->ServiceRunning());
+    view->OnCommand(ID_CHANGE_PASSWORD);
+    EXPECT_TRUE(passwords.shown.empty());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8(), "サービス停止後、パスワード変更してください");
+
+    view->StopService();
+    passwords.answer = PasswordChangeInput{"taro", "old", "new1", "new1"};
+    view->OnCommand(ID_CHANGE_PASSWORD);
+    ASSERT_EQ(passwords.shown.size(), 1u);
+    EXPECT_EQ(passwords.shown[0].user, "taro");
+    ASSERT_EQ(workers.log.changes.size(), 1u);
+    EXPECT_EQ(workers.log.changes[0], "mail.local:1106 taro old->new1");
+    EXPECT_EQ(boxes.boxes.back().textUtf8(), "パスワードを変更しました");
+    EXPECT_FALSE(store->GetString(key::LastTime).empty());
 }
 
 TEST_F(ViewTest, SaveFlagOffDropsTheSavedPassword) {
