@@ -3,10 +3,13 @@
 
 - A stand-in AL-Mail: owns dde.ALMail, serves dde.Conversation at /ALMail and records
   every Execute command.
+- A stand-in Netscape: owns dde.Netscape, serves dde.Conversation at /WWW_OpenURL and records
+  every Request item.
 - A notification area: a StatusNotifierWatcher that reports a host, so Qt puts its tray
   icon on the bus as a StatusNotifierItem, which the test can read and click.
 
-Every event goes to the record file as one line: "ready", "execute <hex>", "item <bus name>".
+Every event goes to the record file as one line: "ready", "execute <hex>" (AL-Mail),
+"news-execute <hex>" and "request <hex of the item's UTF-8>" (Netscape), "item <bus name>".
 Usage: bus_peers.py <record file>; the session bus is DBUS_SESSION_BUS_ADDRESS.
 The process ends when its bus goes away, so the test's private bus takes it along.
 """
@@ -76,6 +79,22 @@ class MailReader(dbus.service.Object):
         return dbus.ByteArray(b"")
 
 
+class NewsReader(dbus.service.Object):
+    def __init__(self, bus, record):
+        super().__init__(bus, "/WWW_OpenURL")
+        self.record = record
+
+    @dbus.service.method("dde.Conversation", in_signature="ay", out_signature="",
+                         byte_arrays=True)
+    def Execute(self, command):
+        self.record.line("news-execute " + bytes(command).hex())
+
+    @dbus.service.method("dde.Conversation", in_signature="s", out_signature="ay")
+    def Request(self, item):
+        self.record.line("request " + str(item).encode("utf-8").hex())
+        return dbus.ByteArray(b"")
+
+
 class Watcher(dbus.service.Object):
     def __init__(self, bus, record):
         super().__init__(bus, "/StatusNotifierWatcher")
@@ -142,13 +161,14 @@ def main():
     loop = GLib.MainLoop()
     bus.call_on_disconnection(lambda _: loop.quit())
     # Objects first, names after: whoever sees a name may call at once.
-    reader = MailReader(bus, record)
+    readers = [MailReader(bus, record), NewsReader(bus, record)]
     watcher = Watcher(bus, record)
     names = [dbus.service.BusName("dde.ALMail", bus, do_not_queue=True),
+             dbus.service.BusName("dde.Netscape", bus, do_not_queue=True),
              dbus.service.BusName(WATCHER, bus, do_not_queue=True)]
     record.line("ready")
     loop.run()
-    del reader, watcher, names
+    del readers, watcher, names
     return 0
 
 

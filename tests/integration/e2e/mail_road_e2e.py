@@ -24,58 +24,18 @@ Screenshots of the popup and the main window go to --out and to /tmp/kestrel-sho
 
 Usage: mail_road_e2e.py --program build/kestrel --out <dir>
 """
-import argparse
-import ctypes
-import hashlib
-import os
-import re
-import shutil
-import signal
 import socket
-import subprocess
 import sys
-import tempfile
 import threading
-import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SHOTS = "/tmp/kestrel-shots"
-SCREEN_W, SCREEN_H = 1280, 1024
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+from desktop import MAIN_TITLE, ITEM, SCREEN_W, SCREEN_H, Desktop, check, main
+
 RUN_LIMIT_S = 60
 
-MAIN_TITLE = "Kestrel for Intranet"
 POPUP_TITLE = "新規メール着信通知"
 USER, PASSWORD = "kestrel", "secret"
 RETREIVE = b"[Retreive]"
-ITEM = "org.kde.StatusNotifierItem"
-PROPERTIES = "org.freedesktop.DBus.Properties"
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, what):
-    if not condition:
-        raise Failure(what)
-
-
-def wait_for(what, condition, timeout_s, slice_s=0.05):
-    """Polls condition() until it gives a true value, which is returned; fails after timeout_s."""
-    end = time.monotonic() + timeout_s
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > end:
-            raise Failure("timed out waiting for " + what)
-        time.sleep(slice_s)
-
-
-def die_with_parent():
-    # Children must not outlive this script, even when it is killed outright.
-    PR_SET_PDEATHSIG = 1
-    ctypes.CDLL("libc.so.6", use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
 
 
 def scramble(plain):
@@ -159,165 +119,16 @@ class Pop3Script:
             finished[0] = True
 
 
-class Run:
+class MailRoad(Desktop):
     def __init__(self, program, out):
-        self.program = program
-        self.out = out
-        self.work = tempfile.mkdtemp(prefix="kestrel-e2e.")
-        self.procs = []  # (name, Popen, log file), ended in reverse order
-        self.display = None
-        self.bus_address = None
-        self.bus = None
-        self.item = None
+        super().__init__(program, out)
         self.pop = None
-        self.app = None
-        self.home = None  # the current program run's directory
-        self.mark = 0  # bus record lines before the current program run
-        self.started = None
 
-    # ---- helpers -------------------------------------------------------------------------
-
-    def spawn(self, name, argv, env=None, **kw):
-        log = open(os.path.join(self.work, name + ".log"), "wb")
-        p = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=kw.pop("stdout", log),
-                             stderr=log, preexec_fn=die_with_parent, **kw)
-        self.procs.append((name, p, log))
-        return p
-
-    def x(self, *argv, check_rc=True):
-        env = dict(os.environ, DISPLAY=self.display)
-        try:
-            r = subprocess.run(argv, env=env, capture_output=True, timeout=20)
-        except subprocess.TimeoutExpired:
-            raise Failure("%s did not finish" % " ".join(argv))
-        if check_rc and r.returncode != 0:
-            raise Failure("%s failed: %s" % (" ".join(argv), r.stderr.decode(errors="replace")))
-        return r
-
-    def windows(self, title, visible_only):
-        argv = ["xdotool", "search"] + (["--onlyvisible"] if visible_only else [])
-        r = self.x(*argv, "--name", "^%s$" % re.escape(title), check_rc=False)
-        return [int(w) for w in r.stdout.split()]
-
-    def map_state(self, window):
-        r = self.x("xwininfo", "-id", str(window), check_rc=False)
-        m = re.search(rb"Map State: (\w+)", r.stdout)
-        return m.group(1).decode() if m else "Gone"
-
-    def geometry(self, window):
-        r = self.x("xdotool", "getwindowgeometry", "--shell", str(window))
-        values = dict(line.split("=", 1) for line in r.stdout.decode().split())
-        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
-
-    def window_icon(self, window):
-        """A digest of the window's _NET_WM_ICON, the icon the frame shows in title bar and
-        task bar; it changes together with the tray icon."""
-        r = self.x("xprop", "-id", str(window), "-notype", "32c", "_NET_WM_ICON")
-        check(b"_NET_WM_ICON" in r.stdout and b"=" in r.stdout, "the main window has no icon")
-        return hashlib.sha1(r.stdout).hexdigest()
-
-    def tray_icon(self):
-        """A digest of the tray icon's pictures as the notification area receives them."""
-        pixmaps = self.bus.get_object(self.item, "/StatusNotifierItem").Get(
-            ITEM, "IconPixmap", dbus_interface=PROPERTIES)
-        check(len(pixmaps) > 0, "the tray icon has no picture")
-        digest = hashlib.sha1()
-        for width, height, data in pixmaps:
-            digest.update(b"%dx%d:" % (int(width), int(height)) + bytes(data))
-        return digest.hexdigest()
-
-    def record(self):
-        try:
-            with open(os.path.join(self.work, "record.txt"), encoding="ascii") as f:
-                return f.read().splitlines()
-        except FileNotFoundError:
-            return []
-
-    def shot(self, name, window="root"):
-        path = os.path.join(self.out, name)
-        self.x("import", "-window", str(window), path)
-        os.makedirs(SHOTS, exist_ok=True)
-        shutil.copy(path, os.path.join(SHOTS, name))
-        print("screenshot:", path, "(copied to %s)" % SHOTS)
-
-    def step(self, text):
-        since = "" if self.started is None else " [%.1f s]" % (time.monotonic() - self.started)
-        print("--", text + since, flush=True)
-
-    # ---- the run -------------------------------------------------------------------------
-
-    def start_x(self):
-        read_fd, write_fd = os.pipe()
-        self.spawn("xvfb", ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-                            "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp"],
-                   pass_fds=(write_fd,))
-        os.close(write_fd)
-        with os.fdopen(read_fd, "rb") as f:
-            number = f.readline().strip().decode()
-        check(number.isdigit(), "Xvfb named no display (see xvfb.log)")
-        self.display = ":" + number
-        wait_for("the X server", lambda: self.x("xdpyinfo", check_rc=False).returncode == 0, 10)
-
-    def start_bus(self):
-        p = self.spawn("dbus", ["dbus-daemon", "--session", "--nofork", "--print-address=1",
-                                "--address=unix:path=%s/bus" % self.work],
-                       stdout=subprocess.PIPE)
-        self.bus_address = p.stdout.readline().decode().strip()
-        check(self.bus_address.startswith("unix:"), "dbus-daemon printed no address")
-        env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=self.bus_address)
-        self.spawn("bus_peers", ["/usr/bin/python3", os.path.join(HERE, "bus_peers.py"),
-                                 os.path.join(self.work, "record.txt")], env=env)
-        wait_for("the bus peers", lambda: "ready" in self.record(), 10)
-        import dbus.bus  # Debian's python3-dbus; only this test needs it
-        self.bus = dbus.bus.BusConnection(self.bus_address)
-
-    def write_settings(self, home):
-        conf = os.path.join(home, "config", "Harrowgate")
-        os.makedirs(conf)
-        with open(os.path.join(conf, "Kestrel.conf"), "w", encoding="ascii") as f:
-            f.write("[Environment]\nPOPServer=127.0.0.1\nPOPPort=%d\nMailCheck=1\nNewsCheck=0\n"
-                    "Identify=0\nPasswdCheck=0\nDefaultUserId=%s\nPassword=%s\nMailReader=1\n"
-                    "debug=1\n\n[PeerChat]\nChating=0\n\n[UserInterface]\nBeIcon=1\nBePopup=1\n\n"
-                    "[Sound]\nSound=0\n" % (self.pop.port, USER, scramble(PASSWORD)))
-
-    def start_program(self, name):
-        """Starts kestrel with fresh settings and directories of its own, under work/<name>."""
-        home = os.path.join(self.work, name)
-        for d in ("home", "tmp", "runtime"):
-            os.makedirs(os.path.join(home, d), mode=0o700)
-        self.write_settings(home)
-        env = dict(os.environ,
-                   DISPLAY=self.display,
-                   QT_QPA_PLATFORM="xcb",
-                   DBUS_SESSION_BUS_ADDRESS=self.bus_address,
-                   XDG_CONFIG_HOME=os.path.join(home, "config"),
-                   KESTREL_HOME=os.path.join(home, "home"),
-                   # The single-instance socket lives in the temporary directory: a private
-                   # one keeps any other running copy from turning this one away.
-                   TMPDIR=os.path.join(home, "tmp"),
-                   XDG_RUNTIME_DIR=os.path.join(home, "runtime"))
-        self.home = home
-        self.mark = len(self.record())
-        self.started = time.monotonic()
-        self.app = self.spawn(name + "-output", [self.program], env=env)
-
-    def stop_program(self):
-        self.app.terminate()
-        self.app.wait(10)
-
-    def events(self, prefix):
-        """This program run's bus record lines that start with prefix, without it."""
-        return [line[len(prefix):] for line in self.record()[self.mark:] if line.startswith(prefix)]
-
-    def alive(self):
-        check(self.app.poll() is None, "kestrel ended early (exit %s)" % self.app.returncode)
-
-    def until(self, what, condition, timeout_s):
-        """wait_for() that also fails as soon as the program has ended."""
-        def probe():
-            self.alive()
-            return condition()
-        return wait_for(what, probe, timeout_s)
+    def settings(self):
+        return ("[Environment]\nPOPServer=127.0.0.1\nPOPPort=%d\nMailCheck=1\nNewsCheck=0\n"
+                "Identify=0\nPasswdCheck=0\nDefaultUserId=%s\nPassword=%s\nMailReader=1\n"
+                "debug=1\n\n[PeerChat]\nChating=0\n\n[UserInterface]\nBeIcon=1\nBePopup=1\n\n"
+                "[Sound]\nSound=0\n" % (self.pop.port, USER, scramble(PASSWORD)))
 
     def mail_road(self, name, close_by):
         """One program run: log-in, mail check, popup, closed by "receive" (the button
@@ -325,7 +136,7 @@ class Run:
         if self.pop:
             self.pop.close()
         self.pop = Pop3Script()
-        self.start_program(name)
+        self.start_program(name, self.settings())
 
         self.step("%s: log-in with the saved password" % name)
         items = self.until("the tray icon on the bus", lambda: self.events("item "), 20)
@@ -364,8 +175,7 @@ class Run:
             self.shot("mail-popup-window.png", popup)
             self.step("%s: receive mail" % name)
             # "メールを受信する" sits at 7,35 (73x15) of the 163x59 dialog units.
-            self.x("xdotool", "mousemove", "--window", str(popup),
-                   str(w * 435 // 1630), str(h * 425 // 590), "click", "1")
+            self.click(popup, w * 435 // 1630, h * 425 // 590)
             self.until("the reader's command", lambda: self.events("execute "), 10)
             check(self.events("execute ") == [RETREIVE.hex()],
                   "reader commands: %r" % self.events("execute "))
@@ -386,13 +196,6 @@ class Run:
         check(PASSWORD.encode() not in self.event_log(), "the event log holds the password")
         return frame
 
-    def event_log(self):
-        try:
-            with open(os.path.join(self.home, "home", "kestrel.log"), "rb") as f:
-                return f.read()
-        except FileNotFoundError:
-            return b""
-
     def run(self):
         self.start_x()
         self.start_bus()
@@ -411,67 +214,16 @@ class Run:
         self.step("passed")
 
     def dump(self):
-        print("---- diagnostics (work dir %s)" % self.work)
         if self.pop:
             for i in range(len(self.pop.sessions)):
                 print("pop3 connection %d: %r" % (i, self.pop.session(i)))
-        print("bus record:", self.record())
-        for name in sorted(os.listdir(self.work)):
-            if name.endswith(".log"):
-                text = open(os.path.join(self.work, name), "rb").read()
-                print("---- %s\n%s" % (name, text.decode(errors="replace")))
-        log = os.path.join(self.home or self.work, "home", "kestrel.log")
-        if os.path.exists(log):
-            print("---- event log\n" + open(log, "rb").read().decode("cp932", errors="replace"))
+        super().dump()
 
     def stop(self):
         if self.pop:
             self.pop.close()
-        for _, p, log in reversed(self.procs):
-            if p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-                    p.wait()
-            if p.stdout:
-                p.stdout.close()
-            log.close()
-        shutil.rmtree(self.work, ignore_errors=True)
-
-
-def on_alarm(signum, frame):
-    raise Failure("the run took more than %d s" % RUN_LIMIT_S)
-
-
-def on_term(signum, frame):
-    raise Failure("stopped by signal %d" % signum)
-
-
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--program", required=True)
-    parser.add_argument("--out", required=True)
-    args = parser.parse_args()
-    os.makedirs(args.out, exist_ok=True)
-
-    signal.signal(signal.SIGALRM, on_alarm)
-    signal.signal(signal.SIGTERM, on_term)
-    signal.alarm(RUN_LIMIT_S)
-    run = Run(os.path.abspath(args.program), os.path.abspath(args.out))
-    try:
-        run.run()
-        return 0
-    except Exception as e:  # a failed check, or a tool or the bus letting the run down
-        print("FAILED:", "%s: %s" % (type(e).__name__, e) if not isinstance(e, Failure) else e,
-              flush=True)
-        run.dump()
-        return 1
-    finally:
-        signal.alarm(0)
-        run.stop()
+        super().stop()
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(__doc__, lambda args: MailRoad(args.program, args.out), RUN_LIMIT_S))
