@@ -247,9 +247,12 @@ void CKestrelView::ChangePasswordNow() {
     ChangePassword(m_running, m_credentials.user, m_ctx.passwordDialog,
                    [this](const std::string& user, const std::string& current,
                           const std::string& next) {
-                       return m_ctx.workers.ChangePassword(m_settings.POPServer,
-                                                           m_settings.PSWDPort, user, current,
-                                                           next);
+                       // The server may take minutes; the cursor says the program is busy.
+                       QApplication::setOverrideCursor(Qt::WaitCursor);
+                       const bool changed = m_ctx.workers.ChangePassword(
+                           m_settings.POPServer, m_settings.PSWDPort, user, current, next);
+                       QApplication::restoreOverrideCursor();
+                       return changed;
                    },
                    m_ctx.store, m_ctx.boxes);
     m_passwordChangeInProgress = false;
