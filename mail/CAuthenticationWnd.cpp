@@ -4,12 +4,12 @@
 
 #include <memory>
 
-#include "mail/NetSocketChannel.h"
-#include "mail/Pop3Channel.h"
 #include "mail/Pop3Reply.h"
 #include "mail/ReplyWait.h"
 #include "net/EventLog.h"
 #include "net/NetSocket.h"
+#include "net/NetSocketChannel.h"
+#include "net/SocketChannel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Timing.h"
 #include "res/Text.h"
@@ -57,7 +57,7 @@ bool CAuthenticationWnd::Verify(const std::string& server, int port, const std::
     return Verify(channel, user, password);
 }
 
-bool CAuthenticationWnd::Verify(Pop3Channel& channel, const std::string& user,
+bool CAuthenticationWnd::Verify(SocketChannel& channel, const std::string& user,
                                 const std::string& password) {
     std::string userCommand;
     std::string passCommand;
@@ -68,7 +68,7 @@ bool CAuthenticationWnd::Verify(Pop3Channel& channel, const std::string& user,
     return accepted;
 }
 
-bool CAuthenticationWnd::Dialogue(Pop3Channel& channel, const std::string& user,
+bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& user,
                                   const std::string& userCommand, const std::string& passCommand) {
     const Timing timing = ProgramTiming();
 

@@ -9,7 +9,7 @@
 
 namespace kestrel {
 
-class Pop3Channel;
+class SocketChannel;
 
 // The hidden "Authentication Window": checks a user name and password against the POP3
 // server at log-in. Verify runs on the calling (user-interface) thread and returns when the
@@ -21,12 +21,12 @@ public:
     bool Verify(const std::string& server, int port, const std::string& user,
                 const std::string& password);
     // The same dialogue over a channel that is already connecting.
-    bool Verify(Pop3Channel& channel, const std::string& user, const std::string& password);
+    bool Verify(SocketChannel& channel, const std::string& user, const std::string& password);
 
 private:
     bool BuildCommands(const std::string& user, const std::string& password,
                        std::string& userCommand, std::string& passCommand);
-    bool Dialogue(Pop3Channel& channel, const std::string& user, const std::string& userCommand,
+    bool Dialogue(SocketChannel& channel, const std::string& user, const std::string& userCommand,
                   const std::string& passCommand);
     void Show(const std::string& text);
     void Log(std::string_view text);

@@ -4,13 +4,13 @@
 
 #include <memory>
 
-#include "mail/NetSocketChannel.h"
-#include "mail/Pop3Channel.h"
 #include "mail/Pop3Reply.h"
 #include "mail/PoppassdReply.h"
 #include "mail/ReplyWait.h"
 #include "net/EventLog.h"
 #include "net/NetSocket.h"
+#include "net/NetSocketChannel.h"
+#include "net/SocketChannel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Timing.h"
 #include "res/Text.h"
@@ -65,7 +65,7 @@ bool CPasswdChangeWnd::ExecChange(const std::string& server, int port, const std
     return Dialogue(channel, user, commands, ProgramTiming());
 }
 
-bool CPasswdChangeWnd::ExecChange(Pop3Channel& channel, const std::string& user,
+bool CPasswdChangeWnd::ExecChange(SocketChannel& channel, const std::string& user,
                                   const std::string& oldPassword, const std::string& newPassword) {
     poppassd::Commands commands;
     if (!CheckFields(user, oldPassword, newPassword, commands)) return false;
@@ -73,13 +73,13 @@ bool CPasswdChangeWnd::ExecChange(Pop3Channel& channel, const std::string& user,
     return Dialogue(channel, user, commands, ProgramTiming());
 }
 
-bool CPasswdChangeWnd::Send(Pop3Channel& channel, const std::string& line,
+bool CPasswdChangeWnd::Send(SocketChannel& channel, const std::string& line,
                             std::string_view logged) {
     Log(logged);
     return channel.Send(line.data(), static_cast<int>(line.size())) != -1;
 }
 
-bool CPasswdChangeWnd::Dialogue(Pop3Channel& channel, const std::string& user,
+bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
                                 const poppassd::Commands& commands, const Timing& timing) {
     const std::string& errorFormat = sjis(txt::kPoppassdErrorFormat);
     const auto sendFailure = [&] {

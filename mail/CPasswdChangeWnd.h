@@ -11,7 +11,7 @@
 
 namespace kestrel {
 
-class Pop3Channel;
+class SocketChannel;
 struct Timing;
 
 // The hidden "PasswordChange Window": changes the user's mail password through the poppassd
@@ -26,15 +26,15 @@ public:
     bool ExecChange(const std::string& server, int port, const std::string& user,
                     const std::string& oldPassword, const std::string& newPassword);
     // The same dialogue over a channel that is already connecting.
-    bool ExecChange(Pop3Channel& channel, const std::string& user, const std::string& oldPassword,
+    bool ExecChange(SocketChannel& channel, const std::string& user, const std::string& oldPassword,
                     const std::string& newPassword);
 
 private:
     bool CheckFields(const std::string& user, const std::string& oldPassword,
                      const std::string& newPassword, poppassd::Commands& commands);
-    bool Dialogue(Pop3Channel& channel, const std::string& user, const poppassd::Commands& commands,
-                  const Timing& timing);
-    bool Send(Pop3Channel& channel, const std::string& line, std::string_view logged);
+    bool Dialogue(SocketChannel& channel, const std::string& user,
+                  const poppassd::Commands& commands, const Timing& timing);
+    bool Send(SocketChannel& channel, const std::string& line, std::string_view logged);
     bool ErrorEnd(const std::string& text);
     void Show(const std::string& text);
     void Log(std::string_view text);

@@ -9,11 +9,11 @@
 #include <cstring>
 #include <system_error>
 
-#include "mail/NetSocketChannel.h"
 #include "mail/Pop3Reply.h"
 #include "mail/PopCheckDialogue.h"
 #include "net/EventLog.h"
 #include "net/NetSocket.h"
+#include "net/NetSocketChannel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/MessageEvent.h"
 #include "platform/Timing.h"

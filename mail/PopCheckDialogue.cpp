@@ -1,16 +1,16 @@
 #include "mail/PopCheckDialogue.h"
 
-#include "mail/Pop3Channel.h"
 #include "mail/Pop3Reply.h"
 #include "mail/ReplyWait.h"
 #include "net/EventLog.h"
+#include "net/SocketChannel.h"
 #include "res/Text.h"
 #include "res/TextsMail.h"
 
 namespace kestrel {
 
-PopCheckDialogue::PopCheckDialogue(Pop3Channel& channel, LogSink& log, const std::atomic<int>& stop,
-                                   const Timing& timing)
+PopCheckDialogue::PopCheckDialogue(SocketChannel& channel, LogSink& log,
+                                   const std::atomic<int>& stop, const Timing& timing)
     : m_channel(channel), m_log(log), m_stop(stop), m_timing(timing) {}
 
 void PopCheckDialogue::Log(std::string_view text) {

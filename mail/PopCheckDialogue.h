@@ -12,14 +12,14 @@
 namespace kestrel {
 
 class LogSink;
-class Pop3Channel;
+class SocketChannel;
 
 // One mail check over an open channel: greeting, USER, PASS, LAST when there is mail, QUIT.
 // Every command and reply goes to the event log (the password only masked). Run gives the
 // unread count to report, or nothing after a failure, a stop, or a LAST above the total.
 class PopCheckDialogue {
 public:
-    PopCheckDialogue(Pop3Channel& channel, LogSink& log, const std::atomic<int>& stop,
+    PopCheckDialogue(SocketChannel& channel, LogSink& log, const std::atomic<int>& stop,
                      const Timing& timing);
 
     std::optional<std::uint32_t> Run(std::string_view user, std::string_view password);
@@ -32,7 +32,7 @@ private:
     Step Fail(const std::string& text);
     void Log(std::string_view text);
 
-    Pop3Channel& m_channel;
+    SocketChannel& m_channel;
     LogSink& m_log;
     const std::atomic<int>& m_stop;
     Timing m_timing;

@@ -1,12 +1,12 @@
 #include "mail/ReplyWait.h"
 
-#include "mail/Pop3Channel.h"
 #include "mail/ReplyBuffer.h"
+#include "net/SocketChannel.h"
 #include "platform/Timing.h"
 
 namespace kestrel {
 
-WaitResult WaitForReply(Pop3Channel& channel, ReplyBuffer& reply, const std::atomic<int>* stop,
+WaitResult WaitForReply(SocketChannel& channel, ReplyBuffer& reply, const std::atomic<int>* stop,
                         const Timing& timing) {
     reply.Clear();
     WaitResult result;

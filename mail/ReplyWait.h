@@ -4,7 +4,7 @@
 
 namespace kestrel {
 
-class Pop3Channel;
+class SocketChannel;
 class ReplyBuffer;
 struct Timing;
 
@@ -21,7 +21,7 @@ struct WaitResult {
 // so the reply is taken as soon as it arrives and a stop is seen within one slice. The reply
 // is complete once it holds "\r\n" after at least one byte; a wait that runs out before that
 // has failed.
-WaitResult WaitForReply(Pop3Channel& channel, ReplyBuffer& reply, const std::atomic<int>* stop,
+WaitResult WaitForReply(SocketChannel& channel, ReplyBuffer& reply, const std::atomic<int>* stop,
                         const Timing& timing);
 
 }  // namespace kestrel

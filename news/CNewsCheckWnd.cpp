@@ -10,9 +10,9 @@
 
 #include "net/EventLog.h"
 #include "net/NetSocket.h"
+#include "net/NetSocketChannel.h"
 #include "news/NewsCheckDialogue.h"
 #include "news/NntpReply.h"
-#include "news/NntpSocketChannel.h"
 #include "news/WatchListFile.h"
 #include "platform/MessageBoxes.h"
 #include "platform/MessageEvent.h"
@@ -172,7 +172,7 @@ void CNewsCheckWnd::OnTimer(int id) {
 
 void CNewsCheckWnd::NewsCheckThread(Job job) {
     if (m_state.closing.load() == 0) {
-        NntpSocketChannel channel(job.socket);
+        NetSocketChannel channel(job.socket);
         NewsCheckDialogue dialogue(channel, SinkOf(m_context), m_state, job.timing);
         if (auto report = dialogue.Run(job.listPath)) {
             PostMessage(m_context.frame, WM_NEW_NEWS, 0, 0, own(std::move(*report)));

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "net/EventLog.h"
+#include "net/SocketChannel.h"
 #include "news/NewsCheckState.h"
-#include "news/NntpChannel.h"
 #include "news/NntpReply.h"
 #include "news/WatchList.h"
 #include "news/WatchListFile.h"
@@ -24,7 +24,7 @@ void CopyField(char (&field)[N], std::string_view text) {
 
 }  // namespace
 
-NewsCheckDialogue::NewsCheckDialogue(NntpChannel& channel, LogSink& log, NewsCheckState& state,
+NewsCheckDialogue::NewsCheckDialogue(SocketChannel& channel, LogSink& log, NewsCheckState& state,
                                      const Timing& timing)
     : m_channel(channel), m_log(log), m_state(state), m_timing(timing) {}
 

@@ -10,7 +10,7 @@
 namespace kestrel {
 
 class LogSink;
-class NntpChannel;
+class SocketChannel;
 class WatchListFile;
 struct NewsCheckState;
 
@@ -20,7 +20,7 @@ struct NewsCheckState;
 // to 0. Every command and reply goes to the event log.
 class NewsCheckDialogue {
 public:
-    NewsCheckDialogue(NntpChannel& channel, LogSink& log, NewsCheckState& state,
+    NewsCheckDialogue(SocketChannel& channel, LogSink& log, NewsCheckState& state,
                       const Timing& timing);
 
     // The report for the frame: the new groups' names, each followed by one blank, in the
@@ -36,7 +36,7 @@ private:
     bool Closing() const;
     void Log(std::string_view text);
 
-    NntpChannel& m_channel;
+    SocketChannel& m_channel;
     LogSink& m_log;
     NewsCheckState& m_state;
     Timing m_timing;

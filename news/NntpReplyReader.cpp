@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "news/NntpChannel.h"
+#include "net/SocketChannel.h"
 #include "platform/Timing.h"
 
 namespace kestrel {
@@ -53,7 +53,8 @@ bool NntpReplyReader::TakePartial() {
     return true;
 }
 
-NntpReplyReader::Result NntpReplyReader::Read(NntpChannel& channel, const std::atomic<int>& closing,
+NntpReplyReader::Result NntpReplyReader::Read(SocketChannel& channel,
+                                              const std::atomic<int>& closing,
                                               const Timing& timing) {
     m_reply.clear();
     Result result;

@@ -7,7 +7,7 @@
 
 namespace kestrel {
 
-class NntpChannel;
+class SocketChannel;
 struct Timing;
 
 // Reads the server's reply lines off a channel. A reply is one line; it is taken as soon as
@@ -30,7 +30,7 @@ public:
     // Wait for one reply: up to timing.pollSlices slices of timing.pollSliceMs, each a test
     // of closing, a readiness wait and one read. A wait that runs out after some bytes but
     // before a line end takes those bytes as the reply; one that got nothing is Nothing.
-    Result Read(NntpChannel& channel, const std::atomic<int>& closing, const Timing& timing);
+    Result Read(SocketChannel& channel, const std::atomic<int>& closing, const Timing& timing);
 
     // The latest reply, its line end included when it came (at most kMaxText bytes).
     std::string_view Text() const { return m_reply; }

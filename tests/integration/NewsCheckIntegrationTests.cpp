@@ -57,9 +57,9 @@ protected:
         return post.readAllStandardOutput().trimmed().toInt();
     }
 
-    TimingOverride m_timing;
+    ScopedTiming m_timing;
     NewsFrame frame;
-    NewsLog log;
+    RecordingLogSink log;
     RecordingMessageBoxes boxes;
     std::string list = WatchListPath();
     int port = harnessPort("KESTREL_IT_NNTP_PORT");

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "mail/CPasswdChangeWnd.h"
-#include "mail/Pop3Channel.h"
 #include "mail/PoppassdReply.h"
+#include "net/SocketChannel.h"
 #include "res/Cp932.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/fakes/ScriptedLineServer.h"
@@ -31,7 +31,7 @@ constexpr int kWouldBlock = 11;
 // reply becomes readable at the given wait after it is due (1: at once), so a reply can be
 // made to come late in the budget without anyone waiting real time. Every wait's time-out is
 // kept.
-class PacedChannel final : public Pop3Channel {
+class PacedChannel final : public SocketChannel {
 public:
     struct Reply {
         std::string text;

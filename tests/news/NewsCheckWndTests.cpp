@@ -80,9 +80,9 @@ protected:
         return wnd;
     }
 
-    test::TimingOverride m_timing;
+    test::ScopedTiming m_timing;
     test::NewsFrame frame;
-    test::NewsLog log;
+    test::RecordingLogSink log;
     test::RecordingMessageBoxes boxes;
     std::string list = test::WatchListPath();
 };
@@ -281,7 +281,7 @@ TEST_F(NewsCheckWndTest, InitCheckResults) {
     log.clear();
     Timing t = test::NewsTiming();
     t.newsFirstCheckMs = 3600000;  // armed, not run
-    test::TimingOverride timing(t);
+    test::ScopedTiming timing(t);
     EXPECT_EQ(wnd->InitCheck("127.0.0.1", 119, 3), 1);
     EXPECT_EQ(log.texts(), Strings{"NEWS TIMER SET COMPLETE\r\n"});
 }
@@ -289,7 +289,7 @@ TEST_F(NewsCheckWndTest, InitCheckResults) {
 TEST_F(NewsCheckWndTest, ChecksComeBackEveryInterval) {
     Timing t = test::NewsTiming();
     t.minuteMs = 5;  // interval 3 = 15 ms
-    test::TimingOverride timing(t);
+    test::ScopedTiming timing(t);
     ScriptedLineServer server(NntpScript({{"fj.a", "211 1 1 1 fj.a\r\n"}}));
     WriteFile(list, "fj.a:1\n");
     auto wnd = Make();
@@ -301,7 +301,7 @@ TEST_F(NewsCheckWndTest, ChecksComeBackEveryInterval) {
 TEST_F(NewsCheckWndTest, AnOpenNoticeSkipsTheTurn) {
     Timing t = test::NewsTiming();
     t.minuteMs = 5;
-    test::TimingOverride timing(t);
+    test::ScopedTiming timing(t);
     ScriptedLineServer server(NntpScript({{"fj.a", "211 1 1 7 fj.a\r\n"}}));
     WriteFile(list, "fj.a:1\n");
     bool noticeOpen = true;
@@ -319,7 +319,7 @@ TEST_F(NewsCheckWndTest, ATickWhileBusyOnlyRearms) {
     Timing t = test::NewsTiming();
     t.minuteMs = 5;      // interval 3 = 15 ms, far inside one reply wait
     t.pollSliceMs = 50;  // 5 s per reply wait
-    test::TimingOverride timing(t);
+    test::ScopedTiming timing(t);
     ScriptedLineServer server({S::stall()});
     WriteFile(list, "fj.a:1\n");
     auto wnd = Make();
@@ -333,7 +333,7 @@ TEST_F(NewsCheckWndTest, ATickWhileBusyOnlyRearms) {
 TEST_F(NewsCheckWndTest, DestroyingTheWindowStopsAStalledCheckAndLeavesTheList) {
     Timing t = test::NewsTiming();
     t.pollSliceMs = 200;  // a missed stop would show as a 20 s wait ending in the error text
-    test::TimingOverride timing(t);
+    test::ScopedTiming timing(t);
     ScriptedLineServer server({S::send(kReady), S::expectLine("group fj.a"),
                                S::send("211 1 1 9 fj.a\r\n"), S::expectLine("group fj.b"),
                                S::stall()});
@@ -353,7 +353,7 @@ TEST_F(NewsCheckWndTest, DestroyingTheWindowStopsAStalledCheckAndLeavesTheList) 
 TEST_F(NewsCheckWndTest, AConnectionThatCannotBeMadeShowsABoxAndStopsTheChecks) {
     Timing t = test::NewsTiming();
     t.minuteMs = 5;  // a re-armed timer would come back at once
-    test::TimingOverride timing(t);
+    test::ScopedTiming timing(t);
     WriteFile(list, "fj.a:1\n");
     auto wnd = Make();
     ASSERT_EQ(wnd->InitCheck("", 119, 3), 1);  // no host: refused when the socket is made
@@ -377,7 +377,7 @@ TEST_F(NewsCheckWndTest, ChangeIntervalRefusesTwoMinutesAndStopsTheTimer) {
     WriteFile(list, "fj.a:1\n");
     Timing t = test::NewsTiming();
     t.newsFirstCheckMs = 20;
-    test::TimingOverride timing(t);
+    test::ScopedTiming timing(t);
     auto wnd = Make();
     ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
     EXPECT_EQ(wnd->ChangeInterval(2), 0);

@@ -98,7 +98,7 @@ struct ReadCase {
 };
 
 std::vector<std::string> ReadAll(const std::vector<std::string>& chunks, std::size_t count) {
-    test::FakeNntpChannel channel({chunks});
+    test::FakeChannel channel({chunks});
     NntpReplyReader reader;
     std::atomic<int> closing{0};
     Timing timing;
@@ -152,7 +152,7 @@ TEST(NntpReplyReader, EdgesOfTheReplyArea) {
 }
 
 TEST(NntpReplyReader, AStopIsSeenBeforeTheNextSlice) {
-    test::FakeNntpChannel channel({});
+    test::FakeChannel channel({});
     NntpReplyReader reader;
     std::atomic<int> closing{1};
     const auto result = reader.Read(channel, closing, Timing{});
@@ -161,7 +161,7 @@ TEST(NntpReplyReader, AStopIsSeenBeforeTheNextSlice) {
 }
 
 TEST(NntpReplyReader, NothingReportsTheLastReadAndTheError) {
-    test::FakeNntpChannel channel({});
+    test::FakeChannel channel({});
     NntpReplyReader reader;
     std::atomic<int> closing{0};
     Timing timing;
@@ -170,7 +170,7 @@ TEST(NntpReplyReader, NothingReportsTheLastReadAndTheError) {
     EXPECT_EQ(result.outcome, NntpReplyReader::Outcome::Nothing);
     EXPECT_EQ(channel.waits, 100);  // the described budget: 100 slices
     EXPECT_EQ(result.lastRead, -1);
-    EXPECT_EQ(result.lastError, test::FakeNntpChannel::kWouldBlock);
+    EXPECT_EQ(result.lastError, test::FakeChannel::kWouldBlock);
 }
 
 }  // namespace
