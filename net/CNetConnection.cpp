@@ -1,5 +1,8 @@
 #include "net/CNetConnection.h"
 
+#include <atomic>
+#include <cstdint>
+
 #include "net/NetSocket.h"
 #include "net/SocketSupport.h"
 #include "res/TextsNet.h"
@@ -19,8 +22,21 @@ namespace kestrel {
 using net::SocketId;
 using net::Trace;
 
+namespace {
+
+const void* NextIdentity() {
+    static std::atomic<std::uintptr_t> next{0x10000000};
+    return reinterpret_cast<const void*>(next.fetch_add(0x10));
+}
+
+}  // namespace
+
+unsigned SocketId(const CNetConnection* connection) {
+    return connection ? net::SocketId(connection->Identity()) : 0;
+}
+
 CNetConnection::CNetConnection(int deliver, CNetSocket* parent, int readSize)
-    : m_deliver(deliver), m_parent(parent), m_readSize(readSize) {}
+    : m_identity(NextIdentity()), m_deliver(deliver), m_parent(parent), m_readSize(readSize) {}
 
 CNetConnection::~CNetConnection() {
     StopNotifiers();
@@ -151,7 +167,7 @@ void CNetConnection::OnConnectionPending() {
         ::accept4(m_fd, reinterpret_cast<sockaddr*>(&from), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (accepted->m_fd < 0) return;
     const net::PeerAddress peer = net::FromSockaddr(from);
-    const void* identity = accepted.get();
+    const void* identity = accepted->Identity();
     m_parent->AddConnection(std::move(accepted));
     Trace(txt::kTraceAccept, peer.address.c_str(), peer.port, SocketId(this), SocketId(identity));
 }
@@ -160,7 +176,7 @@ void CNetConnection::OnPeerClosed(int error) {
     const net::PeerAddress peer = net::PeerOf(m_fd);
     Trace(txt::kTraceClosed, error, peer.address.c_str(), peer.port, SocketId(this));
     // This releases the connection: nothing may touch it after the call.
-    m_parent->CloseConnection(this);
+    m_parent->CloseConnection(Identity());
 }
 
 }  // namespace kestrel

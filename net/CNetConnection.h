@@ -42,7 +42,9 @@ public:
 
     int Fd() const { return m_fd; }
     int LocalPort() const;
-    const void* Identity() const { return this; }
+    // Never the identity of an earlier connection, so an event still queued for a closed one
+    // cannot be taken for a connection accepted after it.
+    const void* Identity() const { return m_identity; }
 
 private:
     enum class Role { Stream, Listening };
@@ -54,6 +56,7 @@ private:
     void OnPeerClosed(int error);
     void StopNotifiers();
 
+    const void* m_identity;
     int m_deliver;
     CNetSocket* m_parent;
     int m_readSize;
@@ -64,5 +67,8 @@ private:
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
 };
+
+// Traces show a connection by its identity, as its events do.
+unsigned SocketId(const CNetConnection* connection);
 
 }  // namespace kestrel

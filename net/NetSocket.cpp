@@ -182,10 +182,11 @@ size_t CNetSocket::AcceptedCount() const {
     return m_accepted.size();
 }
 
-bool CNetSocket::IsAccepted(const void* connection) const {
+CNetConnection* CNetSocket::FindAccepted(const void* connection) const {
     std::lock_guard guard(m_primaryLock);
-    return std::any_of(m_accepted.begin(), m_accepted.end(),
-                       [connection](const auto& c) { return c.get() == connection; });
+    const auto it = std::find_if(m_accepted.begin(), m_accepted.end(),
+                                 [connection](const auto& c) { return c->Identity() == connection; });
+    return it == m_accepted.end() ? nullptr : it->get();
 }
 
 int CNetSocket::DatagramFd() const {
@@ -267,13 +268,13 @@ bool CNetSocket::CloseConnection(const void* connection) {
         if (m_serverForm) {
             const auto it =
                 std::find_if(m_accepted.begin(), m_accepted.end(),
-                             [connection](const auto& c) { return c.get() == connection; });
+                             [connection](const auto& c) { return c->Identity() == connection; });
             if (it == m_accepted.end()) return false;
             accepted = std::move(*it);
             m_accepted.erase(it);
             closing = accepted.get();
         } else {
-            if (!m_primary || m_primary.get() != connection) return false;
+            if (!m_primary || m_primary->Identity() != connection) return false;
             primary = std::move(m_primary);
             closing = primary.get();
         }

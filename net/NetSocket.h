@@ -78,7 +78,8 @@ private:
     void CreateDatagram();
     void CreateClient();
     std::shared_ptr<CNetConnection> Primary() const;
-    bool IsAccepted(const void* connection) const;
+    // The accepted connection with this identity; null when it is not one of ours.
+    CNetConnection* FindAccepted(const void* connection) const;
     int Fail(int error);
     int NotConnected();
     int SendOn(CNetConnection& connection, const char* data, int length);

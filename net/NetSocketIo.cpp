@@ -34,12 +34,12 @@ int CNetSocket::SendOne(const char* data, int length, const void* connection) {
     if (m_datagram) return NotConnected();
     if (m_serverForm) {
         // Accepted connections live and die on the user-interface thread, as this call does.
-        if (!IsAccepted(connection)) return NotConnected();
-        return SendOn(*const_cast<CNetConnection*>(static_cast<const CNetConnection*>(connection)),
-                      data, length);
+        CNetConnection* accepted = FindAccepted(connection);
+        if (!accepted) return NotConnected();
+        return SendOn(*accepted, data, length);
     }
     const auto primary = Primary();
-    if (!primary || primary.get() != connection) return NotConnected();
+    if (!primary || primary->Identity() != connection) return NotConnected();
     return SendOn(*primary, data, length);
 }
 
@@ -147,7 +147,7 @@ int CNetSocket::Receive(SocketEvent* event, char* buffer, int size) {
         if (got == 0 || (!net::IsWouldBlock(error) && error != EINTR)) {
             Trace(txt::kTraceClosed, error, peer.address.c_str(), peer.port,
                   SocketId(connection.get()));
-            CloseConnection(connection.get());
+            CloseConnection(connection->Identity());
             Fail(ENOTCONN);
         }
         got = -1;

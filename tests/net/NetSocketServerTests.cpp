@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include <sys/resource.h>
 
@@ -35,6 +36,22 @@ protected:
         return owner.got[index];
     }
 };
+
+TEST_F(ServerTest, AConnectionAcceptedAfterAnotherClosedNeverTakesItsIdentity) {
+    // A peer that sends and leaves at once: its data event may still be queued when its
+    // connection is gone and the next one is accepted, so identities must not repeat.
+    std::set<const void*> seen;
+    for (int i = 0; i < 40; ++i) {
+        RawSocket peer = Connect();
+        peer.Send("1, 2\r\n");
+        const auto data = WaitEvent(owner.got.size());
+        ASSERT_TRUE(data);
+        ASSERT_TRUE(seen.insert(data->event.socket).second) << "identity reused at " << i;
+        ASSERT_TRUE(server->CloseConnection(data->event.socket));
+        ASSERT_TRUE(WaitEvent(owner.got.size()));
+        EXPECT_EQ(server->SendOne("x", 1, data->event.socket), -1);
+    }
+}
 
 TEST_F(ServerTest, AcceptsDeliversAnswersAndSeesThePeerLeave) {
     ASSERT_EQ(server->GetLastError(), 0);
