@@ -86,10 +86,9 @@ bool CKestrelApp::InitInstance() {
     m_notices = MakeNoticePresenter(
         *m_boxes,
         [this] {
-            return ReaderLauncherSettings{m_store->GetInt(key::MailReader),
-                                          m_store->GetString(key::MailFile),
-                                          m_store->GetInt(key::NewsReader),
-                                          m_store->GetString(key::NewsFile)};
+            return ReaderLauncherSettings{
+                m_store->GetInt(key::MailReader), m_store->GetString(key::MailFile),
+                m_store->GetInt(key::NewsReader), m_store->GetString(key::NewsFile)};
         },
         nullptr);
     m_frame = std::make_unique<CMainFrame>(values, *m_notices, *m_sound);
@@ -97,9 +96,8 @@ bool CKestrelApp::InitInstance() {
     m_workers = MakeWorkerFactory(*m_frame, *m_boxes, values);
     m_login = std::make_unique<QtLoginDialog>(*m_boxes, m_frame.get());
     m_passwordDialog = std::make_unique<QtPasswordChangeDialog>(m_frame.get());
-    m_view = new CKestrelView(
-        ViewContext{values, identity, *m_store, *m_boxes, *m_frame, *m_workers, *m_login,
-                    *m_passwordDialog});
+    m_view = new CKestrelView(ViewContext{values, identity, *m_store, *m_boxes, *m_frame,
+                                          *m_workers, *m_login, *m_passwordDialog});
     m_frame->SetClient(m_view);
     m_frame->SetForm(m_view);
     m_frame->RestorePosition();

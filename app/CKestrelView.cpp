@@ -26,8 +26,7 @@
 
 namespace kestrel {
 
-CKestrelView::CKestrelView(ViewContext context, QWidget* parent)
-    : QWidget(parent), m_ctx(context) {
+CKestrelView::CKestrelView(ViewContext context, QWidget* parent) : QWidget(parent), m_ctx(context) {
     m_form = new CStatusForm(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -123,9 +122,12 @@ bool CKestrelView::InitServices(int ident, int news, int mail) {
         if (result < 0) {
             m_news.reset();
             std::string text = sjis(txt::kNewsInitFailed);
-            if (result == -1) text += sjis(txt::kNewsInitNoFile);
-            else if (result == -2) text += sjis(txt::kNewsInitTimer);
-            else if (result == -3) text += sjis(txt::kNewsInitTooSmall);
+            if (result == -1)
+                text += sjis(txt::kNewsInitNoFile);
+            else if (result == -2)
+                text += sjis(txt::kNewsInitTimer);
+            else if (result == -3)
+                text += sjis(txt::kNewsInitTooSmall);
             m_ctx.boxes.Show(text, sjis(txt::kCaptionInitFailed), BoxIcon::Stop, BoxButtons::Ok);
             m_newsRunning = false;
             return false;
@@ -163,12 +165,12 @@ bool CKestrelView::InitServices(int ident, int news, int mail) {
 void CKestrelView::LogInNow() {
     // While the log-in runs, the frame refuses to close and a new start returns at once.
     m_loginInProgress = true;
-    LogIn(m_credentials, m_firstStart, m_ctx.loginDialog,
-          [this](const std::string& user, const std::string& password) {
-              return m_ctx.workers.Verify(m_settings.POPServer, m_settings.POPPort, user,
-                                          password);
-          },
-          m_ctx.store, m_ctx.boxes, m_ctx.values.iconise != 0);
+    LogIn(
+        m_credentials, m_firstStart, m_ctx.loginDialog,
+        [this](const std::string& user, const std::string& password) {
+            return m_ctx.workers.Verify(m_settings.POPServer, m_settings.POPPort, user, password);
+        },
+        m_ctx.store, m_ctx.boxes, m_ctx.values.iconise != 0);
     m_loginInProgress = false;
 }
 
@@ -205,23 +207,33 @@ void CKestrelView::OnCommand(unsigned id) {
             m_settings.CheckSaver = m_settings.CheckSaver ? 0 : 1;
             m_settings.SaveCheckSaver(m_ctx.store);
             break;
-        case ID_HELP_PAGE: OpenHelp(); break;
-        case ID_CHANGE_PASSWORD: ChangePasswordNow(); break;
-        default: break;
+        case ID_HELP_PAGE:
+            OpenHelp();
+            break;
+        case ID_CHANGE_PASSWORD:
+            ChangePasswordNow();
+            break;
+        default:
+            break;
     }
 }
 
 bool CKestrelView::IsCommandEnabled(unsigned id) const {
     switch (id) {
-        case ID_START_SERVICE: return !m_running;
-        case ID_STOP_SERVICE: return m_running;
-        case ID_PEER_CHAT: return PeerChatActive() && !ChatWindowOpen() && !MemberListOpen();
+        case ID_START_SERVICE:
+            return !m_running;
+        case ID_STOP_SERVICE:
+            return m_running;
+        case ID_PEER_CHAT:
+            return PeerChatActive() && !ChatWindowOpen() && !MemberListOpen();
         case ID_CHECK_SAVER:
         case ID_CHANGE_PASSWORD:
-        case ID_HELP_PAGE: return true;
+        case ID_HELP_PAGE:
+            return true;
         // The settings dialogs, the password change and the communicator windows come with
         // their own pieces; until then their commands stay grey.
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -229,11 +241,17 @@ bool CKestrelView::IsCommandChecked(unsigned id) const {
     return id == ID_CHECK_SAVER && m_settings.CheckSaver != 0;
 }
 
-bool CKestrelView::UserPresent() const { return m_form->FromControls().presence == 0; }
+bool CKestrelView::UserPresent() const {
+    return m_form->FromControls().presence == 0;
+}
 
-std::string CKestrelView::Whereabouts() const { return m_form->FromControls().whereabouts; }
+std::string CKestrelView::Whereabouts() const {
+    return m_form->FromControls().whereabouts;
+}
 
-void CKestrelView::SetStatusIcon(int iconId) { m_form->SetStatusIcon(iconId); }
+void CKestrelView::SetStatusIcon(int iconId) {
+    m_form->SetStatusIcon(iconId);
+}
 
 void CKestrelView::ChoosePlace(const std::string& place) {
     // Only a place the form's list holds can be chosen; the presence change itself belongs
@@ -244,17 +262,17 @@ void CKestrelView::ChoosePlace(const std::string& place) {
 void CKestrelView::ChangePasswordNow() {
     if (m_passwordChangeInProgress || m_loginInProgress) return;
     m_passwordChangeInProgress = true;
-    ChangePassword(m_running, m_credentials.user, m_ctx.passwordDialog,
-                   [this](const std::string& user, const std::string& current,
-                          const std::string& next) {
-                       // The server may take minutes; the cursor says the program is busy.
-                       QApplication::setOverrideCursor(Qt::WaitCursor);
-                       const bool changed = m_ctx.workers.ChangePassword(
-                           m_settings.POPServer, m_settings.PSWDPort, user, current, next);
-                       QApplication::restoreOverrideCursor();
-                       return changed;
-                   },
-                   m_ctx.store, m_ctx.boxes);
+    ChangePassword(
+        m_running, m_credentials.user, m_ctx.passwordDialog,
+        [this](const std::string& user, const std::string& current, const std::string& next) {
+            // The server may take minutes; the cursor says the program is busy.
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const bool changed = m_ctx.workers.ChangePassword(
+                m_settings.POPServer, m_settings.PSWDPort, user, current, next);
+            QApplication::restoreOverrideCursor();
+            return changed;
+        },
+        m_ctx.store, m_ctx.boxes);
     m_passwordChangeInProgress = false;
 }
 

@@ -48,22 +48,31 @@ QLineEdit* AddField(QWidget* parent, int id, int x, int y, int w, int h) {
 
 std::string NewsReaderName(int kind) {
     switch (kind) {
-        case 0: return sjis(txt::kReaderNetScape);
-        case 1: return sjis(txt::kReaderWinVN);
-        default: return sjis(txt::kReaderOthers);
+        case 0:
+            return sjis(txt::kReaderNetScape);
+        case 1:
+            return sjis(txt::kReaderWinVN);
+        default:
+            return sjis(txt::kReaderOthers);
     }
 }
 
 std::string MailReaderName(int kind) {
     switch (kind) {
-        case 0: return sjis(txt::kReaderNetScape);
-        case 1: return sjis(txt::kReaderALMail);
-        case 2: return sjis(txt::kReaderDenshin8);
-        default: return sjis(txt::kReaderOthers);
+        case 0:
+            return sjis(txt::kReaderNetScape);
+        case 1:
+            return sjis(txt::kReaderALMail);
+        case 2:
+            return sjis(txt::kReaderDenshin8);
+        default:
+            return sjis(txt::kReaderOthers);
     }
 }
 
-std::string OnOffText(int flag) { return flag ? sjis(txt::kOn) : sjis(txt::kOff); }
+std::string OnOffText(int flag) {
+    return flag ? sjis(txt::kOn) : sjis(txt::kOff);
+}
 
 CStatusForm::CStatusForm(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("KestrelStatusForm"));
@@ -124,13 +133,20 @@ CStatusForm::CStatusForm(QWidget* parent) : QWidget(parent) {
 
 QLineEdit* CStatusForm::Field(int id) const {
     switch (id) {
-        case 1000: return m_newsReader;
-        case 1001: return m_newsServer;
-        case 1002: return m_newsCheck;
-        case 1003: return m_mailCheck;
-        case 1004: return m_mailReader;
-        case 1005: return m_mailServer;
-        default: return nullptr;
+        case 1000:
+            return m_newsReader;
+        case 1001:
+            return m_newsServer;
+        case 1002:
+            return m_newsCheck;
+        case 1003:
+            return m_mailCheck;
+        case 1004:
+            return m_mailReader;
+        case 1005:
+            return m_mailServer;
+        default:
+            return nullptr;
     }
 }
 
@@ -142,8 +158,10 @@ void CStatusForm::ToControls(const StatusFields& f) {
     m_mailReader->setText(fromSjis(f.mailReaderName));
     m_mailServer->setText(fromSjis(f.mailServer));
     (f.presence ? m_away : m_present)->setChecked(true);
-    if (f.whereabouts.empty()) ClearPlaceSelection();
-    else SelectPlace(f.whereabouts);
+    if (f.whereabouts.empty())
+        ClearPlaceSelection();
+    else
+        SelectPlace(f.whereabouts);
 }
 
 StatusFields CStatusForm::FromControls() const {
@@ -187,8 +205,12 @@ void CStatusForm::SetPresenceEnabled(bool enabled) {
     m_away->setEnabled(enabled);
 }
 
-void CStatusForm::SetMemberListEnabled(bool enabled) { m_memberList->setEnabled(enabled); }
-void CStatusForm::SetPlacesEnabled(bool enabled) { m_places->setEnabled(enabled); }
+void CStatusForm::SetMemberListEnabled(bool enabled) {
+    m_memberList->setEnabled(enabled);
+}
+void CStatusForm::SetPlacesEnabled(bool enabled) {
+    m_places->setEnabled(enabled);
+}
 
 bool CStatusForm::SelectPlace(const std::string& place) {
     const int index = m_places->findText(fromSjis(place));
@@ -197,7 +219,9 @@ bool CStatusForm::SelectPlace(const std::string& place) {
     return true;
 }
 
-void CStatusForm::ClearPlaceSelection() { m_places->setCurrentIndex(-1); }
+void CStatusForm::ClearPlaceSelection() {
+    m_places->setCurrentIndex(-1);
+}
 
 void CStatusForm::mouseDoubleClickEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) emit backgroundDoubleClicked();

@@ -6,7 +6,9 @@
 namespace kestrel {
 namespace {
 
-bool isCp932Lead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool isCp932Lead(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 std::size_t findOnBoundary(std::string_view text, std::string_view sep, std::size_t from) {
     for (std::size_t i = from; i + sep.size() <= text.size(); ++i) {

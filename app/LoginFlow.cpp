@@ -9,8 +9,7 @@
 namespace kestrel {
 
 void LogIn(Credentials& credentials, bool firstStart, LoginDialog& dialog,
-           const VerifyFunction& verify, SettingsStore& store, MessageBoxes& boxes,
-           bool beIcon) {
+           const VerifyFunction& verify, SettingsStore& store, MessageBoxes& boxes, bool beIcon) {
     credentials.loggedIn = false;
     LoginInput input{credentials.user, std::string(), 0};
     if (firstStart && !credentials.password.empty()) {

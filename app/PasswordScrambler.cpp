@@ -10,7 +10,9 @@ constexpr std::size_t kMaxGroups = kMaxPlain + 1;
 // The unscrambling never reads the marker's group, so any letter keeps old values readable.
 constexpr char kMarker = 'K';
 
-unsigned factor(std::size_t k) { return static_cast<unsigned>(27 * k + 3); }
+unsigned factor(std::size_t k) {
+    return static_cast<unsigned>(27 * k + 3);
+}
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';

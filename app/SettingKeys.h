@@ -52,11 +52,16 @@ constexpr SettingKey Str(const char* sec, const char* name, const char* def) {
 }
 }  // namespace detail
 
-inline constexpr SettingKey NNTPServer = detail::Str(section::Environment, "NNTPServer", txt::kDefaultNNTPServer);
-inline constexpr SettingKey POPServer = detail::Str(section::Environment, "POPServer", txt::kDefaultPOPServer);
-inline constexpr SettingKey NewsFile = detail::Str(section::Environment, "NewsFile", txt::kDefaultNewsFile);
-inline constexpr SettingKey MailFile = detail::Str(section::Environment, "MailFile", txt::kDefaultMailFile);
-inline constexpr SettingKey DefaultUserId = detail::Str(section::Environment, "DefaultUserId", txt::kDefaultUserId);
+inline constexpr SettingKey NNTPServer =
+    detail::Str(section::Environment, "NNTPServer", txt::kDefaultNNTPServer);
+inline constexpr SettingKey POPServer =
+    detail::Str(section::Environment, "POPServer", txt::kDefaultPOPServer);
+inline constexpr SettingKey NewsFile =
+    detail::Str(section::Environment, "NewsFile", txt::kDefaultNewsFile);
+inline constexpr SettingKey MailFile =
+    detail::Str(section::Environment, "MailFile", txt::kDefaultMailFile);
+inline constexpr SettingKey DefaultUserId =
+    detail::Str(section::Environment, "DefaultUserId", txt::kDefaultUserId);
 inline constexpr SettingKey NNTPPort = detail::Int(section::Environment, "NNTPPort", 119);
 inline constexpr SettingKey POPPort = detail::Int(section::Environment, "POPPort", 110);
 inline constexpr SettingKey AUTHPort = detail::Int(section::Environment, "AUTHPort", 113);
@@ -73,8 +78,14 @@ inline constexpr SettingKey debug = detail::Int(section::Environment, "debug", 0
 
 inline constexpr SettingKey ChatPort = detail::Int(section::PeerChat, "ChatPort", 2425);
 inline constexpr SettingKey Chating = detail::Int(section::PeerChat, "Chating", 1);
-inline constexpr SettingKey AliaseName{section::PeerChat, "AliaseName", SettingType::String, 0, "",
-                                       INT_MIN, INT_MAX, DependentDefault::DefaultUserId};
+inline constexpr SettingKey AliaseName{section::PeerChat,
+                                       "AliaseName",
+                                       SettingType::String,
+                                       0,
+                                       "",
+                                       INT_MIN,
+                                       INT_MAX,
+                                       DependentDefault::DefaultUserId};
 inline constexpr SettingKey CheckSaver = detail::Int(section::PeerChat, "CheckSaver", 1);
 inline constexpr SettingKey BroadIPs = detail::Str(section::PeerChat, "BroadIPs", "");
 inline constexpr SettingKey AutoUpdate = detail::Int(section::PeerChat, "AutoUpdate", 1);
@@ -87,14 +98,27 @@ inline constexpr SettingKey MailTimer = detail::Int(section::Timer, "MailTimer",
 inline constexpr SettingKey CheckDays = detail::Int(section::Timer, "CheckDays", 7);
 
 inline constexpr SettingKey Sound = detail::Int(section::Sound, "Sound", 1);
-inline constexpr SettingKey SoundFile = detail::Str(section::Sound, "SoundFile", txt::kDefaultSoundFile);
+inline constexpr SettingKey SoundFile =
+    detail::Str(section::Sound, "SoundFile", txt::kDefaultSoundFile);
 
 inline constexpr SettingKey BeIcon = detail::Int(section::UserInterface, "BeIcon", 1);
 inline constexpr SettingKey BePopup = detail::Int(section::UserInterface, "BePopup", 1);
 
-inline constexpr SettingKey left{section::Position, "left", SettingType::Int, 0, "", INT_MIN, INT_MAX,
+inline constexpr SettingKey left{section::Position,
+                                 "left",
+                                 SettingType::Int,
+                                 0,
+                                 "",
+                                 INT_MIN,
+                                 INT_MAX,
                                  DependentDefault::ScreenWidthEighth};
-inline constexpr SettingKey top{section::Position, "top", SettingType::Int, 0, "", INT_MIN, INT_MAX,
+inline constexpr SettingKey top{section::Position,
+                                "top",
+                                SettingType::Int,
+                                0,
+                                "",
+                                INT_MIN,
+                                INT_MAX,
                                 DependentDefault::ScreenHeightEighth};
 }  // namespace key
 

@@ -184,8 +184,9 @@ size_t CNetSocket::AcceptedCount() const {
 
 CNetConnection* CNetSocket::FindAccepted(const void* connection) const {
     std::lock_guard guard(m_primaryLock);
-    const auto it = std::find_if(m_accepted.begin(), m_accepted.end(),
-                                 [connection](const auto& c) { return c->Identity() == connection; });
+    const auto it = std::find_if(m_accepted.begin(), m_accepted.end(), [connection](const auto& c) {
+        return c->Identity() == connection;
+    });
     return it == m_accepted.end() ? nullptr : it->get();
 }
 

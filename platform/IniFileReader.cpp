@@ -6,7 +6,9 @@
 namespace kestrel {
 namespace {
 
-bool isCp932Lead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool isCp932Lead(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 // 0x1A is the old end-of-file mark that editors of the time left behind.
 bool isBlank(char c) {
@@ -19,7 +21,9 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-char foldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char foldAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Case folding applies to single-byte letters only: the second byte of a double-byte
 // character may fall in the ASCII letter range ("ア" is 83 41, "ャ" is 83 61).

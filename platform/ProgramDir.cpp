@@ -15,6 +15,8 @@ std::string ProgramDir() {
     return QCoreApplication::applicationDirPath().toStdString();
 }
 
-std::string ProgramFile(const std::string& name) { return ProgramDir() + "/" + name; }
+std::string ProgramFile(const std::string& name) {
+    return ProgramDir() + "/" + name;
+}
 
 }  // namespace kestrel

@@ -13,6 +13,8 @@ namespace kestrel {
 inline QString fromSjis(std::string_view cp932) {
     return QString::fromStdString(cp932ToUtf8(cp932));
 }
-inline std::string toSjis(const QString& text) { return utf8ToCp932(text.toStdString()); }
+inline std::string toSjis(const QString& text) {
+    return utf8ToCp932(text.toStdString());
+}
 
 }  // namespace kestrel

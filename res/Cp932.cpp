@@ -41,7 +41,9 @@ std::string convert(std::string_view in, const char* from, const char* to,
 
 }  // namespace
 
-std::string utf8ToCp932(std::string_view utf8) { return convert(utf8, "UTF-8", "CP932", "?"); }
+std::string utf8ToCp932(std::string_view utf8) {
+    return convert(utf8, "UTF-8", "CP932", "?");
+}
 
 std::string cp932ToUtf8(std::string_view cp932) {
     return convert(cp932, "CP932", "UTF-8", "\xEF\xBF\xBD");

@@ -20,9 +20,11 @@ inline constexpr char kSocketsInitFailed[] = "Windows ｿｹｯﾄの初期化�
 inline constexpr char kMultipleStartFormat[] = "%sは複数起動できません";
 
 inline constexpr char kMigrateStart[] =
-    "旧版の初期化ファイル(kestrel.ini)が存在します。\nこの初期化ファイルの内容をレジストリに移動します。";
+    "旧版の初期化ファイル(kestrel.ini)"
+    "が存在します。\nこの初期化ファイルの内容をレジストリに移動します。";
 inline constexpr char kMigrateDone[] =
-    "初期化ファイルの移動が完了しました。\n旧版の初期化ファイル(kestrel.ini)は、\nkestrel_ini.oldにリネームされました。";
+    "初期化ファイルの移動が完了しました。\n旧版の初期化ファイル(kestrel.ini)は、\nkestrel_ini."
+    "oldにリネームされました。";
 inline constexpr char kIniFileName[] = "kestrel.ini";
 inline constexpr char kIniOldFileName[] = "kestrel_ini.old";
 
@@ -31,7 +33,8 @@ inline constexpr char kListSeparator[] = "~:_";
 
 inline constexpr char kHistoryPrefix[] = "会話履歴";
 inline constexpr char kHistoryDateFormat[] = "%y%m%d";
-inline constexpr char kHistoryAsk[] = "チャットの会話履歴をファイルに保存しますか？\n(ファイル名：%s)";
+inline constexpr char kHistoryAsk[] =
+    "チャットの会話履歴をファイルに保存しますか？\n(ファイル名：%s)";
 inline constexpr char kHistoryHeaderFormat[] =
     "********************* %m/%d %H:%M:%S ********************";
 

@@ -13,7 +13,8 @@ inline constexpr char kNewsInitFailed[] = "ニュースチェックのための�
 inline constexpr char kNewsInitNoFile[] = "(ニュースチェック用ファイルがありません)";
 inline constexpr char kNewsInitTimer[] = "(タイマ設定失敗)";
 inline constexpr char kNewsInitTooSmall[] = "(タイマ値が小さすぎます)";
-inline constexpr char kIdentInitFailed[] = "身元確認のための初期化に失敗しました\nKestrelを再起動してください";
+inline constexpr char kIdentInitFailed[] =
+    "身元確認のための初期化に失敗しました\nKestrelを再起動してください";
 inline constexpr char kMailInitFailed[] = "メールチェックのための初期化に失敗しました";
 inline constexpr char kHelpPage[] = "html/index.html";
 inline constexpr char kBanner[] =

@@ -80,7 +80,9 @@ void CMainFrame::OnTrayNotify(unsigned mouseMessage) {
 
 void CMainFrame::OnTrayCommand(unsigned id) {
     switch (id) {
-        case ID_OPEN_MAIN_WINDOW: ShowMainWindow(); break;
+        case ID_OPEN_MAIN_WINDOW:
+            ShowMainWindow();
+            break;
         case ID_TRAY_PEER_CHAT:
             if (m_client && !m_client->ChatWindowOpen()) m_client->OpenChatWindow();
             break;
@@ -93,19 +95,28 @@ void CMainFrame::OnTrayCommand(unsigned id) {
         case ID_TRAY_PRESENT:
             if (m_client && m_client->PeerChatActive()) m_client->PressPresent();
             break;
-        case SC_CLOSE: Exit(); break;
-        default: break;
+        case SC_CLOSE:
+            Exit();
+            break;
+        default:
+            break;
     }
 }
 
 TrayState TrayStateForIcon(int iconId) {
     switch (iconId) {
-        case IDI_STOPPED: return TrayState::Stopped;
-        case IDI_RUNNING: return TrayState::Idle;
-        case IDI_MAIL: return TrayState::Mail;
-        case IDI_NEWS: return TrayState::News;
-        case IDI_NEWS_AND_MAIL: return TrayState::NewsAndMail;
-        default: return TrayState::Starting;
+        case IDI_STOPPED:
+            return TrayState::Stopped;
+        case IDI_RUNNING:
+            return TrayState::Idle;
+        case IDI_MAIL:
+            return TrayState::Mail;
+        case IDI_NEWS:
+            return TrayState::News;
+        case IDI_NEWS_AND_MAIL:
+            return TrayState::NewsAndMail;
+        default:
+            return TrayState::Starting;
     }
 }
 
@@ -119,7 +130,9 @@ void CMainFrame::SetForm(QWidget* form) {
     setFixedSize(sizeHint());
 }
 
-void CMainFrame::PostLog(std::string_view text) { m_logSink.PostLog(text); }
+void CMainFrame::PostLog(std::string_view text) {
+    m_logSink.PostLog(text);
+}
 
 QAction* CMainFrame::AddCommand(QMenu* menu, const char* text, unsigned id) {
     QAction* action = menu->addAction(QString::fromUtf8(text));
@@ -140,15 +153,19 @@ QAction* CMainFrame::AddCommand(QMenu* menu, const char* text, unsigned id) {
 void CMainFrame::BuildMenus() {
     QMenuBar* bar = menuBar();
     QMenu* network = bar->addMenu(QString::fromUtf8(txt::kMenuNetwork));
-    AddCommand(network, txt::kMenuStartService, ID_START_SERVICE)->setShortcut(QKeySequence(QStringLiteral("Ctrl+I")));
-    AddCommand(network, txt::kMenuStopService, ID_STOP_SERVICE)->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    AddCommand(network, txt::kMenuStartService, ID_START_SERVICE)
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+I")));
+    AddCommand(network, txt::kMenuStopService, ID_STOP_SERVICE)
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
     network->addSeparator();
-    AddCommand(network, txt::kMenuChangePassword, ID_CHANGE_PASSWORD)->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+    AddCommand(network, txt::kMenuChangePassword, ID_CHANGE_PASSWORD)
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
     network->addSeparator();
     AddCommand(network, txt::kMenuExit, ID_APP_EXIT);
 
     QMenu* communicator = bar->addMenu(QString::fromUtf8(txt::kMenuCommunicator));
-    AddCommand(communicator, txt::kMenuPeerChat, ID_PEER_CHAT)->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
+    AddCommand(communicator, txt::kMenuPeerChat, ID_PEER_CHAT)
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
     communicator->addSeparator();
     AddCommand(communicator, txt::kMenuCommunicatorOptions, ID_COMMUNICATOR);
     AddCommand(communicator, txt::kMenuBroadcast, ID_BROADCAST_ADDRESSES);
@@ -191,37 +208,61 @@ void CMainFrame::customEvent(QEvent* e) {
     MessageEvent* m = asMessage(e);
     if (!m) return;
     switch (m->message()) {
-        case WM_WRITE_LOG: HandleWriteLog(*m); break;
-        case WM_TRAY_NOTIFY: OnTrayNotify(static_cast<unsigned>(m->lParam())); break;
-        case WM_SHOW_NOTICE: ShowNotice(); break;
-        case WM_RESTORE_POSITION: RestorePosition(); break;
+        case WM_WRITE_LOG:
+            HandleWriteLog(*m);
+            break;
+        case WM_TRAY_NOTIFY:
+            OnTrayNotify(static_cast<unsigned>(m->lParam()));
+            break;
+        case WM_SHOW_NOTICE:
+            ShowNotice();
+            break;
+        case WM_RESTORE_POSITION:
+            RestorePosition();
+            break;
         case WM_SERVICE_STOPPED:
             ShowIcon(IDI_STOPPED);
             m_notices.OnServiceStopped();
             break;
-        case WM_SERVICE_STARTED: ShowIcon(IDI_RUNNING); break;
-        case WM_UNREAD_MAIL: OnUnreadMail(static_cast<unsigned>(m->wParam())); break;
+        case WM_SERVICE_STARTED:
+            ShowIcon(IDI_RUNNING);
+            break;
+        case WM_UNREAD_MAIL:
+            OnUnreadMail(static_cast<unsigned>(m->wParam()));
+            break;
         case WM_NEW_NEWS:
             if (auto list = m->takeFirst<std::string>()) OnNewNews(*list);
             break;
-        case WM_SYSCOMMAND: OnSysCommand(static_cast<unsigned>(m->wParam())); break;
+        case WM_SYSCOMMAND:
+            OnSysCommand(static_cast<unsigned>(m->wParam()));
+            break;
         case WM_COMMAND: {
             const auto id = static_cast<unsigned>(m->wParam());
-            if (id == ID_APP_EXIT) Exit();
-            else if (m_client) m_client->OnCommand(id);
+            if (id == ID_APP_EXIT)
+                Exit();
+            else if (m_client)
+                m_client->OnCommand(id);
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 
 void CMainFrame::OnSysCommand(unsigned command) {
     switch (command) {
         case ID_START_SERVICE:
-        case ID_STOP_SERVICE: PostMessage(this, WM_COMMAND, command); break;
-        case ID_OPEN_MAIN_WINDOW: ShowMainWindow(); break;
-        case SC_MINIMIZE: HideToTray(); break;
-        default: break;
+        case ID_STOP_SERVICE:
+            PostMessage(this, WM_COMMAND, command);
+            break;
+        case ID_OPEN_MAIN_WINDOW:
+            ShowMainWindow();
+            break;
+        case SC_MINIMIZE:
+            HideToTray();
+            break;
+        default:
+            break;
     }
 }
 
@@ -255,9 +296,14 @@ void CMainFrame::ShowNotice() {
         case NoticeState::Popup::NewsAndMail:
             m_presenter.ShowNewsAndMail(m_notices.newGroups(), m_notices.MailText());
             break;
-        case NoticeState::Popup::News: m_presenter.ShowNews(m_notices.newGroups()); break;
-        case NoticeState::Popup::Mail: m_presenter.ShowMail(m_notices.MailText()); break;
-        case NoticeState::Popup::None: break;
+        case NoticeState::Popup::News:
+            m_presenter.ShowNews(m_notices.newGroups());
+            break;
+        case NoticeState::Popup::Mail:
+            m_presenter.ShowMail(m_notices.MailText());
+            break;
+        case NoticeState::Popup::None:
+            break;
     }
     m_values.noticeOpen = 0;
     ShowIcon(m_notices.AfterPopupClosed(m_client && m_client->ServiceRunning()));
@@ -272,9 +318,13 @@ void CMainFrame::ShowIcon(int iconId) {
     if (m_client) m_client->SetStatusIcon(iconId);
 }
 
-void CMainFrame::RestorePosition() { move(m_values.left, m_values.top); }
+void CMainFrame::RestorePosition() {
+    move(m_values.left, m_values.top);
+}
 
-bool CMainFrame::TrayAvailable() const { return m_tray && m_tray->Available(); }
+bool CMainFrame::TrayAvailable() const {
+    return m_tray && m_tray->Available();
+}
 
 void CMainFrame::HideToTray() {
     // Without a notification area there is nowhere to come back from: stay reachable.
@@ -314,11 +364,14 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
 
 void CMainFrame::changeEvent(QEvent* e) {
     if (e->type() == QEvent::ActivationChange) {
-        if (m_values.firstMove) m_values.firstMove = 0;
-        else RecordPosition();
+        if (m_values.firstMove)
+            m_values.firstMove = 0;
+        else
+            RecordPosition();
     } else if (e->type() == QEvent::WindowStateChange && isMinimized() && TrayAvailable()) {
         // Minimising hides to the tray.
-        QMetaObject::invokeMethod(this, [this] { HideToTray(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { HideToTray(); }, Qt::QueuedConnection);
     }
     QMainWindow::changeEvent(e);
 }

@@ -15,9 +15,9 @@ public:
     virtual bool IsCommandChecked(unsigned id) const = 0;
 
     virtual bool ServiceRunning() const = 0;
-    virtual bool UserPresent() const = 0;          // presence choice on the status form
-    virtual std::string Whereabouts() const = 0;   // CP932
-    virtual std::string PlacesList() const = 0;    // "~:_" list, CP932
+    virtual bool UserPresent() const = 0;         // presence choice on the status form
+    virtual std::string Whereabouts() const = 0;  // CP932
+    virtual std::string PlacesList() const = 0;   // "~:_" list, CP932
     virtual bool PeerChatActive() const = 0;
     virtual bool ChatWindowOpen() const = 0;
     virtual bool MemberListOpen() const = 0;

@@ -10,14 +10,16 @@
 
 // The icons are compiled into this static library; without a reference from code the linker
 // would drop them.
-static void initIconResources() { Q_INIT_RESOURCE(icons); }
+static void initIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace kestrel {
 
 namespace {
 
-constexpr int kIconIds[] = {IDI_APP, IDI_MAIL, IDI_NEWS, IDI_NEWS_AND_MAIL, IDI_STOPPED,
-                            IDI_RUNNING};
+constexpr int kIconIds[] = {IDI_APP,           IDI_MAIL,    IDI_NEWS,
+                            IDI_NEWS_AND_MAIL, IDI_STOPPED, IDI_RUNNING};
 
 // Drawn ahead of time at the sizes trays, title bars and the form ask for, so the result does
 // not depend on an SVG icon-engine plugin being installed.

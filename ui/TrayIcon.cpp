@@ -54,7 +54,9 @@ TrayIcon::TrayIcon(AvailabilityProbe probe, int retryMs, QObject* parent)
     m_retry.start();
 }
 
-TrayIcon::~TrayIcon() { Remove(); }
+TrayIcon::~TrayIcon() {
+    Remove();
+}
 
 int TrayIcon::IconIdFor(TrayState state) {
     switch (state) {

@@ -15,7 +15,9 @@ TrayMenuEntry item(unsigned id, const char* utf8Text, bool enabled, bool checked
     return {TrayEntryKind::Item, id, sjis(utf8Text), enabled, checked};
 }
 
-TrayMenuEntry separator() { return {TrayEntryKind::Separator, 0, {}, true, false}; }
+TrayMenuEntry separator() {
+    return {TrayEntryKind::Separator, 0, {}, true, false};
+}
 
 bool awayWithoutPlace(const TrayMenuState& s) {
     return !s.present && s.whereabouts == sjis(txt::kTrayWhereaboutsUnknown);
@@ -69,6 +71,8 @@ std::vector<TrayMenuEntry> PlacesMenuEntries(const TrayMenuState& s) {
     return entries;
 }
 
-bool IsTrayPlaceId(unsigned id) { return id >= ID_TRAY_PLACE_FIRST && id <= ID_TRAY_PLACE_LAST; }
+bool IsTrayPlaceId(unsigned id) {
+    return id >= ID_TRAY_PLACE_FIRST && id <= ID_TRAY_PLACE_LAST;
+}
 
 }  // namespace kestrel

@@ -28,25 +28,24 @@ using test::Sj;
 // Old settings file reader -------------------------------------------------------------
 
 TEST(IniFileReader, AnswersLikeTheProfileReader) {
-    const std::string ini = Sj(
-        "stray=before any section\r\n"
-        "[Environment]\r\n"
-        "POPServer =  pop.example.jp \t\r\n"
-        "debug=1\n"
-        "NoEquals line\n"
-        "=no key\n"
-        "[Environment\n"
-        "Quoted=\"  spaced  \"\r"
-        "Single='x'\n"
-        "Lopsided=\"x'\n"
-        "; Commented=1\n"
-        "DefaultUserId=山田\n"
-        "POPServer=second wins not\n"
-        "  [ peerchat ]  \n"
-        "AliaseName=やまだ\n"
-        "Empty=\n") +
-        "[\x83\x41]\n"
-        "kana=upper\n";
+    const std::string ini = Sj("stray=before any section\r\n"
+                               "[Environment]\r\n"
+                               "POPServer =  pop.example.jp \t\r\n"
+                               "debug=1\n"
+                               "NoEquals line\n"
+                               "=no key\n"
+                               "[Environment\n"
+                               "Quoted=\"  spaced  \"\r"
+                               "Single='x'\n"
+                               "Lopsided=\"x'\n"
+                               "; Commented=1\n"
+                               "DefaultUserId=山田\n"
+                               "POPServer=second wins not\n"
+                               "  [ peerchat ]  \n"
+                               "AliaseName=やまだ\n"
+                               "Empty=\n") +
+                            "[\x83\x41]\n"
+                            "kana=upper\n";
     IniFileReader r;
     r.LoadFromBytes(ini);
     struct Case {
@@ -84,8 +83,8 @@ TEST(IniFileReader, LongValuesAreCutToTheBuffer) {
     IniFileReader r;
     const std::string kanji = Sj("あ");  // two bytes
     r.LoadFromBytes("[S]\nlong=" + std::string(2000, 'v') + "\nedge=" + std::string(1022, 'a') +
-                    kanji + "\nfits=" + std::string(1023, 'f') + "\nnul=ab" +
-                    std::string(1, '\0') + "cd\n");
+                    kanji + "\nfits=" + std::string(1023, 'f') + "\nnul=ab" + std::string(1, '\0') +
+                    "cd\n");
     EXPECT_EQ(r.GetString("S", "long", ""), std::string(1023, 'v'));
     // Cutting at 1,023 would leave half of "あ"; the whole character goes instead.
     EXPECT_EQ(r.GetString("S", "edge", ""), std::string(1022, 'a'));
@@ -123,10 +122,19 @@ TEST(IniFileReader, BinaryGarbageOnlyYieldsShortValuesOrDefaults) {
 
 TEST(IniMigration, IntegerRowsTakeTheLeadingNumber) {
     const std::pair<const char*, int> cases[] = {
-        {" -12abc", -12}, {"abc", 0},         {"", 0},          {"+7", 7},
-        {"\t 42 ", 42},   {"12 34", 12},      {"- 5", 0},       {"0x10", 0},
-        {"--3", 0},       {"007", 7},         {"2147483647", INT_MAX},
-        {"-2147483648", INT_MIN},             {"2147483648", INT_MAX},
+        {" -12abc", -12},
+        {"abc", 0},
+        {"", 0},
+        {"+7", 7},
+        {"\t 42 ", 42},
+        {"12 34", 12},
+        {"- 5", 0},
+        {"0x10", 0},
+        {"--3", 0},
+        {"007", 7},
+        {"2147483647", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"2147483648", INT_MAX},
         {"99999999999999999999999999", INT_MAX},
         {"-99999999999999999999999999", INT_MIN},
     };
@@ -154,7 +162,9 @@ protected:
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    static bool exists(const std::string& path) { return QFile::exists(QString::fromStdString(path)); }
+    static bool exists(const std::string& path) {
+        return QFile::exists(QString::fromStdString(path));
+    }
 
     void expectBothBoxes() {
         ASSERT_EQ(boxes.boxes.size(), 2u);
@@ -178,18 +188,18 @@ protected:
 };
 
 TEST_F(MigrationTest, OldFileMovesIntoTheStoreWithTheOldDefaultsThenIsRenamed) {
-    const std::string content = Sj(
-        "[Environment]\r\n"
-        "POPServer=pop.example.jp\r\n"
-        "POPPort=abc\r\n"
-        "DefaultUserId=山田\r\n"
-        "debug= 1\r\n"
-        "[PeerChat]\r\n"
-        "AliaseName=やまだ\r\n"
-        "[Timer]\r\n"
-        "NewsTimer= -12abc\r\n"
-        "[WhereIs]\r\n"
-        "Places=食堂~:_ソファ~:_\r\n");
+    const std::string content =
+        Sj("[Environment]\r\n"
+           "POPServer=pop.example.jp\r\n"
+           "POPPort=abc\r\n"
+           "DefaultUserId=山田\r\n"
+           "debug= 1\r\n"
+           "[PeerChat]\r\n"
+           "AliaseName=やまだ\r\n"
+           "[Timer]\r\n"
+           "NewsTimer= -12abc\r\n"
+           "[WhereIs]\r\n"
+           "Places=食堂~:_ソファ~:_\r\n");
     writeFile(ini(), content);
     // Values already in the store are replaced by the file's, defaults included.
     store.Write(key::MailCheck, 1);

@@ -33,6 +33,8 @@ inline std::string FileText(const std::string& path) {
     return f.readAll().toStdString();
 }
 
-inline std::string Sj(const char* utf8) { return utf8ToCp932(utf8); }
+inline std::string Sj(const char* utf8) {
+    return utf8ToCp932(utf8);
+}
 
 }  // namespace kestrel::test

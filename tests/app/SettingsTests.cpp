@@ -147,8 +147,14 @@ TEST_F(SettingsStoreTest, AbsentNicknameIsTheUserIdReadJustBefore) {
 
 TEST_F(SettingsStoreTest, IntegersThatAreNotNumbersOrDoNotFitReadAsTheDefault) {
     const std::pair<const char*, int> cases[] = {
-        {"abc", 77},          {"3000000000", 77}, {"-3000000000", 77}, {"", 77},
-        {"2147483647", INT_MAX}, {"-2147483648", INT_MIN}, {"42", 42}, {"-1", -1},
+        {"abc", 77},
+        {"3000000000", 77},
+        {"-3000000000", 77},
+        {"", 77},
+        {"2147483647", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"42", 42},
+        {"-1", -1},
     };
     for (auto [text, expected] : cases) {
         SCOPED_TRACE(text);
@@ -162,9 +168,9 @@ TEST_F(SettingsStoreTest, IntegersThatAreNotNumbersOrDoNotFitReadAsTheDefault) {
 TEST_F(SettingsStoreTest, JapaneseTextsComeBackAsTheSameCp932Bytes) {
     const std::string cases[] = {
         Sj("会議室~:_トイレ~:_"),
-        Sj("ｿｹｯﾄ ﾃｽﾄ"),                       // half-width katakana, single bytes
-        Sj("c:\\ソフト\\表示.exe"),           // second bytes equal to '\'
-        Sj("①②Ⅰ㈱"),                         // NEC special characters
+        Sj("ｿｹｯﾄ ﾃｽﾄ"),              // half-width katakana, single bytes
+        Sj("c:\\ソフト\\表示.exe"),  // second bytes equal to '\'
+        Sj("①②Ⅰ㈱"),                 // NEC special characters
         Sj("@at start, with, commas; and = signs"),
         std::string(5000, 'x') + Sj("末尾"),  // returned whole, callers cut
         "",
@@ -245,9 +251,9 @@ TEST_F(SettingsStoreTest, EveryGroupSavedComesBackOnTheNextLoad) {
     // Each group is on disk once saved, not only in the settings cache.
     const std::string text = test::FileText(store.FilePath());
     for (const char* line : {"NNTPServer=news.example.jp", "MailReader=2", "CheckDays=30",
-                             "SoundFile=/usr/share/sounds/ring.wav", "BePopup=0",
-                             "Chating=0", "BroadIPs=10.0.0.255~:_", "Places=食堂~:_",
-                             "CheckSaver=0", "AutoUpdate=0", "Password=00e3"}) {
+                             "SoundFile=/usr/share/sounds/ring.wav", "BePopup=0", "Chating=0",
+                             "BroadIPs=10.0.0.255~:_", "Places=食堂~:_", "CheckSaver=0",
+                             "AutoUpdate=0", "Password=00e3"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line;
     }
 
@@ -406,14 +412,14 @@ TEST(PasswordScrambler, UnscramblesOnlyWhatTheProgramCouldHaveWritten) {
     const std::string abc = "004b0b9c15d41fd6";
     const Case cases[] = {
         {"", "", true},
-        {"abc", "", true},                     // shorter than one group
-        {"004b", "", true},                    // marker only
-        {abc + "12", "abc", true},             // trailing characters ignored
+        {"abc", "", true},          // shorter than one group
+        {"004b", "", true},         // marker only
+        {abc + "12", "abc", true},  // trailing characters ignored
         {abc + "123", "abc", true},
         {scramble(std::string(16, 'z')), std::string(16, 'z'), true},
-        {std::string(72, '1'), "", false},     // 18 groups: never written by the program
-        {"004b0b9c15d4zzzz", "", false},       // not hexadecimal
-        {"004b0b9c15d40002", "", false},       // decodes to a NUL byte
+        {std::string(72, '1'), "", false},  // 18 groups: never written by the program
+        {"004b0b9c15d4zzzz", "", false},    // not hexadecimal
+        {"004b0b9c15d40002", "", false},    // decodes to a NUL byte
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);

@@ -26,7 +26,7 @@ TEST(WindowPlacement, StoredPositionIsKeptOnlyWhenTheWindowFits) {
         Point expected;
     } cases[] = {
         {W - 418, H - 247, {W - 418, H - 247}},  // exactly fits
-        {W - 417, 10, {W / 8, 10}},               // one pixel too far right
+        {W - 417, 10, {W / 8, 10}},              // one pixel too far right
         {10, H - 246, {10, H / 8}},
         {-1, -5, {W / 8, H / 8}},
         {0, 0, {0, 0}},
@@ -108,11 +108,10 @@ TEST(ChatHistory, SecondSaveOnTheSameDayAppendsASecondHeader) {
     EXPECT_EQ(boxes.boxes[0].buttons, BoxButtons::YesNo);
     EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Question);
 
-    const std::string expected =
-        "********************* 12/10 09:05:07 ********************\r\n" +
-        utf8ToCp932("受[太郎(pc1)]  こんにちは") + "\r\n" +
-        "********************* 12/10 17:05:07 ********************\r\n"
-        "line 2\r\nline 3\r\n";
+    const std::string expected = "********************* 12/10 09:05:07 ********************\r\n" +
+                                 utf8ToCp932("受[太郎(pc1)]  こんにちは") + "\r\n" +
+                                 "********************* 12/10 17:05:07 ********************\r\n"
+                                 "line 2\r\nline 3\r\n";
     EXPECT_EQ(ReadFile(path), expected);
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);

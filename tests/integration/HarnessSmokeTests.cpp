@@ -76,9 +76,8 @@ TEST(HarnessNntp, ServesTheWatchedGroupsAndTakesPosts) {
     EXPECT_TRUE(startsWith(news.command("GROUP fj.a"), "211 "));
 
     QProcess post;
-    post.start(QStringLiteral("python3"),
-               {QString::fromStdString(poster), QStringLiteral("fj.b"), QStringLiteral("--count"),
-                QStringLiteral("2")});
+    post.start(QStringLiteral("python3"), {QString::fromStdString(poster), QStringLiteral("fj.b"),
+                                           QStringLiteral("--count"), QStringLiteral("2")});
     ASSERT_TRUE(post.waitForFinished(60000));
     ASSERT_EQ(post.exitCode(), 0) << post.readAllStandardError().toStdString();
     const int high = post.readAllStandardOutput().trimmed().toInt();

@@ -47,9 +47,10 @@ TEST_F(MailVerifyAgainstDovecot, RefusesAWrongPasswordQuotingTheServer) {
     const std::string wrong = "not-" + password;
     EXPECT_FALSE(Verify(wrong));
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].textUtf8(),
-              "protocol error\n" + user +
-                  "はサーバに拒否されました(パスワード異常)\n-ERR [AUTH] Authentication failed.\r\n\n");
+    EXPECT_EQ(
+        boxes.boxes[0].textUtf8(),
+        "protocol error\n" + user +
+            "はサーバに拒否されました(パスワード異常)\n-ERR [AUTH] Authentication failed.\r\n\n");
     EXPECT_EQ(boxes.boxes[0].captionUtf8(), "認証失敗");
     EXPECT_EQ(boxes.boxes[0].buttons, BoxButtons::Ok);
     EXPECT_TRUE(log.has("-ERR [AUTH] Authentication failed.\r\n"));

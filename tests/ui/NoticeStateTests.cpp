@@ -26,9 +26,12 @@ void RunSteps(const std::vector<Step>& steps) {
     for (const Step& step : steps) {
         SCOPED_TRACE(::testing::Message() << "step " << n++);
         NoticeState::Effects fx;
-        if (step.kind == Step::Mail) fx = s.OnUnreadMail(step.count, true, true, step.present);
-        else if (step.kind == Step::News) fx = s.OnNewNews(step.groups, 60, true, true, step.present);
-        else fx.icon = s.AfterPopupClosed(true);
+        if (step.kind == Step::Mail)
+            fx = s.OnUnreadMail(step.count, true, true, step.present);
+        else if (step.kind == Step::News)
+            fx = s.OnNewNews(step.groups, 60, true, true, step.present);
+        else
+            fx.icon = s.AfterPopupClosed(true);
         EXPECT_EQ(fx.playSound, step.sound);
         EXPECT_EQ(fx.icon, step.icon);
         EXPECT_EQ(fx.postNotice, step.notice);
@@ -37,9 +40,9 @@ void RunSteps(const std::vector<Step>& steps) {
 
 TEST(NoticeState, MailSoundAndPopupOnlyWhenPendingBecomesSet) {
     RunSteps({
-        {Step::Mail, 0, "", true, false, 0, false},             // nothing pending: count only
-        {Step::Mail, 3, "", true, true, IDI_MAIL, true},        // 0 -> 1: sound, icon, popup
-        {Step::Mail, 3, "", true, false, 0, false},             // still pending: nothing
+        {Step::Mail, 0, "", true, false, 0, false},       // nothing pending: count only
+        {Step::Mail, 3, "", true, true, IDI_MAIL, true},  // 0 -> 1: sound, icon, popup
+        {Step::Mail, 3, "", true, false, 0, false},       // still pending: nothing
         {Step::Mail, 4, "", true, false, 0, false},
         {Step::Close, 0, "", true, false, IDI_RUNNING, false},  // popup closed: forgotten
         {Step::Mail, 3, "", true, true, IDI_MAIL, true},        // pending again

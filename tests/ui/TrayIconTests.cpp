@@ -45,8 +45,8 @@ TEST(IconCatalog, EveryStateHasItsOwnLoadableIcon) {
             EXPECT_GT(opaque, size * size / 10);
         }
         const QImage image = icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
-        pictures.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()),
-                                   image.sizeInBytes()));
+        pictures.insert(
+            QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
     }
     EXPECT_EQ(pictures.size(), std::size(cases)) << "two states share a picture";
 }
@@ -108,7 +108,8 @@ public:
 
 protected:
     void customEvent(QEvent* e) override {
-        if (auto* m = asMessage(e); m && m->message() == WM_TRAY_NOTIFY) lParams.push_back(m->lParam());
+        if (auto* m = asMessage(e); m && m->message() == WM_TRAY_NOTIFY)
+            lParams.push_back(m->lParam());
     }
 };
 
@@ -147,7 +148,8 @@ TEST(TrayIcon, TrayAppearingAfterStartGetsTheIcon) {
     std::atomic<bool> trayThere{false};
     TrayIcon tray([&] { return trayThere.load(); }, 5);
     std::vector<bool> changes;
-    QObject::connect(&tray, &TrayIcon::availabilityChanged, [&](bool now) { changes.push_back(now); });
+    QObject::connect(&tray, &TrayIcon::availabilityChanged,
+                     [&](bool now) { changes.push_back(now); });
     EXPECT_FALSE(tray.Available());
     EXPECT_FALSE(tray.Platform()->isVisible());
 

@@ -17,14 +17,18 @@
 namespace kestrel {
 namespace {
 
-std::string sj(const char* utf8) { return utf8ToCp932(utf8); }
+std::string sj(const char* utf8) {
+    return utf8ToCp932(utf8);
+}
 
 const std::string kSep = "~:_";
 
 TrayMenuEntry item(unsigned id, const char* utf8, bool enabled, bool checked = false) {
     return {TrayEntryKind::Item, id, sj(utf8), enabled, checked};
 }
-TrayMenuEntry separator() { return {TrayEntryKind::Separator, 0, {}, true, false}; }
+TrayMenuEntry separator() {
+    return {TrayEntryKind::Separator, 0, {}, true, false};
+}
 
 TEST(TrayMenuModel, TrayMenuLayoutAndTexts) {
     TrayMenuState s;
@@ -118,8 +122,8 @@ TEST(TrayMenuModel, PlacesSubmenuStates) {
         {"present", true, true, room, false, false, true, false, true, true},
         {"away at a listed place", true, false, room, true, false, false, false, true, false},
         {"away without a place", true, false, unknown, false, false, true, true, true, false},
-        {"away at a place not in the list", true, false, sj("食堂"), false, false, false, false, true,
-         false},
+        {"away at a place not in the list", true, false, sj("食堂"), false, false, false, false,
+         true, false},
         {"peer chat off", false, false, unknown, false, false, false, true, false, false},
     };
     for (const Case& c : cases) {
@@ -153,7 +157,8 @@ TrayMenuState awayState(const std::string& places, const std::string& where) {
 
 std::vector<QString> texts(const QMenu* menu) {
     std::vector<QString> out;
-    for (const QAction* a : menu->actions()) out.push_back(a->isSeparator() ? QStringLiteral("-") : a->text());
+    for (const QAction* a : menu->actions())
+        out.push_back(a->isSeparator() ? QStringLiteral("-") : a->text());
     return out;
 }
 
@@ -164,9 +169,10 @@ TEST(TrayMenu, BuildsMenusAndReportsChoices) {
     ASSERT_EQ(menu.Menu()->actions().size(), 8);
     EXPECT_EQ(menu.Menu()->actions().at(5)->menu(), menu.PlacesMenu());
     EXPECT_EQ(menu.PlacesMenu()->title(), fromSjis(sj("居所変更")));
-    const std::vector<QString> places = {QString::fromUtf8("会議室"), QString::fromUtf8("トイレ"),
-                                         QStringLiteral("-"), QString::fromUtf8("離席中(居所指定なし)"),
-                                         QStringLiteral("-"), QString::fromUtf8("在席中")};
+    const std::vector<QString> places = {
+        QString::fromUtf8("会議室"), QString::fromUtf8("トイレ"),
+        QStringLiteral("-"),         QString::fromUtf8("離席中(居所指定なし)"),
+        QStringLiteral("-"),         QString::fromUtf8("在席中")};
     EXPECT_EQ(texts(menu.PlacesMenu()), places);
     ASSERT_NE(menu.Action(2003), nullptr);
     EXPECT_TRUE(menu.Action(2003)->isChecked());
@@ -177,8 +183,9 @@ TEST(TrayMenu, BuildsMenusAndReportsChoices) {
     std::vector<unsigned> commands;
     std::vector<std::pair<unsigned, std::string>> placesChosen;
     QObject::connect(&menu, &TrayMenu::commandChosen, [&](unsigned id) { commands.push_back(id); });
-    QObject::connect(&menu, &TrayMenu::placeChosen,
-                     [&](unsigned id, const std::string& place) { placesChosen.emplace_back(id, place); });
+    QObject::connect(&menu, &TrayMenu::placeChosen, [&](unsigned id, const std::string& place) {
+        placesChosen.emplace_back(id, place);
+    });
     menu.Action(2003)->trigger();
     menu.Action(ID_TRAY_PRESENT)->trigger();
     menu.Action(SC_CLOSE)->trigger();
