@@ -68,11 +68,34 @@ bool CAuthenticationWnd::Verify(SocketChannel& channel, const std::string& user,
     return accepted;
 }
 
+bool CAuthenticationWnd::Exchange(SocketChannel& channel, const std::string& command,
+                                  std::string_view logged, const char* sendErrorFormat,
+                                  const char* receiveErrorFormat, const Timing& timing) {
+    Log(logged);
+    if (channel.Send(command.data(), static_cast<int>(command.size())) == -1) {
+        const std::string text =
+            pop3::FillNumbers(sjis(sendErrorFormat), -1, channel.GetLastError());
+        Show(text);
+        Log(text);
+        return false;
+    }
+    const WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
+    if (wait.outcome != WaitOutcome::Reply) {
+        const std::string text =
+            pop3::FillNumbers(sjis(receiveErrorFormat), wait.lastRead, wait.lastError);
+        Show(text);
+        Log(text);
+        return false;
+    }
+    Log(m_reply.Text());
+    return true;
+}
+
 bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& user,
                                   const std::string& userCommand, const std::string& passCommand) {
     const Timing timing = ProgramTiming();
 
-    WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
+    const WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
     if (wait.outcome != WaitOutcome::Reply) {
         Show(pop3::FillNumbers(sjis(txt::kAuthCommFailedFormat), wait.lastRead, wait.lastError));
         return false;
@@ -83,23 +106,9 @@ bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& use
         return false;
     }
 
-    Log(userCommand);
-    if (channel.Send(userCommand.data(), static_cast<int>(userCommand.size())) == -1) {
-        const std::string text =
-            pop3::FillNumbers(sjis(txt::kAuthSendErrorUserFormat), -1, channel.GetLastError());
-        Show(text);
-        Log(text);
+    if (!Exchange(channel, userCommand, userCommand, txt::kAuthSendErrorUserFormat,
+                  txt::kAuthReceiveErrorUserFormat, timing))
         return false;
-    }
-    wait = WaitForReply(channel, m_reply, nullptr, timing);
-    if (wait.outcome != WaitOutcome::Reply) {
-        const std::string text = pop3::FillNumbers(sjis(txt::kAuthReceiveErrorUserFormat),
-                                                   wait.lastRead, wait.lastError);
-        Show(text);
-        Log(text);
-        return false;
-    }
-    Log(m_reply.Text());
     if (!pop3::IsPositiveReply(m_reply.Text())) {
         const std::string text = pop3::FormatRejection(
             sjis(txt::kPopUserRejectedFormat), user, m_reply.Text(), pop3::kVerifyFailureAreaSize);
@@ -109,23 +118,9 @@ bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& use
     }
 
     // The event log is a plain file beside the program: the password never goes into it.
-    Log(sjis(txt::kPopPassLogged));
-    if (channel.Send(passCommand.data(), static_cast<int>(passCommand.size())) == -1) {
-        const std::string text =
-            pop3::FillNumbers(sjis(txt::kAuthSendErrorPassFormat), -1, channel.GetLastError());
-        Show(text);
-        Log(text);
+    if (!Exchange(channel, passCommand, sjis(txt::kPopPassLogged), txt::kAuthSendErrorPassFormat,
+                  txt::kAuthReceiveErrorPassFormat, timing))
         return false;
-    }
-    wait = WaitForReply(channel, m_reply, nullptr, timing);
-    if (wait.outcome != WaitOutcome::Reply) {
-        const std::string text = pop3::FillNumbers(sjis(txt::kAuthReceiveErrorPassFormat),
-                                                   wait.lastRead, wait.lastError);
-        Show(text);
-        Log(text);
-        return false;
-    }
-    Log(m_reply.Text());
     if (!pop3::IsPositiveReply(m_reply.Text())) {
         Show(pop3::FormatRejection(sjis(txt::kAuthPasswordRejectedFormat), user, m_reply.Text(),
                                    pop3::kVerifyFailureAreaSize));

@@ -10,6 +10,7 @@
 namespace kestrel {
 
 class SocketChannel;
+struct Timing;
 
 // The hidden "Authentication Window": checks a user name and password against the POP3
 // server at log-in. Verify runs on the calling (user-interface) thread and returns when the
@@ -28,6 +29,11 @@ private:
                        std::string& userCommand, std::string& passCommand);
     bool Dialogue(SocketChannel& channel, const std::string& user, const std::string& userCommand,
                   const std::string& passCommand);
+    // Send one command (logged as `logged`) and wait for its reply line; a failed send or
+    // wait is shown and logged with its format, and the reply, when one came, is logged.
+    bool Exchange(SocketChannel& channel, const std::string& command, std::string_view logged,
+                  const char* sendErrorFormat, const char* receiveErrorFormat,
+                  const Timing& timing);
     void Show(const std::string& text);
     void Log(std::string_view text);
 

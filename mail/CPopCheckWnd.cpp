@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstring>
 #include <system_error>
@@ -71,11 +70,7 @@ CPopCheckWnd::CPopCheckWnd(const WorkerContext& context, std::function<bool()> n
 CPopCheckWnd::~CPopCheckWnd() {
     m_timers.KillTimer(TIMER_MAIL_CHECK);
     m_record.stop = 1;
-    const auto budget = std::chrono::milliseconds(ProgramTiming().workerStopWaitMs);
-    const auto deadline = std::chrono::steady_clock::now() + budget;
-    while (m_record.busy.load() != 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    WaitUntilClear(m_record.busy, ProgramTiming().workerStopWaitMs);
     // A worker still busy after the budget is in the LAST wait, which has no stop test, and
     // is done within one reply budget at most. It is joined rather than left behind: it still
     // posts to the log and the frame through this window's context, and the socket must not

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <system_error>
 
@@ -63,11 +62,7 @@ CNewsCheckWnd::CNewsCheckWnd(const WorkerContext& context, std::function<bool()>
 CNewsCheckWnd::~CNewsCheckWnd() {
     m_timers.KillTimer(TIMER_NEWS_CHECK);
     m_state.closing = 1;
-    const auto budget = std::chrono::milliseconds(ProgramTiming().workerStopWaitMs);
-    const auto deadline = std::chrono::steady_clock::now() + budget;
-    while (m_state.status.load() != 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    WaitUntilClear(m_state.status, ProgramTiming().workerStopWaitMs);
     // Every wait of the dialogue looks at closing once per slice, so a worker still busy
     // after the budget is in a file write or a send and ends soon. It is joined rather than
     // left behind: it still posts through this window's context, and the connection must not

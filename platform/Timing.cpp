@@ -1,7 +1,9 @@
 #include "platform/Timing.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace kestrel {
 
@@ -24,6 +26,15 @@ Timing Timing::Scaled(double factor) const {
     t.exitPauseMs = s(exitPauseMs);
     t.readerRetryMs = s(readerRetryMs);
     return t;
+}
+
+bool WaitUntilClear(const std::atomic<int>& flag, int budgetMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(budgetMs);
+    while (flag.load() != 0) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
 }
 
 Timing& ProgramTiming() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 namespace kestrel {
 
 // Every duration the program waits for, in one table. The defaults are the program's own
@@ -26,6 +28,10 @@ struct Timing {
     // the counts stay.
     Timing Scaled(double factor) const;
 };
+
+// Wait until a worker's busy flag is clear, at most budgetMs; true when it cleared. Used by
+// worker windows on their way out, before they join their thread.
+bool WaitUntilClear(const std::atomic<int>& flag, int budgetMs);
 
 // The table the program runs with; tests may replace it before creating objects.
 Timing& ProgramTiming();
