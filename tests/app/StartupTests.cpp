@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -60,8 +63,18 @@ TEST(LocalIdentity, FallsBackToNoNameAndCutsAtCharacterBoundaries) {
 
 TEST(LocalIdentity, ReadsTheMachine) {
     const LocalIdentity id = MakeLocalIdentity(ReadIdentitySources("nick"));
-    EXPECT_STRNE(id.hostName, "");
-    EXPECT_STRNE(id.userName, "");
+    char host[256] = {};
+    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+    EXPECT_STREQ(id.hostName, host);
+    const passwd* pw = getpwuid(getuid());
+    ASSERT_NE(pw, nullptr);
+    EXPECT_STREQ(id.userName, pw->pw_name);
+    EXPECT_STREQ(id.nickname, "nick");
+    // The address is the computer name's first IPv4 address, or empty when it has none.
+    if (id.address[0] != '\0') {
+        in_addr parsed{};
+        EXPECT_EQ(inet_pton(AF_INET, id.address, &parsed), 1) << id.address;
+    }
 }
 
 std::string ReadFile(const std::string& path) {
