@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/LocalIdentity.h"
+#include "identity/LocalIdentity.h"
 #include "ui/ProgramValues.h"
 
 namespace kestrel {

@@ -9,7 +9,7 @@
 
 #include "app/CStatusForm.h"
 #include "app/ListCodec.h"
-#include "app/LocalIdentity.h"
+#include "identity/LocalIdentity.h"
 #include "app/PasswordAge.h"
 #include "app/PasswordChangeFlow.h"
 #include "app/ServiceWorkers.h"

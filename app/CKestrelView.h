@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/CChatHistory.h"
+#include "identity/CChatHistory.h"
 #include "app/LoginFlow.h"
 #include "app/ViewSettings.h"
 #include "ui/FrameClient.h"

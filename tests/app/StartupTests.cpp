@@ -12,8 +12,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/CChatHistory.h"
-#include "app/LocalIdentity.h"
+#include "identity/CChatHistory.h"
+#include "identity/LocalIdentity.h"
 #include "app/WindowPlacement.h"
 #include "platform/ProgramDir.h"
 #include "res/Cp932.h"

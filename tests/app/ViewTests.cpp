@@ -10,7 +10,7 @@
 
 #include "app/CKestrelView.h"
 #include "app/CStatusForm.h"
-#include "app/LocalIdentity.h"
+#include "identity/LocalIdentity.h"
 #include "app/PasswordChangeFlow.h"
 #include "app/PasswordScrambler.h"
 #include "app/ServiceWorkers.h"

@@ -1,4 +1,4 @@
-#include "app/CChatHistory.h"
+#include "identity/CChatHistory.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "app/LocalIdentity.h"
+#include "identity/LocalIdentity.h"
 
 #include <cstring>
 
