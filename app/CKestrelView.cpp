@@ -9,11 +9,11 @@
 
 #include "app/CStatusForm.h"
 #include "app/ListCodec.h"
-#include "identity/LocalIdentity.h"
 #include "app/PasswordAge.h"
 #include "app/PasswordChangeFlow.h"
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
+#include "identity/LocalIdentity.h"
 #include "net/TraceLog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/MessageEvent.h"

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "identity/CChatHistory.h"
 #include "app/LoginFlow.h"
 #include "app/ViewSettings.h"
+#include "identity/CChatHistory.h"
 #include "ui/FrameClient.h"
 
 namespace kestrel {

@@ -15,7 +15,9 @@ need_root() {
 
 packages=(
     # build
-    build-essential cmake ninja-build
+    build-essential cmake ninja-build clang-format
+    # fuzzing: clang's libFuzzer and sanitizer runtimes
+    clang libclang-rt-14-dev
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
     libgl-dev libxcb1-dev libgtest-dev libgmock-dev
     # sound: QSoundEffect decodes the wave itself and plays through PulseAudio (linked into

@@ -34,10 +34,19 @@ configure() {
     }
 }
 
-rm -f "$root/build/ctest.log" "$root/build-asan/ctest.log"
+rm -f "$root/build/ctest.log" "$root/build-asan/ctest.log" "$root/build-tsan/ctest.log"
 
 section "setup"
 bash "$root/scripts/setup.sh" || { echo "test.sh: setup failed" >&2; exit 1; }
+
+section "format"
+# The tree stays formatted: every tracked source, checked without changing anything.
+if command -v clang-format >/dev/null && git -C "$root" rev-parse --git-dir >/dev/null 2>&1; then
+    (cd "$root" && git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror) ||
+        failures+=("format")
+else
+    failures+=("format (no clang-format or not a git checkout)")
+fi
 
 section "build (build/)"
 if configure "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_INTEGRATION=ON; then
@@ -89,11 +98,44 @@ else
     failures+=("sanitizer configure")
 fi
 
+section "build with ThreadSanitizer (build-tsan/)"
+# Only the tests that run worker threads or sockets (ctest label "threads") are built and run.
+if configure "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_TSAN=ON \
+        -DKESTREL_BUILD_BENCH=OFF -DKESTREL_INTEGRATION=OFF; then
+    mapfile -t tsan_targets < <(cd "$root/build-tsan" && ctest -N -L threads |
+        sed -nE 's/^ *Test +#[0-9]+: +([^ ]+).*/\1/p')
+    if [[ ${#tsan_targets[@]} -eq 0 ]]; then
+        failures+=("no threaded tests found for ThreadSanitizer")
+    else
+        cmake --build "$root/build-tsan" -j "$jobs" --target "${tsan_targets[@]}" -- -k 0 ||
+            failures+=("tsan build")
+        section "threaded tests under ThreadSanitizer"
+        (
+            if [[ -f ${harness:-}/servers.env ]]; then
+                set -a
+                # shellcheck disable=SC1091
+                source "$harness/servers.env"
+                set +a
+            fi
+            export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/tsan.supp"
+            cd "$root/build-tsan" && ctest -L threads --output-on-failure -j "$jobs"
+        ) 2>&1 | tee "$root/build-tsan/ctest.log"
+        [[ ${PIPESTATUS[0]} -eq 0 ]] || failures+=("tsan tests")
+    fi
+else
+    failures+=("tsan configure")
+fi
+
+section "fuzzing (build-fuzz/)"
+if [[ -f $root/scripts/fuzz.sh ]]; then
+    bash "$root/scripts/fuzz.sh" || failures+=("fuzzing")
+fi
+
 section "result"
 # One count over both runs, from ctest's own "N tests failed out of M" lines.
 passed=0
 failed=0
-for log in "$root/build/ctest.log" "$root/build-asan/ctest.log"; do
+for log in "$root/build/ctest.log" "$root/build-asan/ctest.log" "$root/build-tsan/ctest.log"; do
     [[ -f $log ]] || continue
     line=$(grep -E 'tests? failed out of [0-9]+' "$log" | tail -1) || continue
     read -r f m < <(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/' <<<"$line")

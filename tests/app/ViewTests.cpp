@@ -10,11 +10,11 @@
 
 #include "app/CKestrelView.h"
 #include "app/CStatusForm.h"
-#include "identity/LocalIdentity.h"
 #include "app/PasswordChangeFlow.h"
 #include "app/PasswordScrambler.h"
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
+#include "identity/LocalIdentity.h"
 #include "platform/MessageEvent.h"
 #include "res/Cp932.h"
 #include "res/Ids.h"
