@@ -44,6 +44,15 @@ done
 
 mkdir -p "$work/config/Harrowgate" "$work/home"
 [[ -z ${KESTREL_SHOT_CONF:-} ]] || cp "$KESTREL_SHOT_CONF" "$work/config/Harrowgate/Kestrel.conf"
+# The peer chat broadcasts on every interface: off unless the seeded settings decide.
+conf=$work/config/Harrowgate/Kestrel.conf
+if ! grep -q '^Chating=' "$conf" 2>/dev/null; then
+    if grep -q '^\[PeerChat\]' "$conf" 2>/dev/null; then
+        sed -i 's/^\[PeerChat\]$/[PeerChat]\nChating=0/' "$conf"
+    else
+        printf '\n[PeerChat]\nChating=0\n' >>"$conf"
+    fi
+fi
 [[ -z ${KESTREL_SHOT_HOME:-} ]] || cp -r "$KESTREL_SHOT_HOME/." "$work/home/"
 
 DISPLAY=$display XDG_CONFIG_HOME=$work/config KESTREL_HOME=$work/home QT_QPA_PLATFORM=xcb \

@@ -27,6 +27,16 @@ ITEM = "org.kde.StatusNotifierItem"
 PROPERTIES = "org.freedesktop.DBus.Properties"
 
 
+
+def without_broadcasts(settings):
+    """The peer chat is on by default and broadcasts on every interface; these tests run on the
+    machine's own network, so it is turned off unless the settings say otherwise."""
+    if "Chating=" in settings:
+        return settings
+    if "[PeerChat]\n" in settings:
+        return settings.replace("[PeerChat]\n", "[PeerChat]\nChating=0\n", 1)
+    return settings.rstrip("\n") + "\n[PeerChat]\nChating=0\n"
+
 class Failure(Exception):
     pass
 
@@ -185,7 +195,7 @@ class Desktop:
         conf = os.path.join(home, "config", "Harrowgate")
         os.makedirs(conf)
         with open(os.path.join(conf, "Kestrel.conf"), "w", encoding="ascii") as f:
-            f.write(settings)
+            f.write(without_broadcasts(settings))
         for file_name, data in (files or {}).items():
             with open(os.path.join(home, "home", file_name), "wb") as f:
                 f.write(data)
