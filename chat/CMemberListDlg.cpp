@@ -94,6 +94,7 @@ void CMemberListDlg::InitialFill() {
     ShowCount();
     if (!m_chat) return;
     Rebuild();
+    m_refresh->setText(QString::fromUtf8(txt::kMemberListRefresh));
 }
 
 void CMemberListDlg::Rebuild() {
@@ -104,7 +105,6 @@ void CMemberListDlg::Rebuild() {
     for (const auto& member : members) chatlist::Add(*m_participants, MemberListLine(member));
     RebuildSeatWait(members);
     ShowCount();
-    m_refresh->setText(QString::fromUtf8(txt::kMemberListRefresh));
 }
 
 void CMemberListDlg::RebuildSeatWait(const std::vector<MemberRecord>& members) {

@@ -46,4 +46,9 @@ void ChatDialog::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
 }
 
+void ChatDialog::hideEvent(QHideEvent* event) {
+    m_raised = false;
+    QDialog::hideEvent(event);
+}
+
 }  // namespace kestrel

@@ -16,6 +16,7 @@ public:
 protected:
     ChatDialog(int widthDlu, int heightDlu, const char* captionUtf8, QWidget* parent);
     void paintEvent(QPaintEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     int m_baseWidth = 1;

@@ -5,7 +5,9 @@ namespace kestrel {
 class CChatHistory;
 class CPeerChatDlg;
 
-// What the chat windows need of the view that owns them.
+// What the chat windows need of the view that owns them. The windows call the Forget
+// functions on their way out and go on running for a moment: the view releases a window
+// later (deleteLater), never inside these calls.
 class ChatWindowHost {
 public:
     virtual ~ChatWindowHost() = default;

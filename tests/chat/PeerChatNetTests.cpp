@@ -283,7 +283,8 @@ TEST_F(PeerChatTest, MalformedAndFloodedDatagramsNeverFail) {
 
 class LonelyPeerChatTest : public PeerChatTest {
 protected:
-    LonelyPeerChatTest() : PeerChatTest(PrivateNetwork::Shape::LoopbackOnly) {}
+    explicit LonelyPeerChatTest(PrivateNetwork::Shape shape = PrivateNetwork::Shape::LoopbackOnly)
+        : PeerChatTest(shape) {}
     void SetUp() override {
         if (!network.ok()) GTEST_SKIP() << "needs root and ip to make network namespaces";
         SetField(identity.nickname, "Taro");
@@ -317,6 +318,20 @@ TEST_F(LonelyPeerChatTest, TakenPortIsTheSocketBox) {
     chat->Refresh();
     PostMessage(chat.get(), WM_PRESENCE_CHANGED);
     SpinFor(50);
+}
+
+// A network with a route and no other host: the start goes through, the chat hears itself.
+class AlonePeerChatTest : public LonelyPeerChatTest {
+protected:
+    AlonePeerChatTest() : LonelyPeerChatTest(PrivateNetwork::Shape::VethPair) {}
+};
+
+TEST_F(AlonePeerChatTest, StartSucceedsWithNobodyElse) {
+    auto chat = Make();
+    EXPECT_TRUE(chat->Start());
+    EXPECT_TRUE(boxes.boxes.empty());
+    ASSERT_TRUE(SpinUntil([&] { return chat->Members().Find(PrivateNetwork::kProgramAddress); }));
+    EXPECT_EQ(chat->Members().Size(), 1u);
 }
 
 }  // namespace
