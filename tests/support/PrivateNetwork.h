@@ -65,6 +65,9 @@ public:
     PrivateNetwork& operator=(const PrivateNetwork&) = delete;
 
     bool ok() const { return m_ok; }
+    // Names for "ip netns exec".
+    const std::string& ProgramName() const { return m_program; }
+    const std::string& PeerName() const { return m_peer; }
 
     // Run work (typically: make a socket) inside the peer's namespace.
     bool InPeer(const std::function<void()>& work) {
