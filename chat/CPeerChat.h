@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chat/ChatFacilities.h"
+#include "chat/ChatPacket.h"
+#include "chat/MemberTable.h"
+#include "platform/Timing.h"
+#include "platform/WindowTimers.h"
+
+namespace kestrel {
+
+class CNetSocket;
+class MessageEvent;
+struct LocalIdentity;
+
+// The hidden "PeerChat Window": this station's IP Messenger peer. It announces the user,
+// keeps the member table from the answers, tells the others when the user's presence
+// changes, sends and acknowledges messages and answers version and absence queries. Lives
+// from the view's start to the program's end; destroying it announces the exit.
+//
+// Messages it takes (posted): WM_CHAT_SEND (first SocketEvent with the target's address and
+// port, second ChatText), WM_PRESENCE_CHANGED, WM_BROADCAST_LIST_CHANGED. Messages it posts to
+// the view: WM_PEER_MESSAGE (first MemberRecord, second ChatText) and WM_MEMBER_EVENT (wParam
+// the kind, second MemberRecord).
+class CPeerChat final : public QObject {
+public:
+    CPeerChat(const PeerChatContext& context, const LocalIdentity& identity, ChatSettings settings,
+              const Timing& timing = ProgramTiming(), QObject* parent = nullptr);
+    ~CPeerChat() override;
+    CPeerChat(const CPeerChat&) = delete;
+    CPeerChat& operator=(const CPeerChat&) = delete;
+
+    // Open the socket on the chat port and broadcast the entry. False (after its box) when
+    // either fails; the view then drops the object.
+    bool Start();
+    // Empty the member table and broadcast the entry again.
+    void Refresh();
+
+    int Snapshot(std::vector<MemberRecord>& destination) const;
+    std::vector<std::string>& SeatWait() { return m_members.SeatWait(); }
+    const MemberTable& Members() const { return m_members; }
+
+    bool AwaitingAcknowledgement() const { return m_awaitingAck != 0; }
+    int ChatPort() const { return m_chatPort; }
+    const CNetSocket* Socket() const { return m_socket.get(); }
+
+protected:
+    void customEvent(QEvent* e) override;
+
+private:
+    void OnDatagram(MessageEvent& message);
+    void OnEntry(const ChatPacket& packet);
+    void OnAbsence(const ChatPacket& packet);
+    void OnExit(const ChatPacket& packet);
+    void OnMessage(const ChatPacket& packet);
+    void OnAcknowledgement();
+    void OnSend(MessageEvent& message);
+    void OnGetInfo(const ChatPacket& packet);
+    void OnSendInfo(const ChatPacket& packet);
+    void OnGetAbsenceInfo(const ChatPacket& packet);
+    void OnPresenceChanged();
+    void OnTimer(int id);
+    void Stop();
+
+    void Apply(const RuleOutcome& outcome, const ChatPacket& packet);
+    void SeatReturned(const MemberRecord& record);
+
+    unsigned NextNumber() { return ++m_packetCounter; }
+    // The local identity's entry-like packet: nickname, with "[whereabouts]" when away.
+    std::string PresencePacket(int command);
+    std::string PlainPacket(int command, std::string_view extra);
+
+    // One packet to all: 255.255.255.255, then every BroadIPs address. The broadcast's result.
+    int SendToAll(const std::string& text);
+    // One packet to one address, with its posted trace.
+    void SendTo(const std::string& text, const std::string& address, int port);
+
+    void WriteNow(const std::string& line);
+    void PostLine(const std::string& line);
+    std::string ToAllTrace(const std::string& text) const;
+
+    PeerChatContext m_context;
+    const LocalIdentity& m_identity;
+    ChatSettings m_settings;
+    Timing m_timing;
+    int m_chatPort;
+    MemberTable m_members;
+    std::unique_ptr<CNetSocket> m_socket;
+    unsigned m_packetCounter = 100;
+    int m_awaitingAck = 0;
+    WindowTimers m_timers;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,273 @@
+#include "chat/CPeerChatDlg.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+
+#include <cctype>
+
+#include "chat/CMessageViewDlg.h"
+#include "chat/CPeerChat.h"
+#include "chat/ChatIds.h"
+#include "chat/ChatLists.h"
+#include "chat/ChatWindowHost.h"
+#include "chat/MemberRecord.h"
+#include "identity/CChatHistory.h"
+#include "identity/LocalIdentity.h"
+#include "net/NetSocket.h"
+#include "net/SocketSupport.h"
+#include "platform/MessageBoxes.h"
+#include "platform/MessageEvent.h"
+#include "res/Cp932.h"
+#include "res/Text.h"
+#include "res/TextsChat.h"
+
+namespace kestrel {
+
+namespace {
+
+std::string Cp932Of(const QString& text) {
+    return utf8ToCp932(text.toStdString());
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x != y && std::tolower(x) != std::tolower(y)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+CPeerChatDlg::CPeerChatDlg(ChatWindowHost& host, CPeerChat* chat, MessageBoxes& boxes,
+                           QWidget* parent)
+    : ChatDialog(260, 200, txt::kChatCaption, parent), m_host(host), m_chat(chat), m_boxes(boxes) {
+    setObjectName(QStringLiteral("peerChat"));
+    setModal(false);
+    auto* label = new QLabel(QString::fromUtf8(txt::kChatTarget), this);
+    label->setGeometry(Dlu(7, 9, 50, 8));
+    m_targets = new QComboBox(this);
+    m_targets->setObjectName(QStringLiteral("targets1017"));
+    m_targets->setGeometry(Dlu(58, 7, 140, 12));
+    m_refresh = new QPushButton(QString::fromUtf8(txt::kChatRefresh), this);
+    m_refresh->setObjectName(QStringLiteral("refresh1018"));
+    m_refresh->setAutoDefault(false);
+    m_refresh->setGeometry(Dlu(202, 6, 51, 14));
+    m_conversation = new QListWidget(this);
+    m_conversation->setObjectName(QStringLiteral("conversation1019"));
+    m_conversation->setGeometry(Dlu(7, 25, 246, 125));
+    m_text = new QLineEdit(this);
+    m_text->setObjectName(QStringLiteral("text1006"));
+    m_text->setMaxLength(kChatTextLimit);
+    m_text->setGeometry(Dlu(7, 155, 246, 13));
+    m_send = new QPushButton(QString::fromUtf8(txt::kChatSendButton), this);
+    m_send->setObjectName(QStringLiteral("send1025"));
+    m_send->setDefault(true);
+    m_send->setGeometry(Dlu(7, 176, 60, 15));
+    m_close = new QPushButton(QString::fromUtf8(txt::kClose), this);
+    m_close->setObjectName(QStringLiteral("close1"));
+    m_close->setAutoDefault(false);
+    m_close->setGeometry(Dlu(193, 176, 60, 15));
+
+    connect(m_send, &QPushButton::clicked, this, [this] { Send(); });
+    connect(m_text, &QLineEdit::returnPressed, this, [this] { Send(); });
+    connect(m_refresh, &QPushButton::clicked, this, [this] { RefreshMembers(); });
+    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_targets, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_pending = chatlist::LineAt(*m_targets, index); });
+    connect(m_conversation, &QListWidget::currentRowChanged, this,
+            [this](int row) { PickSender(row); });
+    connect(m_conversation, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem* item) { ShowLine(m_conversation->row(item)); });
+    showLine = [this](const std::string& line) {
+        CMessageViewDlg view(line, this);
+        view.exec();
+    };
+    Opening();
+}
+
+void CPeerChatDlg::showEvent(QShowEvent* event) {
+    ChatDialog::showEvent(event);
+    if (m_opened) return;
+    m_opened = true;
+    if (const QScreen* screen = this->screen()) move(screen->geometry().center() - rect().center());
+}
+
+void CPeerChatDlg::Opening() {
+    m_layout.list = m_conversation->geometry();
+    m_layout.edit = m_text->geometry();
+    m_layout.send = m_send->geometry();
+    m_layout.close = m_close->geometry();
+    m_layout.margin = m_layout.list.left();
+    m_layout.below = height() - m_layout.list.bottom();
+    m_layout.recorded = true;
+
+    for (const auto& line : m_host.ChatHistory().Lines())
+        chatlist::Add(*m_conversation, chatlist::OneLine(line));
+    if (!m_chat) return;
+    std::vector<MemberRecord> members;
+    m_chat->Snapshot(members);
+    const QSignalBlocker quiet(m_targets);
+    m_targets->clear();
+    for (const auto& member : members) chatlist::AddSorted(*m_targets, ChatMemberLine(member));
+    m_targets->setCurrentIndex(-1);
+}
+
+void CPeerChatDlg::Send() {
+    const std::string target = chatlist::LineAt(*m_targets, m_targets->currentIndex());
+    if (target.empty()) return;
+    const std::size_t bracket = target.find(']');
+    if (bracket != std::string::npos &&
+        target.find(txt::kChatRefusedClient, bracket + 1) != std::string::npos) {
+        m_boxes.Show(sjis(txt::kChatOnlyIpMessenger), sjis(txt::kCaptionCaution),
+                     BoxIcon::Information);
+        return;
+    }
+    const std::string typed = Cp932Of(m_text->text());
+    if (typed.empty()) return;
+    const std::string text(CutCp932(typed, kChatTextLimit));
+
+    const std::string nickname = TrimRight(target.substr(0, target.find('[')));
+    const std::string host = HostOfLine(target);
+    const auto address = SplitKey(KeyOfLine(target));
+    SocketEvent where;
+    if (address) {
+        SetField(where.peerAddress, address->address);
+        where.peerPort = address->port;
+    }
+    if (m_chat) PostMessage(m_chat, WM_CHAT_SEND, 0, 0, own(where), own(MakeChatText(text)));
+
+    const std::string line =
+        net::Format(sjis(txt::kChatSentLine).c_str(), nickname.c_str(), host.c_str(), text.c_str());
+    m_text->clear();
+    AddConversationLine(line);
+    m_host.ChatHistory().Add(line);
+}
+
+void CPeerChatDlg::AddConversationLine(const std::string& line) {
+    chatlist::Add(*m_conversation, chatlist::OneLine(line));
+    const QSignalBlocker quiet(m_conversation);
+    m_conversation->setCurrentRow(m_conversation->count() - 1);
+}
+
+void CPeerChatDlg::RefreshMembers() {
+    if (!m_chat) return;
+    m_targets->clear();
+    m_chat->Refresh();
+}
+
+void CPeerChatDlg::customEvent(QEvent* e) {
+    MessageEvent* message = asMessage(e);
+    if (!message) {
+        ChatDialog::customEvent(e);
+        return;
+    }
+    switch (message->message()) {
+        case WM_MEMBER_EVENT:
+            if (auto record = message->takeSecond<MemberRecord>())
+                OnMemberEvent(static_cast<int>(message->wParam()), *record);
+            break;
+        case WM_SELECT_MEMBER:
+            SelectPending();
+            break;
+        case WM_SHOW_PEER_MESSAGE:
+            if (auto line = message->takeSecond<std::string>()) ShowReceivedLine(*line);
+            break;
+        default:
+            break;
+    }
+}
+
+void CPeerChatDlg::OnMemberEvent(int kind, const MemberRecord& record) {
+    const std::string line = ChatMemberLine(record);
+    // The pending selection survives the drop-down's changes: it is selected again below.
+    const std::string pending = m_pending;
+    {
+        const QSignalBlocker quiet(m_targets);
+        if (kind == MEMBER_ADDED) {
+            chatlist::AddSorted(*m_targets, line);
+        } else if (kind == MEMBER_UPDATED || kind == MEMBER_LEFT) {
+            const int at = chatlist::FindContaining(*m_targets, MemberKey(record));
+            if (at >= 0) {
+                m_targets->removeItem(at);
+                if (kind == MEMBER_UPDATED) chatlist::AddSorted(*m_targets, line);
+            }
+        }
+    }
+    m_pending = pending;
+    PostMessage(this, WM_SELECT_MEMBER);
+}
+
+void CPeerChatDlg::SelectPending() {
+    const std::string key = KeyOfLine(m_pending);
+    if (key.empty()) {
+        m_pending.clear();
+    } else if (const int at = chatlist::FindContaining(*m_targets, "(" + key + ")"); at >= 0) {
+        m_targets->setCurrentIndex(at);
+    }
+    m_text->setFocus();
+}
+
+void CPeerChatDlg::ShowReceivedLine(const std::string& line) {
+    AddConversationLine(line);
+}
+
+void CPeerChatDlg::PickSender(int row) {
+    if (row < 0) return;
+    const std::string line = chatlist::LineOf(m_conversation->item(row));
+    if (line.rfind(sjis(txt::kChatReceivedMark), 0) != 0) return;
+    // A conversation line names its sender as "nickname(host)" inside the brackets.
+    std::string who = line.substr(line.find('[') + 1);
+    who = who.substr(0, who.find(']'));
+    const std::size_t open = who.find('(');
+    std::string host = open == std::string::npos ? std::string() : who.substr(open + 1);
+    host = host.substr(0, host.find(')'));
+    for (int i = 0; i < m_targets->count(); ++i) {
+        if (SameIgnoringCase(HostOfLine(chatlist::LineAt(*m_targets, i)), host)) {
+            m_targets->setCurrentIndex(i);
+            break;
+        }
+    }
+    m_text->setFocus();
+}
+
+void CPeerChatDlg::ShowLine(int row) {
+    const auto& lines = m_host.ChatHistory().Lines();
+    if (row < 0 || static_cast<std::size_t>(row) >= lines.size()) return;
+    if (showLine) showLine(lines[static_cast<std::size_t>(row)]);
+}
+
+void CPeerChatDlg::resizeEvent(QResizeEvent* event) {
+    ChatDialog::resizeEvent(event);
+    if (!m_layout.recorded) return;
+    const auto& l = m_layout;
+    QRect list = m_conversation->geometry();
+    QRect edit = m_text->geometry();
+    if (width() > 2 * l.margin) {
+        list.setWidth(width() - 2 * l.margin);
+        edit.setWidth(width() - 2 * l.margin);
+    }
+    int shift = 0;
+    if (height() > l.list.top() + l.below) {
+        list.setHeight(height() - l.list.top() - l.below);
+        shift = list.bottom() - l.list.bottom();
+    }
+    m_conversation->setGeometry(list);
+    m_text->setGeometry(edit.left(), l.edit.top() + shift, edit.width(), edit.height());
+    m_send->move(l.send.left(), l.send.top() + shift);
+    m_close->move(l.close.left(), l.close.top() + shift);
+}
+
+void CPeerChatDlg::done(int result) {
+    m_host.ForgetChatDialog();
+    ChatDialog::done(result);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,48 @@
+#pragma once
+
+// What the peer chat needs of the program beside its socket: where its results and log lines
+// go, the message boxes, the speaker and the seat notices. The windows half provides the real
+// speaker and notices; tests record them.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+class QObject;
+
+namespace kestrel {
+
+class LogSink;
+class MessageBoxes;
+
+class Beeper {
+public:
+    virtual ~Beeper() = default;
+    // Sound a tone; returns at once.
+    virtual void Beep(int frequencyHz, int durationMs) = 0;
+};
+
+class SeatNotifier {
+public:
+    virtual ~SeatNotifier() = default;
+    // Open a new seat notice with the text (CP932); earlier ones stay open.
+    virtual void ShowSeatNotice(const std::string& text) = 0;
+};
+
+struct PeerChatContext {
+    QObject* view = nullptr;  // member events and received messages are posted here
+    LogSink* log = nullptr;   // event-log lines written later, through the main frame
+    MessageBoxes* boxes = nullptr;
+    Beeper* beeper = nullptr;
+    SeatNotifier* seatNotices = nullptr;
+    // Event-log lines written at once; unset: the event log's own writer (OnWriteLog).
+    std::function<void(std::string_view)> writeLog;
+};
+
+struct ChatSettings {
+    int chatPort = 2425;  // PeerChat/ChatPort, read at creation
+    // PeerChat/BroadIPs as it stands at the time of a send.
+    std::function<std::string()> broadIPs;
+};
+
+}  // namespace kestrel

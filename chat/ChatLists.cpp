@@ -1,0 +1,64 @@
+#include "chat/ChatLists.h"
+
+#include <algorithm>
+
+#include "res/Cp932.h"
+
+namespace kestrel::chatlist {
+
+namespace {
+
+constexpr int kLineRole = Qt::UserRole + 1;
+
+QString Shown(const std::string& line) {
+    return QString::fromStdString(cp932ToUtf8(line));
+}
+
+}  // namespace
+
+std::string LineOf(const QListWidgetItem* item) {
+    return item ? item->data(kLineRole).toByteArray().toStdString() : std::string();
+}
+
+std::string LineAt(const QComboBox& box, int index) {
+    if (index < 0 || index >= box.count()) return {};
+    return box.itemData(index, kLineRole).toByteArray().toStdString();
+}
+
+void Add(QListWidget& list, const std::string& line) {
+    auto* item = new QListWidgetItem(Shown(line));
+    item->setData(kLineRole, QByteArray::fromStdString(line));
+    list.addItem(item);
+}
+
+void AddSorted(QComboBox& box, const std::string& line) {
+    const QString shown = Shown(line);
+    int at = 0;
+    while (at < box.count() && QString::compare(box.itemText(at), shown, Qt::CaseInsensitive) <= 0)
+        ++at;
+    // A drop-down list selects its first item by itself; here nothing is chosen until the
+    // user or the program chooses.
+    const bool none = box.currentIndex() < 0;
+    box.insertItem(at, shown);
+    box.setItemData(at, QByteArray::fromStdString(line), kLineRole);
+    if (none) box.setCurrentIndex(-1);
+}
+
+int FindContaining(const QListWidget& list, std::string_view text) {
+    for (int i = 0; i < list.count(); ++i)
+        if (LineOf(list.item(i)).find(text) != std::string::npos) return i;
+    return -1;
+}
+
+int FindContaining(const QComboBox& box, std::string_view text) {
+    for (int i = 0; i < box.count(); ++i)
+        if (LineAt(box, i).find(text) != std::string::npos) return i;
+    return -1;
+}
+
+std::string OneLine(std::string line) {
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return line;
+}
+
+}  // namespace kestrel::chatlist

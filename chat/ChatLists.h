@@ -1,0 +1,25 @@
+#pragma once
+
+// The list boxes and drop-downs of the chat windows hold CP932 lines: each item keeps its
+// line's bytes beside the shown text, so a line is read back whole whatever its length.
+
+#include <QComboBox>
+#include <QListWidget>
+
+#include <string>
+#include <string_view>
+
+namespace kestrel::chatlist {
+
+std::string LineOf(const QListWidgetItem* item);
+std::string LineAt(const QComboBox& box, int index);
+// Add a line; a sorted list places it by its shown text.
+void Add(QListWidget& list, const std::string& line);
+void AddSorted(QComboBox& box, const std::string& line);
+// Index of the first line containing the text anywhere; -1 when none.
+int FindContaining(const QListWidget& list, std::string_view text);
+int FindContaining(const QComboBox& box, std::string_view text);
+// Every line feed as a space, for one-line lists.
+std::string OneLine(std::string line);
+
+}  // namespace kestrel::chatlist

@@ -1,0 +1,68 @@
+#pragma once
+
+// Reading and building the text packets of the peer chat. Pure code: no socket, no window.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/NetSocket.h"
+
+namespace kestrel {
+
+// A received packet, parsed.
+struct ChatPacket {
+    int command = 0;  // low 8 bits of the command field
+    int options = 0;  // the command field with its low 8 bits cleared
+    std::string extra;
+    int packetNumber = 0;
+    int version = 0;
+    std::string host;
+    std::string user;
+    SocketEvent sender;
+};
+
+// One message text between windows: its length plus one, then at most 255 bytes.
+struct ChatText {
+    std::int32_t length = 1;
+    char text[256] = {};
+};
+
+// Text of at most 255 bytes, cut on a CP932 character boundary.
+ChatText MakeChatText(std::string_view text);
+std::string TextOf(const ChatText& text);
+
+// The text a datagram carries: up to its first zero byte, never past length.
+std::string DatagramText(const char* data, int length);
+
+// Split a packet text into its six fields; missing fields read as empty or 0, the extra is
+// the whole rest (colons included).
+ChatPacket ParsePacket(std::string_view text, const SocketEvent& sender = {});
+
+// The nickname of an extra: up to its first "[" (the whole extra without one).
+std::string NicknameOf(std::string_view extra);
+// The whereabouts of an extra: between the first "[" and the first "]" after it; empty when
+// either is missing.
+std::string WhereaboutsOf(std::string_view extra);
+
+// Packet texts, without the zero byte the socket adds.
+std::string BuildPacket(unsigned packetNumber, std::string_view user, std::string_view host,
+                        int command, std::string_view extra);
+std::string BuildPresencePacket(unsigned packetNumber, std::string_view user, std::string_view host,
+                                int command, std::string_view nickname, bool present,
+                                std::string_view whereabouts);
+std::string BuildAckPacket(unsigned packetNumber, std::string_view user, std::string_view host,
+                           unsigned acknowledged);
+
+// The destinations of a BroadIPs value ("~:_" after every item, the last one optional):
+// every non-empty piece, in order.
+std::vector<std::string> BroadcastList(std::string_view setting);
+// The setting for a list of addresses.
+std::string JoinBroadcastList(const std::vector<std::string>& addresses);
+
+// Longest prefix of text that fits size-1 bytes without splitting a CP932 character.
+std::string_view CutCp932(std::string_view text, std::size_t maxBytes);
+
+}  // namespace kestrel

@@ -1,0 +1,452 @@
+// The member list, the chat window, the message window and the seat notices, offscreen.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "chat/CMemberListDlg.h"
+#include "chat/CMessageViewDlg.h"
+#include "chat/CPeerChat.h"
+#include "chat/CPeerChatDlg.h"
+#include "chat/CSeatNoticeDlg.h"
+#include "chat/ChatIds.h"
+#include "chat/ChatWindowHost.h"
+#include "chat/ToneBeeper.h"
+#include "identity/CChatHistory.h"
+#include "identity/LocalIdentity.h"
+#include "res/Cp932.h"
+#include "tests/fakes/ChatRecorders.h"
+#include "tests/fakes/RecordingMessageBoxes.h"
+#include "tests/support/Spin.h"
+
+namespace kestrel {
+namespace {
+
+using test::SpinFor;
+using test::SpinUntil;
+
+std::string U(const std::string& utf8) {
+    return utf8ToCp932(utf8);
+}
+std::string Utf8(const QString& text) {
+    return text.toStdString();
+}
+
+class FakeHost final : public ChatWindowHost {
+public:
+    CChatHistory& ChatHistory() override { return history; }
+    void ForgetChatDialog() override { ++chatForgotten; }
+    void ForgetMemberList() override { ++listForgotten; }
+    CPeerChatDlg* ChatDialog() override { return chat.get(); }
+    void OpenChatDialog() override {
+        ++opened;
+        if (makeChat) chat = makeChat();
+    }
+    void StoreAutoUpdate(int value) override { stored.push_back(value); }
+
+    CChatHistory history;
+    int chatForgotten = 0;
+    int listForgotten = 0;
+    int opened = 0;
+    std::vector<int> stored;
+    std::function<std::unique_ptr<CPeerChatDlg>()> makeChat;
+    std::unique_ptr<CPeerChatDlg> chat;
+};
+
+// A peer chat without a socket, its table filled by entries handed straight to it.
+class ChatWindowTest : public ::testing::Test {
+protected:
+    ChatWindowTest() {
+        SetField(identity.nickname, "Taro");
+        SetField(identity.userName, "taro");
+        SetField(identity.hostName, "PC01");
+        PeerChatContext context;
+        context.view = &view;
+        context.boxes = &chatBoxes;
+        context.writeLog = [](std::string_view) {};
+        chat =
+            std::make_unique<CPeerChat>(context, identity, ChatSettings{}, Timing{}.Scaled(0.01));
+    }
+
+    // Hand the chat a packet from address:2425 and let it act.
+    void From(const std::string& address, const std::string& text, unsigned message) {
+        SocketEvent sender;
+        SetField(sender.peerAddress, address);
+        sender.peerPort = 2425;
+        PostMessage(chat.get(), message, 0, 0, nullptr, own(ParsePacket(text, sender)));
+        QCoreApplication::sendPostedEvents(chat.get());
+        QCoreApplication::sendPostedEvents(&view);
+    }
+    void Enters(const std::string& address, const std::string& extra, int command = 1) {
+        From(address, "1:1:u:" + host(address) + ":" + std::to_string(command) + ":" + extra,
+             WM_CHAT_ENTRY);
+    }
+    static std::string host(const std::string& address) {
+        return "host" + address.substr(address.rfind('.') + 1);
+    }
+
+    // Hand the member events the chat posted to a window, as the view does.
+    void Forward(QObject* window) {
+        QCoreApplication::sendPostedEvents(&view);
+        for (auto& r : view.Of(WM_MEMBER_EVENT))
+            PostMessage(window, WM_MEMBER_EVENT, r.wParam, 0, nullptr, own(*r.record));
+        view.received.clear();
+        QCoreApplication::sendPostedEvents(window);
+        QCoreApplication::sendPostedEvents(window);  // and what the window posted itself
+    }
+
+    template <class T>
+    static T* Child(QWidget& parent, const char* name) {
+        T* child = parent.findChild<T*>(QLatin1String(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+
+    static std::vector<std::string> Lines(QListWidget* list) {
+        std::vector<std::string> lines;
+        for (int i = 0; i < list->count(); ++i) lines.push_back(Utf8(list->item(i)->text()));
+        return lines;
+    }
+    static void Select(QListWidget* list, const std::string& contains) {
+        for (int i = 0; i < list->count(); ++i)
+            if (Utf8(list->item(i)->text()).find(contains) != std::string::npos) {
+                list->setCurrentRow(i);
+                return;
+            }
+        ADD_FAILURE() << "no line with " << contains;
+    }
+
+    LocalIdentity identity;
+    test::RecordingWindow view;
+    test::RecordingMessageBoxes chatBoxes;
+    test::RecordingMessageBoxes boxes;
+    std::unique_ptr<CPeerChat> chat;
+    FakeHost host_;
+};
+
+TEST_F(ChatWindowTest, MemberListFillsBothListsAndReadsLongLinesWhole) {
+    Enters("10.0.0.1", "Hana[Lunch]", 0x101);
+    Enters("10.0.0.2", "Jiro");
+    const std::string longNick(127, 'N');
+    Enters("10.0.0.3", longNick);
+    chat->SeatWait().push_back("10.0.0.1:2425");
+    view.received.clear();
+    CMemberListDlg list(host_, chat.get(), boxes, 1);
+    auto* participants = Child<QListWidget>(list, "participants1041");
+    auto* waiting = Child<QListWidget>(list, "waiting1047");
+    EXPECT_EQ(participants->count(), 3);
+    ASSERT_EQ(waiting->count(), 1);
+    EXPECT_NE(Utf8(waiting->item(0)->text()).find("Hana"), std::string::npos);
+    EXPECT_EQ(Utf8(Child<QLabel>(list, "count1068")->text()), "メンバ数：3");
+
+    // The long line's key is still found, so it can be waited for.
+    From("10.0.0.3", "1:2:u:h:260:" + longNick + "[" + std::string(60, 'w') + "]", WM_CHAT_ABSENCE);
+    Forward(&list);
+    Select(participants, longNick);
+    Child<QPushButton>(list, "register1048")->click();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(chat->SeatWait().back(), "10.0.0.3:2425");
+    EXPECT_EQ(waiting->count(), 2);
+}
+
+TEST_F(ChatWindowTest, MemberListWithoutAutomaticUpdateOnlyCounts) {
+    Enters("10.0.0.1", "Hana");
+    view.received.clear();
+    CMemberListDlg list(host_, chat.get(), boxes, 0);
+    auto* participants = Child<QListWidget>(list, "participants1041");
+    Enters("10.0.0.2", "Jiro");
+    Enters("10.0.0.1", "Hana[Out]", 0x101);
+    Forward(&list);
+    EXPECT_EQ(participants->count(), 1);
+    EXPECT_EQ(Utf8(Child<QLabel>(list, "count1068")->text()), "メンバ数：1");
+
+    Child<QPushButton>(list, "register1048")->click();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8(), "メンバ自動更新をオンにしてください");
+    EXPECT_EQ(boxes.boxes[0].captionUtf8(), "お願い");
+
+    // Switching it on rebuilds and enables registering again.
+    Child<QCheckBox>(list, "autoUpdate1072")->click();
+    EXPECT_EQ(participants->count(), 2);
+    EXPECT_TRUE(Child<QPushButton>(list, "register1048")->isEnabled());
+    Child<QCheckBox>(list, "autoUpdate1072")->click();
+    EXPECT_FALSE(Child<QPushButton>(list, "register1048")->isEnabled());
+}
+
+TEST_F(ChatWindowTest, SeatWaitRegistrationRefusalsAndReturn) {
+    Enters("10.0.0.1", "Hana[Lunch]", 0x101);
+    Enters("10.0.0.2", "Jiro");
+    view.received.clear();
+    CMemberListDlg list(host_, chat.get(), boxes, 1);
+    auto* participants = Child<QListWidget>(list, "participants1041");
+    auto* waiting = Child<QListWidget>(list, "waiting1047");
+    auto* registerButton = Child<QPushButton>(list, "register1048");
+
+    registerButton->click();
+    Select(participants, "Jiro");
+    registerButton->click();
+    Select(participants, "Hana");
+    registerButton->click();
+    registerButton->click();
+    Child<QPushButton>(list, "unregister1049")->click();
+    std::vector<std::string> shown;
+    for (const auto& b : boxes.boxes) shown.push_back(b.textUtf8() + "|" + b.captionUtf8());
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "着席待ちをするメンバを選択してください|お願い",
+                         "在席中のメンバを着席待ちの対象にすることはできません|お願い",
+                         "対象者はすでに登録されています|お知らせ",
+                         "着席待ちを解除するメンバを選択してください|お願い",
+                     }));
+    EXPECT_EQ(chat->SeatWait(), (std::vector<std::string>{"10.0.0.1:2425"}));
+    EXPECT_EQ(waiting->count(), 1);
+
+    // Hana comes back: the chat takes the entry, and the next updated event clears the box.
+    From("10.0.0.1", "1:3:u:h:4:Hana", WM_CHAT_ABSENCE);
+    EXPECT_TRUE(chat->SeatWait().empty());
+    Forward(&list);
+    EXPECT_EQ(waiting->count(), 0);
+    EXPECT_NE(Utf8(participants->item(0)->text()).find("] 在席"), std::string::npos);
+}
+
+TEST_F(ChatWindowTest, RemovingAStaleSeatWaitLineStillDeletesIt) {
+    Enters("10.0.0.1", "Hana[Lunch]", 0x101);
+    chat->SeatWait().push_back("10.0.0.1:2425");
+    view.received.clear();
+    CMemberListDlg list(host_, chat.get(), boxes, 1);
+    auto* waiting = Child<QListWidget>(list, "waiting1047");
+    chat->SeatWait().clear();
+    waiting->setCurrentRow(0);
+    Child<QPushButton>(list, "unregister1049")->click();
+    EXPECT_EQ(waiting->count(), 0);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(ChatWindowTest, RefreshEmptiesAtOnceAndRebuildsAtTheEnd) {
+    Enters("10.0.0.1", "Hana");
+    chat->SeatWait().push_back("10.0.0.9:2425");
+    CMemberListDlg list(host_, chat.get(), boxes, 0, Timing{}.Scaled(0.02));
+    auto* refresh = Child<QPushButton>(list, "refresh1018");
+    refresh->click();
+    EXPECT_EQ(chat->Members().Size(), 0u);
+    EXPECT_EQ(chat->SeatWait().size(), 1u);  // kept by the refresh
+    EXPECT_EQ(Utf8(Child<QLabel>(list, "count1068")->text()), "メンバ数：0");
+    EXPECT_EQ(Utf8(refresh->text()), "更新中...!");
+    Enters("10.0.0.1", "Hana");
+    Enters("10.0.0.2", "Jiro");
+    ASSERT_TRUE(SpinUntil([&] { return Utf8(refresh->text()) == "リスト更新"; }, 2000));
+    EXPECT_EQ(Child<QListWidget>(list, "participants1041")->count(), 2);
+    EXPECT_EQ(Utf8(Child<QLabel>(list, "count1068")->text()), "メンバ数：2");
+}
+
+TEST_F(ChatWindowTest, ChatButtonOpensTheChatWindowOnTheSelection) {
+    Enters("10.0.0.1", "Hana");
+    Enters("10.0.0.2", "Jiro");
+    host_.makeChat = [this] { return std::make_unique<CPeerChatDlg>(host_, chat.get(), boxes); };
+    auto list = std::make_unique<CMemberListDlg>(host_, chat.get(), boxes, 1);
+    Child<QPushButton>(*list, "chat1")->click();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8(), "ピアチャトをするメンバを選択してください");
+
+    Select(Child<QListWidget>(*list, "participants1041"), "Jiro");
+    Child<QPushButton>(*list, "chat1")->click();
+    EXPECT_EQ(host_.opened, 1);
+    EXPECT_EQ(host_.listForgotten, 1);
+    EXPECT_TRUE(host_.stored.empty());  // not saved on this road
+    ASSERT_TRUE(host_.chat);
+    QCoreApplication::sendPostedEvents(host_.chat.get());
+    auto* targets = Child<QComboBox>(*host_.chat, "targets1017");
+    EXPECT_NE(Utf8(targets->currentText()).find("Jiro [host2(10.0.0.2:2425)]"), std::string::npos);
+
+    // Closing the list stores the switch.
+    CMemberListDlg again(host_, chat.get(), boxes, 1);
+    Child<QCheckBox>(again, "autoUpdate1072")->click();
+    Child<QPushButton>(again, "close2")->click();
+    EXPECT_EQ(host_.stored, std::vector<int>{0});
+}
+
+TEST_F(ChatWindowTest, ChatWindowOpensWithHistoryAndMembers) {
+    host_.history.Add(U("受[Hana(host1)]  two\nlines"));
+    Enters("10.0.0.1", "Hana");
+    Enters("10.0.0.2", "Jiro[Out]", 0x101);
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    auto* conversation = Child<QListWidget>(dlg, "conversation1019");
+    EXPECT_EQ(Lines(conversation), std::vector<std::string>{"受[Hana(host1)]  two lines"});
+    auto* targets = Child<QComboBox>(dlg, "targets1017");
+    ASSERT_EQ(targets->count(), 2);
+    EXPECT_EQ(targets->currentIndex(), -1);
+    EXPECT_EQ(Utf8(targets->itemText(0)), "Hana [host1(10.0.0.1:2425)] 在席");
+    EXPECT_EQ(Utf8(targets->itemText(1)), "Jiro [host2(10.0.0.2:2425)] 離席:Out");
+}
+
+TEST_F(ChatWindowTest, SendPostsTheMessageAndFilesTheLineEvenWhenRefused) {
+    Enters("10.0.0.1", "Hana");
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    auto* targets = Child<QComboBox>(dlg, "targets1017");
+    auto* text = Child<QLineEdit>(dlg, "text1006");
+    auto* send = Child<QPushButton>(dlg, "send1025");
+    text->setText(QStringLiteral("hello"));
+    send->click();  // no target: nothing
+    EXPECT_TRUE(host_.history.Empty());
+
+    targets->setCurrentIndex(0);
+    send->click();
+    QCoreApplication::sendPostedEvents(chat.get());
+    EXPECT_TRUE(chat->AwaitingAcknowledgement());
+    EXPECT_EQ(host_.history.Lines(), std::vector<std::string>{U("送[Hana(host1)]  hello")});
+    EXPECT_TRUE(text->text().isEmpty());
+
+    // A second send while the first awaits its acknowledgement: refused by the chat, and the
+    // line is filed all the same.
+    text->setText(QStringLiteral("again"));
+    QTest::keyClick(text, Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(chat.get());
+    ASSERT_EQ(chatBoxes.boxes.size(), 1u);
+    EXPECT_EQ(chatBoxes.boxes[0].captionUtf8(), "お願い");
+    EXPECT_EQ(host_.history.Lines().size(), 2u);
+    auto* conversation = Child<QListWidget>(dlg, "conversation1019");
+    EXPECT_EQ(conversation->count(), 2);
+    EXPECT_EQ(conversation->currentRow(), 1);
+
+    // Nothing typed: nothing.
+    send->click();
+    EXPECT_EQ(host_.history.Lines().size(), 2u);
+}
+
+TEST_F(ChatWindowTest, SendToACorvidClientIsRefused) {
+    // The old client announced itself with its name where the whereabouts stand.
+    Enters("10.0.0.1", "Old[Corvid32]", 0x101);
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    Child<QComboBox>(dlg, "targets1017")->setCurrentIndex(0);
+    Child<QLineEdit>(dlg, "text1006")->setText(QStringLiteral("hi"));
+    Child<QPushButton>(dlg, "send1025")->click();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8(),
+              "KestrelまたはIP Messangerにしかメッセージを送信できません");
+    EXPECT_EQ(boxes.boxes[0].captionUtf8(), "注意");
+    EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Information);
+    EXPECT_TRUE(host_.history.Empty());
+    QCoreApplication::sendPostedEvents(chat.get());
+    EXPECT_FALSE(chat->AwaitingAcknowledgement());
+}
+
+TEST_F(ChatWindowTest, UpdatedMemberIsReplacedAndReselected) {
+    Enters("10.0.0.1", "Hana");
+    Enters("10.0.0.2", "Jiro");
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    view.received.clear();
+    auto* targets = Child<QComboBox>(dlg, "targets1017");
+    targets->setCurrentIndex(1);  // Jiro
+    From("10.0.0.2", "1:2:u:h:260:Jiro[Out]", WM_CHAT_ABSENCE);
+    Forward(&dlg);
+    ASSERT_EQ(targets->count(), 2);
+    EXPECT_EQ(Utf8(targets->currentText()), "Jiro [host2(10.0.0.2:2425)] 離席:Out");
+
+    From("10.0.0.2", "1:3:u:h:2:Jiro", WM_CHAT_EXIT);
+    Forward(&dlg);
+    EXPECT_EQ(targets->count(), 1);
+}
+
+TEST_F(ChatWindowTest, ClickingAReceivedLinePicksItsSenderWhateverTheCase) {
+    Enters("10.0.0.1", "Hana");
+    Enters("10.0.0.2", "Jiro");
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    auto* conversation = Child<QListWidget>(dlg, "conversation1019");
+    auto* targets = Child<QComboBox>(dlg, "targets1017");
+    const std::string received = U("受[Jiro(HOST2)]  hi\nthere");
+    host_.history.Add(received);
+    PostMessage(&dlg, WM_SHOW_PEER_MESSAGE, 0, 0, own(MemberRecord{}), own(received));
+    QCoreApplication::sendPostedEvents(&dlg);
+    EXPECT_EQ(Lines(conversation).back(), "受[Jiro(HOST2)]  hi there");
+    conversation->setCurrentRow(-1);
+    conversation->setCurrentRow(0);
+    EXPECT_NE(Utf8(targets->currentText()).find("Jiro"), std::string::npos);
+
+    // Double-click shows the history's line whole.
+    std::vector<std::string> shown;
+    dlg.showLine = [&](const std::string& line) { shown.push_back(line); };
+    emit conversation->itemDoubleClicked(conversation->item(0));
+    EXPECT_EQ(shown, std::vector<std::string>{received});
+}
+
+TEST_F(ChatWindowTest, MessageWindowSplitsTheLine) {
+    const auto received = CMessageViewDlg::Split(U("受[Hana(host1)]  a\nb"));
+    EXPECT_EQ(cp932ToUtf8(received.label), "送信元");
+    EXPECT_EQ(cp932ToUtf8(received.who), "Hana(host1)");
+    EXPECT_EQ(received.message, "a\r\nb");
+    const auto sent = CMessageViewDlg::Split(U("送[Jiro(h)]  x"));
+    EXPECT_EQ(cp932ToUtf8(sent.label), "送信先");
+    EXPECT_EQ(sent.message, "x");
+    EXPECT_EQ(CMessageViewDlg::Split("").message, "");
+
+    CMessageViewDlg dlg(U("受[Hana(host1)]  a\nb"));
+    EXPECT_EQ(Utf8(Child<QLineEdit>(dlg, "who1046")->text()), "Hana(host1)");
+    EXPECT_EQ(Utf8(Child<QPlainTextEdit>(dlg, "message1006")->toPlainText()), "a\nb");
+}
+
+TEST_F(ChatWindowTest, ChatWindowLayoutFollowsTheSize) {
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    dlg.show();
+    auto* conversation = Child<QListWidget>(dlg, "conversation1019");
+    auto* send = Child<QPushButton>(dlg, "send1025");
+    auto* text = Child<QLineEdit>(dlg, "text1006");
+    const QRect list = conversation->geometry();
+    const QPoint button = send->pos();
+    dlg.resize(dlg.width() + 100, dlg.height() + 80);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(conversation->width(), list.width() + 100);
+    EXPECT_EQ(conversation->height(), list.height() + 80);
+    EXPECT_EQ(send->pos(), button + QPoint(0, 80));
+    EXPECT_EQ(text->width(), conversation->width());
+    EXPECT_EQ(conversation->x(), dlg.width() - conversation->geometry().right() - 1);
+
+    // The cancel key closes it and the view forgets it.
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    EXPECT_EQ(host_.chatForgotten, 1);
+    EXPECT_FALSE(dlg.isVisible());
+}
+
+TEST(SeatNotice, EachNoticeIsAWindowOfItsOwn) {
+    SeatNoticeWindows windows;
+    const std::string text = utf8ToCp932("Hana さんは席に戻られたようです\r\n(12:00:00 現在)");
+    windows.ShowSeatNotice(text);
+    CSeatNoticeDlg* first = windows.Last();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_FALSE(first->isModal());
+    EXPECT_EQ(first->findChild<QPlainTextEdit*>()->toPlainText().toStdString(),
+              "Hana さんは席に戻られたようです\n(12:00:00 現在)");
+    windows.ShowSeatNotice(text);
+    ASSERT_NE(windows.Last(), first);
+    EXPECT_TRUE(first->isVisible());
+    QPointer<CSeatNoticeDlg> closing = first;
+    first->findChild<QPushButton*>(QStringLiteral("ok1"))->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closing.isNull());
+    windows.Last()->close();
+}
+
+TEST(Tone, ThousandHertzForHalfASecond) {
+    const QByteArray tone = MakeTone(1000, 500, 22050);
+    ASSERT_EQ(tone.size(), 22050 / 2 * 2);
+    const auto* s = reinterpret_cast<const std::int16_t*>(tone.constData());
+    int crossings = 0;
+    for (int i = 1; i < tone.size() / 2; ++i)
+        if ((s[i - 1] < 0) != (s[i] < 0)) ++crossings;
+    // Two crossings a period: 1,000 periods in the half second.
+    EXPECT_NEAR(crossings, 1000, 4);
+    EXPECT_TRUE(MakeTone(0, 500, 22050).isEmpty());
+}
+
+}  // namespace
+}  // namespace kestrel

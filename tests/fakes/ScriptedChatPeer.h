@@ -1,0 +1,102 @@
+#pragma once
+
+// A scripted IP Messenger peer: a UDP socket that sends whatever datagram the test gives it
+// and records every datagram it gets, with the sender. Never blocks: Poll() takes what has
+// arrived, so a test can spin the program's event loop on the same thread.
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace kestrel::test {
+
+class ScriptedChatPeer {
+public:
+    struct Datagram {
+        std::string bytes;  // as received, zero bytes included
+        std::string address;
+        int port = 0;
+        // The text up to the first zero byte.
+        std::string text() const { return bytes.substr(0, bytes.find('\0')); }
+    };
+
+    explicit ScriptedChatPeer(int port) {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (m_fd < 0) return;
+        const int on = 1;
+        ::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_ANY);
+        local.sin_port = htons(static_cast<uint16_t>(port));
+        if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~ScriptedChatPeer() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    ScriptedChatPeer(const ScriptedChatPeer&) = delete;
+    ScriptedChatPeer& operator=(const ScriptedChatPeer&) = delete;
+
+    bool ok() const { return m_fd >= 0; }
+
+    // Send the bytes as they are (add the zero byte yourself where the protocol wants it).
+    bool Send(const std::string& bytes, const std::string& address, int port) const {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(port));
+        if (::inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1) return false;
+        return ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                        sizeof to) == static_cast<ssize_t>(bytes.size());
+    }
+    // A text packet with its zero byte.
+    bool SendText(const std::string& text, const std::string& address, int port) const {
+        return Send(text + std::string(1, '\0'), address, port);
+    }
+
+    // Take every datagram that has arrived.
+    void Poll() {
+        for (;;) {
+            char buffer[65536];
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, 0,
+                                         reinterpret_cast<sockaddr*>(&from), &length);
+            if (n < 0) return;
+            char address[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
+            received.push_back(
+                {std::string(buffer, static_cast<size_t>(n)), address, ntohs(from.sin_port)});
+        }
+    }
+
+    // Texts received whose command field (the fifth) equals command.
+    std::vector<Datagram> WithCommand(int command) const {
+        std::vector<Datagram> found;
+        for (const auto& d : received) {
+            const std::string t = d.text();
+            size_t at = 0;
+            for (int i = 0; i < 4 && at != std::string::npos; ++i) {
+                at = t.find(':', at);
+                if (at != std::string::npos) ++at;
+            }
+            if (at == std::string::npos) continue;
+            if (std::atoi(t.c_str() + at) == command) found.push_back(d);
+        }
+        return found;
+    }
+
+    std::vector<Datagram> received;
+
+private:
+    int m_fd = -1;
+};
+
+}  // namespace kestrel::test

@@ -1,0 +1,93 @@
+// Fuzzing the peer chat's readers: datagram text, packets, extras, member lines and keys, and
+// the broadcast list, with round trips through the writers.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "chat/ChatPacket.h"
+#include "chat/MemberRecord.h"
+#include "chat/MemberTable.h"
+#include "identity/LocalIdentity.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+bool Has(std::string_view text, std::string_view any) {
+    return text.find_first_of(any) != std::string_view::npos;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace kestrel;
+    const auto* bytes = reinterpret_cast<const char*>(data);
+    // The socket hands over at most 256 bytes; the readers must hold for any length.
+    const std::string text = DatagramText(bytes, static_cast<int>(std::min<size_t>(size, 1 << 20)));
+    Check(text.size() <= size && text.find('\0') == std::string::npos);
+
+    SocketEvent sender;
+    SetField(sender.peerAddress, "192.0.2.9");
+    sender.peerPort = 2425;
+    const ChatPacket packet = ParsePacket(text, sender);
+    Check((packet.command & ~0xFF) == 0 && (packet.options & 0xFF) == 0);
+    Check(packet.user.find(':') == std::string::npos && packet.host.find(':') == std::string::npos);
+
+    // Written back, the packet reads the same.
+    const std::string again =
+        BuildPacket(static_cast<unsigned>(packet.packetNumber), packet.user, packet.host,
+                    packet.command | packet.options, packet.extra);
+    const ChatPacket back = ParsePacket(again, sender);
+    Check(back.version == 1 && back.packetNumber == packet.packetNumber);
+    Check(back.user == packet.user && back.host == packet.host);
+    Check(back.command == packet.command && back.options == packet.options);
+    Check(back.extra == packet.extra);
+
+    // Extras: the nickname stops at the first "[", whereabouts come back as written.
+    const std::string nickname = NicknameOf(packet.extra);
+    const std::string where = WhereaboutsOf(packet.extra);
+    Check(nickname.find('[') == std::string::npos && where.size() <= packet.extra.size());
+    if (!Has(where, "]")) {
+        const ChatPacket away =
+            ParsePacket(BuildPresencePacket(1, "u", "h", 1, nickname, false, where), sender);
+        Check(away.options == 0x100 && NicknameOf(away.extra) == nickname &&
+              WhereaboutsOf(away.extra) == where);
+    }
+
+    // Records from the packet: cut to their fields, and their lines give their keys back.
+    MemberTable table;
+    const RuleOutcome entry = table.Entry(packet);
+    Check(table.Size() == 1 && entry.event.has_value());
+    const MemberRecord& record = entry.event->record;
+    const std::string key = MemberKey(record);
+    if (!Has(FieldText(record.nickname), "[") && !Has(FieldText(record.host), "]()")) {
+        Check(KeyOfLine(MemberListLine(record)) == key);
+        Check(KeyOfLine(ChatMemberLine(record)) == key);
+        Check(HostOfLine(ChatMemberLine(record)) == FieldText(record.host));
+    }
+    const auto split = SplitKey(key);
+    Check(split && split->address == "192.0.2.9" && split->port == 2425);
+    KeyOfLine(text);
+    HostOfLine(text);
+    table.Absence(packet);
+    table.Version(packet);
+    table.Exit(packet);
+    Check(table.Size() == 0);
+
+    const ChatText chatText = MakeChatText(packet.extra);
+    Check(chatText.length >= 1 && chatText.length <= 256 &&
+          TextOf(chatText).size() == static_cast<size_t>(chatText.length - 1));
+
+    // The broadcast list survives being written and read again.
+    const auto list = BroadcastList(text);
+    for (const auto& address : list) Check(!address.empty());
+    bool separable = true;
+    for (const auto& address : list)
+        separable = separable && address.find("~:_") == std::string::npos;
+    if (separable) Check(BroadcastList(JoinBroadcastList(list)) == list);
+    return 0;
+}
