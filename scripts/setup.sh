@@ -27,6 +27,8 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick fonts-ipafont-gothic
     # real peers for the integration tests
     dovecot-pop3d poppassd libnet-ident-perl socat dbus dbus-x11 python3 passwd
+    # the peer chat's tests build network namespaces; iptux is the real IP Messenger peer
+    iproute2 iptux
     # the end-to-end scripts play reader programs and desktop services on the session bus
     python3-dbus python3-gi
     # the end-to-end test: its bus peers and its tray are python3-dbus services
@@ -105,6 +107,6 @@ if [[ -n $(missing inn2) ]]; then
     exit 1
 fi
 
-for tool in cmake ninja g++ Xvfb import socat dbus-daemon dovecot /usr/sbin/poppassd /usr/lib/news/bin/innd python3; do
+for tool in ip iptux clang-format clang++ cmake ninja g++ Xvfb import socat dbus-daemon dovecot /usr/sbin/poppassd /usr/lib/news/bin/innd python3; do
     command -v "$tool" >/dev/null || { echo "setup.sh: $tool missing after install" >&2; exit 1; }
 done
