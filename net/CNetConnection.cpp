@@ -195,7 +195,11 @@ void CNetConnection::OnConnectionPending() {
     accepted->m_fd =
         ::accept4(m_fd, reinterpret_cast<sockaddr*>(&from), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (accepted->m_fd < 0) {
-        if (IsOutOfResources(errno)) PauseAccepting();
+        // Out of descriptors: give up the connection that has been silent longest, so the
+        // pending one (perhaps a real query among a flood of idle ones) is taken on the next
+        // wake-up; with none to give up, wait. Either way the notifier cannot spin: each
+        // wake-up either accepts or is followed by a pause.
+        if (IsOutOfResources(errno) && !m_parent->CloseLongestSilent()) PauseAccepting();
         return;
     }
     accepted->m_remoteAddress = from.sin_addr.s_addr;

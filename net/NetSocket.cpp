@@ -244,6 +244,20 @@ void CNetSocket::AddConnection(std::unique_ptr<CNetConnection> connection) {
         m_impl->idleCheck->start(m_idleConnectionMs);
 }
 
+bool CNetSocket::CloseLongestSilent() {
+    const void* silent = nullptr;
+    {
+        std::lock_guard guard(m_primaryLock);
+        const auto it = std::min_element(
+            m_accepted.begin(), m_accepted.end(),
+            [](const auto& a, const auto& b) { return a->LastHeard() < b->LastHeard(); });
+        if (it != m_accepted.end() && std::chrono::steady_clock::now() - (*it)->LastHeard() >=
+                                          std::chrono::milliseconds(m_acceptRetryMs))
+            silent = (*it)->Identity();
+    }
+    return silent && CloseConnection(silent);
+}
+
 void CNetSocket::CloseIdleConnections() {
     using Clock = std::chrono::steady_clock;
     const auto now = Clock::now();

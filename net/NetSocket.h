@@ -72,6 +72,10 @@ public:
     // Used by CNetConnection only.
     void AddConnection(std::unique_ptr<CNetConnection> connection);
     int AcceptRetryMs() const { return m_acceptRetryMs; }
+    // Close the accepted connection that has sent nothing for longest, if it has been silent
+    // for at least the accept retry time (a real client's query comes at once); false when
+    // there is none.
+    bool CloseLongestSilent();
     void PostReceived(const CNetConnection& connection, const char* data, int length);
 
 private:
