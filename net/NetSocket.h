@@ -115,7 +115,7 @@ private:
     std::atomic<int> m_lastError{0};
     int m_acceptRetryMs = 0;
     int m_idleConnectionMs = 0;
-    std::unique_ptr<Impl> m_impl;  // the datagram socket and its notifier
+    std::unique_ptr<Impl> m_impl;  // the datagram socket and its notifier; the idle check
 };
 
 }  // namespace kestrel
