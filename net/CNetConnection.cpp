@@ -8,6 +8,7 @@
 #include "res/TextsNet.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
 #include <memory>
@@ -23,6 +24,12 @@ using net::SocketId;
 using net::Trace;
 
 namespace {
+
+// Failures of accept that say the process or the system has no room for one more
+// connection now; the connection stays pending, so the notifier would fire again at once.
+bool IsOutOfResources(int error) {
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
 
 const void* NextIdentity() {
     static std::atomic<std::uintptr_t> next{0x10000000};
@@ -104,6 +111,27 @@ void CNetConnection::StopNotifiers() {
             *slot = nullptr;
         }
     }
+    if (m_acceptRetry) {
+        m_acceptRetry->stop();
+        QObject::disconnect(m_acceptRetry, nullptr, nullptr, nullptr);
+        m_acceptRetry->deleteLater();
+        m_acceptRetry = nullptr;
+    }
+}
+
+void CNetConnection::PauseAccepting() {
+    // The pending connection stays in the backlog and is taken on the next try, once a
+    // closed or timed-out connection has given a descriptor back.
+    if (!m_readNotifier) return;
+    m_readNotifier->setEnabled(false);
+    if (!m_acceptRetry) {
+        m_acceptRetry = new QTimer;
+        m_acceptRetry->setSingleShot(true);
+        QObject::connect(m_acceptRetry, &QTimer::timeout, m_acceptRetry, [this] {
+            if (m_readNotifier) m_readNotifier->setEnabled(true);
+        });
+    }
+    m_acceptRetry->start(m_parent->AcceptRetryMs());
 }
 
 void CNetConnection::Close() {
@@ -153,6 +181,7 @@ void CNetConnection::OnReadable() {
         if (!net::IsWouldBlock(readError) && readError != EINTR) OnPeerClosed(readError);
         return;
     }
+    m_lastHeard = std::chrono::steady_clock::now();
     m_parent->PostReceived(*this, buffer, total);
     const net::PeerAddress peer = net::PeerOf(m_fd);
     Trace(txt::kTraceReceive, total, peer.address.c_str(), peer.port, SocketId(this),
@@ -165,7 +194,15 @@ void CNetConnection::OnConnectionPending() {
     socklen_t len = sizeof from;
     accepted->m_fd =
         ::accept4(m_fd, reinterpret_cast<sockaddr*>(&from), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (accepted->m_fd < 0) return;
+    if (accepted->m_fd < 0) {
+        // Out of descriptors: give up the connection that has been silent longest, so the
+        // pending one (perhaps a real query among a flood of idle ones) is taken on the next
+        // wake-up; with none to give up, wait. Either way the notifier cannot spin: each
+        // wake-up either accepts or is followed by a pause.
+        if (IsOutOfResources(errno) && !m_parent->CloseLongestSilent()) PauseAccepting();
+        return;
+    }
+    accepted->m_remoteAddress = from.sin_addr.s_addr;
     const net::PeerAddress peer = net::FromSockaddr(from);
     const void* identity = accepted->Identity();
     m_parent->AddConnection(std::move(accepted));

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <string>
 
 class QSocketNotifier;
+class QTimer;
 
 namespace kestrel {
 
@@ -46,6 +49,11 @@ public:
     // cannot be taken for a connection accepted after it.
     const void* Identity() const { return m_identity; }
 
+    // An accepted connection's remote IPv4 address (network order) and when data last came
+    // from it (or when it was accepted).
+    std::uint32_t RemoteAddress() const { return m_remoteAddress; }
+    std::chrono::steady_clock::time_point LastHeard() const { return m_lastHeard; }
+
 private:
     enum class Role { Stream, Listening };
 
@@ -55,6 +63,7 @@ private:
     void ReportConnected(int error);
     void OnPeerClosed(int error);
     void StopNotifiers();
+    void PauseAccepting();
 
     const void* m_identity;
     int m_deliver;
@@ -66,6 +75,10 @@ private:
     std::atomic<bool> m_closed{false};
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
+    // Listening socket: wakes the paused read notifier after a failed accept.
+    QTimer* m_acceptRetry = nullptr;
+    std::uint32_t m_remoteAddress = 0;
+    std::chrono::steady_clock::time_point m_lastHeard = std::chrono::steady_clock::now();
 };
 
 // Traces show a connection by its identity, as its events do.

@@ -3,13 +3,16 @@
 #include "net/CNetConnection.h"
 #include "net/SocketSupport.h"
 #include "platform/MessageEvent.h"
+#include "platform/Timing.h"
 #include "res/Ids.h"
 #include "res/TextsNet.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include <netinet/in.h>
@@ -33,10 +36,11 @@ void CopyPeer(SocketEvent& event, const net::PeerAddress& peer) {
 
 }  // namespace
 
-// The datagram socket of the UDP form.
+// The datagram socket of the UDP form; the idle check of a server's accepted connections.
 struct CNetSocket::Impl {
     int fd = -1;
     QSocketNotifier* notifier = nullptr;
+    std::unique_ptr<QTimer> idleCheck;
 };
 
 CNetSocket::CNetSocket(int port, QObject* owner, unsigned eventMessage, int datagram, int readSize)
@@ -46,6 +50,8 @@ CNetSocket::CNetSocket(int port, QObject* owner, unsigned eventMessage, int data
       m_owner(owner),
       m_port(port),
       m_eventMessage(eventMessage),
+      m_acceptRetryMs(ProgramTiming().acceptRetryMs),
+      m_idleConnectionMs(ProgramTiming().idleConnectionMs),
       m_impl(std::make_unique<Impl>()) {
     net::SetThreadSocketError(0);
     if (m_datagram)
@@ -82,6 +88,12 @@ void CNetSocket::CreateServer() {
         return;
     }
     Trace(txt::kTraceListen, m_port, SocketId(listening.get()));
+    if (m_owner) {
+        m_impl->idleCheck = std::make_unique<QTimer>();
+        m_impl->idleCheck->setSingleShot(true);
+        QObject::connect(m_impl->idleCheck.get(), &QTimer::timeout, m_impl->idleCheck.get(),
+                         [this] { CloseIdleConnections(); });
+    }
     listening->StartEvents();
     std::lock_guard guard(m_primaryLock);
     m_primary = std::move(listening);
@@ -145,6 +157,7 @@ void CNetSocket::CreateClient() {
 }
 
 CNetSocket::~CNetSocket() {
+    m_impl->idleCheck.reset();
     std::vector<std::unique_ptr<CNetConnection>> accepted;
     std::shared_ptr<CNetConnection> primary;
     {
@@ -213,7 +226,11 @@ void CNetSocket::AddConnection(std::unique_ptr<CNetConnection> connection) {
     CNetConnection* added = connection.get();
     {
         std::lock_guard guard(m_primaryLock);
-        if (m_accepted.size() < kMaxAccepted) {
+        const auto fromSameAddress = std::count_if(
+            m_accepted.begin(), m_accepted.end(),
+            [added](const auto& c) { return c->RemoteAddress() == added->RemoteAddress(); });
+        if (m_accepted.size() < kMaxAccepted &&
+            static_cast<size_t>(fromSameAddress) < kMaxAcceptedPerAddress) {
             m_accepted.push_back(std::move(connection));
         }
     }
@@ -222,6 +239,46 @@ void CNetSocket::AddConnection(std::unique_ptr<CNetConnection> connection) {
         return;
     }
     added->StartEvents();
+    // The running check is due no later than this connection's own time-out.
+    if (m_impl->idleCheck && !m_impl->idleCheck->isActive())
+        m_impl->idleCheck->start(m_idleConnectionMs);
+}
+
+bool CNetSocket::CloseLongestSilent() {
+    const void* silent = nullptr;
+    {
+        std::lock_guard guard(m_primaryLock);
+        const auto it = std::min_element(
+            m_accepted.begin(), m_accepted.end(),
+            [](const auto& a, const auto& b) { return a->LastHeard() < b->LastHeard(); });
+        if (it != m_accepted.end() && std::chrono::steady_clock::now() - (*it)->LastHeard() >=
+                                          std::chrono::milliseconds(m_acceptRetryMs))
+            silent = (*it)->Identity();
+    }
+    return silent && CloseConnection(silent);
+}
+
+void CNetSocket::CloseIdleConnections() {
+    using Clock = std::chrono::steady_clock;
+    const auto now = Clock::now();
+    const auto limit = std::chrono::milliseconds(m_idleConnectionMs);
+    std::vector<const void*> idle;
+    auto next = Clock::time_point::max();
+    {
+        std::lock_guard guard(m_primaryLock);
+        for (const auto& c : m_accepted) {
+            if (now - c->LastHeard() >= limit)
+                idle.push_back(c->Identity());
+            else
+                next = std::min(next, c->LastHeard() + limit);
+        }
+    }
+    // The owner hears of each close as of any other.
+    for (const void* connection : idle) CloseConnection(connection);
+    if (next != Clock::time_point::max() && m_impl->idleCheck) {
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now);
+        m_impl->idleCheck->start(static_cast<int>(std::max<long long>(1, wait.count())));
+    }
 }
 
 void CNetSocket::PostReceived(const CNetConnection& connection, const char* data, int length) {

@@ -63,11 +63,19 @@ public:
 
     // The most connections a server keeps at once; one more is closed as soon as accepted.
     static constexpr size_t kMaxAccepted = 1024;
+    // The most of them one remote address holds at once, so that one host cannot take every
+    // slot; a connection beyond it is closed as soon as accepted.
+    static constexpr size_t kMaxAcceptedPerAddress = kMaxAccepted / 4;
     // The longest text SendTextTo and BroadcastText send (with its zero byte, 1,024 bytes).
     static constexpr size_t kMaxText = 1023;
 
     // Used by CNetConnection only.
     void AddConnection(std::unique_ptr<CNetConnection> connection);
+    int AcceptRetryMs() const { return m_acceptRetryMs; }
+    // Close the accepted connection that has sent nothing for longest, if it has been silent
+    // for at least the accept retry time (a real client's query comes at once); false when
+    // there is none.
+    bool CloseLongestSilent();
     void PostReceived(const CNetConnection& connection, const char* data, int length);
 
 private:
@@ -89,6 +97,7 @@ private:
                  const char* shownAddress);
     void OnDatagram();
     int DatagramFd() const;
+    void CloseIdleConnections();
 
     int m_serverForm = 0;
     int m_readSize = 256;
@@ -104,7 +113,9 @@ private:
     int m_port = 0;
     unsigned m_eventMessage = 0;
     std::atomic<int> m_lastError{0};
-    std::unique_ptr<Impl> m_impl;  // the datagram socket and its notifier
+    int m_acceptRetryMs = 0;
+    int m_idleConnectionMs = 0;
+    std::unique_ptr<Impl> m_impl;  // the datagram socket and its notifier; the idle check
 };
 
 }  // namespace kestrel

@@ -25,6 +25,8 @@ Timing Timing::Scaled(double factor) const {
     t.awayReminderMs = s(awayReminderMs);
     t.exitPauseMs = s(exitPauseMs);
     t.readerRetryMs = s(readerRetryMs);
+    t.acceptRetryMs = s(acceptRetryMs);
+    t.idleConnectionMs = s(idleConnectionMs);
     return t;
 }
 

@@ -23,6 +23,15 @@ struct Timing {
     int exitPauseMs = 1000;        // pause after the exit broadcast
     int readerRetryMs = 1000;      // wait between reader connection attempts
     int readerRetries = 15;        // attempts after starting a reader
+    // A server out of descriptors stops accepting for this long instead of being woken at once
+    // for the same pending connection; short enough that a waiting query is hardly delayed.
+    // Also how long an accepted connection must have been silent before it may be given up
+    // for a pending one.
+    int acceptRetryMs = 200;
+    // An accepted connection that sends nothing for this long is closed. An ident client sends
+    // its query as soon as it is connected and gives up itself within seconds; a silent peer
+    // only holds a slot that a real query needs.
+    int idleConnectionMs = 30000;
 
     // Every duration multiplied by factor (at least 1 ms where the default is not 0);
     // the counts stay.

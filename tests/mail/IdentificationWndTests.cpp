@@ -36,9 +36,16 @@ sockaddr_in Loopback(int port) {
 // event loop, so the client never blocks: it reads while the loop spins.
 class IdentClient {
 public:
-    // wait = false leaves the connect in progress (for floods, where the backlog is small).
-    explicit IdentClient(int port, bool wait = true) {
+    // wait = false leaves the connect in progress (for floods, where the backlog is small);
+    // from: the loopback address to connect from, when not the system's choice.
+    explicit IdentClient(int port, bool wait = true, const char* from = nullptr) {
         m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (from) {
+            sockaddr_in local{};
+            local.sin_family = AF_INET;
+            ::inet_pton(AF_INET, from, &local.sin_addr);
+            ::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+        }
         const sockaddr_in address = Loopback(port);
         ::connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
         if (wait) SpinUntil([this] { return Writable(); });
@@ -211,12 +218,17 @@ TEST_F(IdentificationWndTest, AFloodBeyondTheCapIsTurnedAwayAndEveryClosedConnec
     std::vector<std::unique_ptr<IdentClient>> idle;
     std::size_t turnedAway = 0;
     constexpr std::size_t kFlood = 1030;
+    // From four addresses, each within its share of the slots, and the last few from a fifth.
+    const char* const from[] = {"127.0.0.11", "127.0.0.12", "127.0.0.13", "127.0.0.14",
+                                "127.0.0.15"};
     // A few at a time: the listening backlog is small, and the responder accepts on this
     // thread's loop.
     while (idle.size() < kFlood) {
         const std::size_t batch = std::min<std::size_t>(4, kFlood - idle.size());
         for (std::size_t i = 0; i < batch; ++i) {
-            idle.push_back(std::make_unique<IdentClient>(wnd.Port(), false));
+            const std::size_t n = idle.size();
+            idle.push_back(
+                std::make_unique<IdentClient>(wnd.Port(), false, from[n < 1024 ? n % 4 : 4]));
         }
         const std::size_t target = std::min<std::size_t>(idle.size(), 1024);
         ASSERT_TRUE(SpinUntil([&] { return wnd.OpenConnections() == target; }));

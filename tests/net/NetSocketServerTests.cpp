@@ -4,6 +4,7 @@
 #include "res/Ids.h"
 
 #include <cerrno>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
@@ -166,8 +167,11 @@ TEST_F(ServerTest, ConnectionBeyondTheCapIsClosedAtOnce) {
 
     std::vector<RawSocket> peers;
     peers.reserve(CNetSocket::kMaxAccepted + 1);
+    // From as many addresses as it takes to fill the cap within each one's share.
+    const char* const from[] = {"127.0.0.11", "127.0.0.12", "127.0.0.13", "127.0.0.14"};
+    static_assert(std::size(from) * CNetSocket::kMaxAcceptedPerAddress >= CNetSocket::kMaxAccepted);
     for (size_t i = 0; i < CNetSocket::kMaxAccepted; ++i) {
-        peers.push_back(RawSocket::ConnectTo(server->Port()));
+        peers.push_back(test::ConnectFrom(from[i % std::size(from)], server->Port()));
         ASSERT_TRUE(test::SpinUntil([&] { return server->AcceptedCount() == i + 1; })) << i;
     }
     SetTraceEnabled(true);

@@ -164,6 +164,20 @@ private:
     int m_fd;
 };
 
+// A blocking TCP socket bound to a chosen loopback address (127.0.0.0/8 is all loopback),
+// connecting to port.
+inline RawSocket ConnectFrom(const char* from, int port) {
+    RawSocket s(SOCK_STREAM);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from, &local.sin_addr);
+    const sockaddr_in remote = test::Loopback(port);
+    if (::bind(s.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+        ::connect(s.fd(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0)
+        s.Close();
+    return s;
+}
+
 // Every socket test writes the socket trace into a fresh file, from before the sockets of
 // its fixture are made.
 class SocketTest : public ::testing::Test {

@@ -112,10 +112,13 @@ TEST(Timing, DefaultsAreTheProgramsDurations) {
     EXPECT_EQ(t.exitPauseMs, 1000);
     EXPECT_EQ(t.readerRetryMs, 1000);
     EXPECT_EQ(t.readerRetries, 15);
+    EXPECT_EQ(t.acceptRetryMs, 200);
+    EXPECT_EQ(t.idleConnectionMs, 30000);
     const Timing s = t.Scaled(0.001);
     EXPECT_EQ(s.pollSliceMs, 1);
     EXPECT_EQ(s.mailFirstCheckMs, 10);
     EXPECT_EQ(s.pollSlices, 100);
+    EXPECT_EQ(s.idleConnectionMs, 30);
 }
 
 TEST(Cp932, FixedTextsConvertToTheirShiftJisBytes) {
