@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "news/ReaderLauncher.h"
+#include "readers/ReaderLauncher.h"
 #include "platform/QtText.h"
 #include "res/TextsReaders.h"
 

@@ -5,7 +5,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "news/ReaderLauncher.h"
+#include "readers/ReaderLauncher.h"
 #include "platform/QtText.h"
 #include "res/Ids.h"
 #include "res/TextsReaders.h"

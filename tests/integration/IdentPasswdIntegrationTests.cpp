@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "mail/CIdentificationWnd.h"
+#include "ident/CIdentificationWnd.h"
 #include "mail/CPasswdChangeWnd.h"
 #include "res/Cp932.h"
 #include "tests/fakes/RecordingMessageBoxes.h"

@@ -1,8 +1,8 @@
-#include "news/DdeReaderLauncher.h"
+#include "readers/DdeReaderLauncher.h"
 
-#include "news/DdeClient.h"
-#include "news/ReaderLauncherDesktop.h"
-#include "news/ReaderLauncherPlan.h"
+#include "readers/DdeClient.h"
+#include "readers/ReaderLauncherDesktop.h"
+#include "readers/ReaderLauncherPlan.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Timing.h"
 #include "res/Text.h"

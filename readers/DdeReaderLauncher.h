@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "news/ReaderLauncher.h"
-#include "news/ReaderLauncherSettings.h"
+#include "readers/ReaderLauncher.h"
+#include "readers/ReaderLauncherSettings.h"
 
 namespace kestrel {
 

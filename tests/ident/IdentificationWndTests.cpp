@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "mail/CIdentificationWnd.h"
-#include "tests/mail/MailTestSupport.h"
+#include "ident/CIdentificationWnd.h"
+#include "tests/support/WorkerTestSupport.h"
 #include "tests/support/Spin.h"
 
 namespace kestrel {

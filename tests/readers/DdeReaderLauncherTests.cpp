@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "news/DdeBusClient.h"
-#include "news/DdeReaderLauncher.h"
+#include "readers/DdeBusClient.h"
+#include "readers/DdeReaderLauncher.h"
 #include "platform/Timing.h"
 #include "res/Cp932.h"
 #include "tests/fakes/CountingDdeClient.h"

@@ -1,10 +1,10 @@
-#include "mail/CIdentificationWnd.h"
+#include "ident/CIdentificationWnd.h"
 
 #include <QString>
 
 #include <algorithm>
 
-#include "mail/IdentReply.h"
+#include "ident/IdentReply.h"
 #include "net/EventLog.h"
 #include "net/NetSocket.h"
 #include "net/SocketSupport.h"

@@ -1,4 +1,4 @@
-#include "mail/IdentReply.h"
+#include "ident/IdentReply.h"
 
 #include <cstring>
 
