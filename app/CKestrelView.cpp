@@ -9,11 +9,11 @@
 
 #include "app/CStatusForm.h"
 #include "app/ListCodec.h"
-#include "identity/LocalIdentity.h"
 #include "app/PasswordAge.h"
 #include "app/PasswordChangeFlow.h"
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
+#include "identity/LocalIdentity.h"
 #include "net/TraceLog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/MessageEvent.h"
@@ -33,6 +33,7 @@ CKestrelView::CKestrelView(ViewContext context, QWidget* parent) : QWidget(paren
     layout->addWidget(m_form);
     connect(m_form, &CStatusForm::backgroundDoubleClicked, this,
             [this] { PostMessage(&m_ctx.frame, WM_SHOW_NOTICE); });
+    connect(m_form, &CStatusForm::memberListClicked, this, &CKestrelView::OpenMemberList);
 
     m_settings.Load(m_ctx.store);
 
@@ -49,13 +50,37 @@ CKestrelView::CKestrelView(ViewContext context, QWidget* parent) : QWidget(paren
     OnWriteLog(txt::kBanner);
 
     RefreshForm();
-    // Presence and the member list belong to the peer chat, which this build does not run.
-    m_form->SetPresenceEnabled(false);
-    m_form->SetMemberListEnabled(false);
+    StartPeerChat();
+    // Presence and the member list belong to the peer chat; without it they stay grey.
+    m_form->SetPresenceEnabled(PeerChatActive());
+    m_form->SetMemberListEnabled(PeerChatActive());
     m_form->SetPlacesEnabled(false);
 }
 
 CKestrelView::~CKestrelView() = default;
+
+void CKestrelView::StartPeerChat() {
+    if (!m_settings.Chating || !m_ctx.makePeerChat) return;
+    m_chat = m_ctx.makePeerChat();
+    // A chat that cannot start has said so itself; the view keeps none for this run.
+    if (m_chat && !m_chat->Start()) m_chat.reset();
+}
+
+void CKestrelView::OpenChatWindow() {
+    if (m_chat && !m_chat->ChatWindowOpen()) m_chat->OpenChatWindow();
+}
+
+void CKestrelView::OpenMemberList() {
+    if (m_chat && !m_chat->ChatWindowOpen() && !m_chat->MemberListOpen())
+        m_chat->OpenMemberList(m_settings.AutoUpdate != 0);
+}
+
+void CKestrelView::customEvent(QEvent* e) {
+    MessageEvent* m = asMessage(e);
+    if (!m) return QWidget::customEvent(e);
+    // With no chat the record goes with the event.
+    if (m->message() == WM_MEMBER_EVENT && m_chat) m_chat->ForwardMemberEvent(*m);
+}
 
 void CKestrelView::RefreshForm() {
     StatusFields f = m_form->FromControls();
@@ -210,6 +235,9 @@ void CKestrelView::OnCommand(unsigned id) {
         case ID_HELP_PAGE:
             OpenHelp();
             break;
+        case ID_PEER_CHAT:
+            if (IsCommandEnabled(ID_PEER_CHAT)) OpenChatWindow();
+            break;
         case ID_CHANGE_PASSWORD:
             ChangePasswordNow();
             break;
@@ -286,6 +314,11 @@ void CKestrelView::OnFrameDestroying() {
     std::tm local{};
     localtime_r(&now, &local);
     m_history.OfferSave(m_ctx.boxes, ProgramDir(), local);
+    // The chat's leave goes out after the history question, as the last thing of the run.
+    if (m_chat) {
+        m_chat->Stop();
+        m_chat.reset();
+    }
 }
 
 }  // namespace kestrel

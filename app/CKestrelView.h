@@ -5,9 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "identity/CChatHistory.h"
 #include "app/LoginFlow.h"
+#include "app/PeerChatLink.h"
 #include "app/ViewSettings.h"
+#include "identity/CChatHistory.h"
 #include "ui/FrameClient.h"
 
 namespace kestrel {
@@ -34,6 +35,8 @@ struct ViewContext {
     WorkerFactory& workers;
     LoginDialog& loginDialog;
     PasswordChangeDialog& passwordDialog;
+    // Makes the peer chat when `Chating` is on; none in a build or test without it.
+    PeerChatMaker makePeerChat = {};
 };
 
 // The main form view and the program's controller: holds the settings, owns the workers,
@@ -56,13 +59,13 @@ public:
     bool UserPresent() const override;
     std::string Whereabouts() const override;
     std::string PlacesList() const override { return m_settings.Places; }
-    bool PeerChatActive() const override { return false; }
-    bool ChatWindowOpen() const override { return false; }
-    bool MemberListOpen() const override { return false; }
+    bool PeerChatActive() const override { return m_chat != nullptr; }
+    bool ChatWindowOpen() const override { return m_chat && m_chat->ChatWindowOpen(); }
+    bool MemberListOpen() const override { return m_chat && m_chat->MemberListOpen(); }
     bool LoginInProgress() const override { return m_loginInProgress; }
     void SetStatusIcon(int iconId) override;
-    void OpenChatWindow() override {}
-    void OpenMemberList() override {}
+    void OpenChatWindow() override;
+    void OpenMemberList() override;
     void ChoosePlace(const std::string& place) override;
     void PressPresent() override {}
     void PressAway() override {}
@@ -80,7 +83,11 @@ public:
     CStatusForm& Form() const { return *m_form; }
     CChatHistory& History() { return m_history; }
 
+protected:
+    void customEvent(QEvent* e) override;
+
 private:
+    void StartPeerChat();
     void LogInNow();
     void OpenHelp();
     void ChangePasswordNow();
@@ -100,6 +107,7 @@ private:
     std::unique_ptr<MailWorker> m_mail;
     std::unique_ptr<NewsWorker> m_news;
     std::unique_ptr<IdentWorker> m_ident;
+    std::unique_ptr<PeerChatLink> m_chat;
 };
 
 }  // namespace kestrel

@@ -1,8 +1,8 @@
 #include "app/RealServices.h"
 
 #include "app/ServiceWorkers.h"
-#include "mail/CAuthenticationWnd.h"
 #include "ident/CIdentificationWnd.h"
+#include "mail/CAuthenticationWnd.h"
 #include "mail/CPasswdChangeWnd.h"
 #include "mail/CPopCheckWnd.h"
 #include "net/WorkerContext.h"

@@ -1,10 +1,10 @@
 #include "readers/DdeReaderLauncher.h"
 
+#include "platform/MessageBoxes.h"
+#include "platform/Timing.h"
 #include "readers/DdeClient.h"
 #include "readers/ReaderLauncherDesktop.h"
 #include "readers/ReaderLauncherPlan.h"
-#include "platform/MessageBoxes.h"
-#include "platform/Timing.h"
 #include "res/Text.h"
 #include "res/TextsReaders.h"
 

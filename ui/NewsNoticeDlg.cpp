@@ -5,8 +5,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "readers/ReaderLauncher.h"
 #include "platform/QtText.h"
+#include "readers/ReaderLauncher.h"
 #include "res/Ids.h"
 #include "res/TextsReaders.h"
 

@@ -18,6 +18,7 @@
 #include "res/Cp932.h"
 #include "tests/app/SettingsTestSupport.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
+#include "tests/fakes/ScriptedPasswordDialog.h"
 
 namespace kestrel {
 namespace {
@@ -125,19 +126,6 @@ TEST_F(PasswordAgeTest, NoReminderWhenSwitchedOffOrWhenTheTimeLiesAhead) {
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
-// Answers the flow's dialog from a script and keeps what it was shown.
-class ScriptedChangeDialog final : public PasswordChangeDialog {
-public:
-    bool Run(PasswordChangeInput& input) override {
-        shown.push_back(input);
-        if (!answer) return false;
-        input = *answer;
-        return true;
-    }
-    std::optional<PasswordChangeInput> answer;
-    std::vector<PasswordChangeInput> shown;
-};
-
 class PasswordChangeFlowTest : public PasswordAgeTest {
 protected:
     bool Run(bool running = false) {
@@ -160,7 +148,7 @@ protected:
 
     const std::time_t kBefore = Local(2024, 3, 1, 9, 30);
     const std::time_t kAfter = Local(2024, 3, 1, 9, 32);
-    ScriptedChangeDialog dialog;
+    test::ScriptedPasswordDialog dialog;
     bool serverAccepts = true;
     std::vector<std::vector<std::string>> calls;
 };

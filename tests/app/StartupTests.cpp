@@ -12,9 +12,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/WindowPlacement.h"
 #include "identity/CChatHistory.h"
 #include "identity/LocalIdentity.h"
-#include "app/WindowPlacement.h"
 #include "platform/ProgramDir.h"
 #include "res/Cp932.h"
 #include "tests/fakes/RecordingMessageBoxes.h"

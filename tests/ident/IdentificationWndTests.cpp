@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "ident/CIdentificationWnd.h"
-#include "tests/support/WorkerTestSupport.h"
 #include "tests/support/Spin.h"
+#include "tests/support/WorkerTestSupport.h"
 
 namespace kestrel {
 namespace {

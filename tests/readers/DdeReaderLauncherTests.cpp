@@ -4,9 +4,9 @@
 
 #include <memory>
 
+#include "platform/Timing.h"
 #include "readers/DdeBusClient.h"
 #include "readers/DdeReaderLauncher.h"
-#include "platform/Timing.h"
 #include "res/Cp932.h"
 #include "tests/fakes/CountingDdeClient.h"
 #include "tests/fakes/FakeReader.h"
