@@ -83,10 +83,10 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
                                 const poppassd::Commands& commands, const Timing& timing) {
     const std::string& errorFormat = sjis(txt::kPoppassdErrorFormat);
     const auto sendFailure = [&] {
-        return ErrorEnd(pop3::FillNumbers(errorFormat, -1, channel.GetLastError()));
+        return ErrorEnd(FillNumbers(errorFormat, -1, channel.GetLastError()));
     };
     const auto waitFailure = [&](const WaitResult& wait) {
-        return ErrorEnd(pop3::FillNumbers(errorFormat, wait.lastRead, wait.lastError));
+        return ErrorEnd(FillNumbers(errorFormat, wait.lastRead, wait.lastError));
     };
 
     WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
@@ -138,7 +138,7 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
     if (wait.outcome != WaitOutcome::Reply) {
         Log(sjis(txt::kPoppassdDelete));
         const std::string text =
-            pop3::FillNumbers(sjis(txt::kPoppassdTooSlowFormat), wait.lastRead, wait.lastError);
+            FillNumbers(sjis(txt::kPoppassdTooSlowFormat), wait.lastRead, wait.lastError);
         Log(text);
         Show(text);
         return false;
@@ -153,7 +153,7 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
 
     const std::string quit = txt::kPoppassdQuit;
     if (!Send(channel, quit, quit)) {
-        const std::string text = pop3::FillNumbers(errorFormat, -1, channel.GetLastError());
+        const std::string text = FillNumbers(errorFormat, -1, channel.GetLastError());
         Show(text);
         Log(text);
         Log(sjis(txt::kPoppassdDelete));

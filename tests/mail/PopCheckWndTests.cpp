@@ -55,11 +55,6 @@ protected:
         QCoreApplication::sendPostedEvents();
         return wnd;
     }
-    std::vector<std::string> Utf8Log() const {
-        std::vector<std::string> out;
-        for (const auto& t : log.texts()) out.push_back(cp932ToUtf8(t));
-        return out;
-    }
 
     test::ScopedTiming m_timing;
     test::UnreadReceiver frame;
@@ -165,7 +160,7 @@ TEST_F(PopCheckWndTest, FailedDialoguesAreLoggedAndReportNothing) {
     for (const auto& c : cases) {
         ScriptedLineServer server(c.script);
         auto wnd = RunOneCheck(server);
-        const Strings logged = Utf8Log();
+        const Strings logged = log.utf8();
         ASSERT_GE(logged.size(), 2u) << c.name;
         EXPECT_EQ(logged.back(), "pop3 socket delete\r\n") << c.name;
         EXPECT_EQ(logged[logged.size() - 2].rfind(c.logged, 0), 0u)
