@@ -36,11 +36,7 @@ CKestrelView::CKestrelView(ViewContext context, QWidget* parent) : QWidget(paren
     connect(m_form, &CStatusForm::memberListClicked, this, &CKestrelView::OpenMemberList);
 
     m_settings.Load(m_ctx.store);
-
-    m_ctx.values.sound = m_settings.Sound;
-    m_ctx.values.soundFile = m_settings.SoundFile;
-    m_ctx.values.iconise = m_settings.BeIcon;
-    m_ctx.values.popup = m_settings.BePopup;
+    ShareFrameValues();
 
     m_credentials.user = m_settings.DefaultUserId;
     m_credentials.password = m_settings.Password;
@@ -58,6 +54,13 @@ CKestrelView::CKestrelView(ViewContext context, QWidget* parent) : QWidget(paren
 }
 
 CKestrelView::~CKestrelView() = default;
+
+void CKestrelView::ShareFrameValues() {
+    m_ctx.values.sound = m_settings.Sound;
+    m_ctx.values.soundFile = m_settings.SoundFile;
+    m_ctx.values.iconise = m_settings.BeIcon;
+    m_ctx.values.popup = m_settings.BePopup;
+}
 
 void CKestrelView::StartPeerChat() {
     if (!m_settings.Chating || !m_ctx.makePeerChat) return;

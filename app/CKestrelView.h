@@ -87,6 +87,10 @@ protected:
     void customEvent(QEvent* e) override;
 
 private:
+    // The frame reads sound, sound file, iconise and popup from the program values; they are
+    // the view's settings, copied here and nowhere else. Whatever changes those settings
+    // calls this afterwards.
+    void ShareFrameValues();
     void StartPeerChat();
     void LogInNow();
     void OpenHelp();

@@ -353,5 +353,25 @@ TEST_F(ViewTest, ClosingTheWindowKeepsTheProgramRunning) {
     EXPECT_TRUE(frame->MainWindowVisible());
 }
 
+TEST_F(ViewTest, TheFrameValuesAreTheViewsSettings) {
+    struct Case {
+        int sound, beIcon, bePopup;
+        const char* soundFile;
+    } cases[] = {{0, 1, 0, "a.wav"}, {1, 0, 1, "b.wav"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.soundFile);
+        Reset();
+        store->Write(key::Sound, c.sound);
+        store->Write(key::BeIcon, c.beIcon);
+        store->Write(key::BePopup, c.bePopup);
+        store->Write(key::SoundFile, std::string(c.soundFile));
+        Build();
+        EXPECT_EQ(values.sound, c.sound);
+        EXPECT_EQ(values.iconise, c.beIcon);
+        EXPECT_EQ(values.popup, c.bePopup);
+        EXPECT_EQ(values.soundFile, c.soundFile);
+    }
+}
+
 }  // namespace
 }  // namespace kestrel
