@@ -107,7 +107,7 @@ void CKestrelView::StartService() {
             m_form->SetMemberListEnabled(false);
         }
         if (!CheckPasswordAge(m_ctx.store, m_settings.PasswdCheck, m_settings.CheckDays,
-                              std::time(nullptr), m_ctx.boxes)) {
+                              m_ctx.clock.Now(), m_ctx.boxes)) {
             m_credentials.password.clear();
             m_firstStart = false;
             return;
@@ -303,7 +303,7 @@ void CKestrelView::ChangePasswordNow() {
             QApplication::restoreOverrideCursor();
             return changed;
         },
-        m_ctx.store, m_ctx.boxes);
+        m_ctx.store, m_ctx.boxes, m_ctx.clock);
     m_passwordChangeInProgress = false;
 }
 
@@ -313,7 +313,7 @@ void CKestrelView::OpenHelp() {
 }
 
 void CKestrelView::OnFrameDestroying() {
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now = m_ctx.clock.Now();
     std::tm local{};
     localtime_r(&now, &local);
     m_history.OfferSave(m_ctx.boxes, ProgramDir(), local);

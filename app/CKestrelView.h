@@ -9,6 +9,7 @@
 #include "app/PeerChatLink.h"
 #include "app/ViewSettings.h"
 #include "identity/CChatHistory.h"
+#include "platform/Clock.h"
 #include "ui/FrameClient.h"
 
 namespace kestrel {
@@ -37,6 +38,7 @@ struct ViewContext {
     PasswordChangeDialog& passwordDialog;
     // Makes the peer chat when `Chating` is on; none in a build or test without it.
     PeerChatMaker makePeerChat = {};
+    const Clock& clock = SystemClock();
 };
 
 // The main form view and the program's controller: holds the settings, owns the workers,

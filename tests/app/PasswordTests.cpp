@@ -17,6 +17,7 @@
 #include "app/SettingsStore.h"
 #include "res/Cp932.h"
 #include "tests/app/SettingsTestSupport.h"
+#include "tests/fakes/FakeClock.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/fakes/ScriptedPasswordDialog.h"
 
@@ -134,9 +135,10 @@ protected:
             [this](const std::string& user, const std::string& current,
                    const std::string& newPassword) {
                 calls.push_back({user, current, newPassword});
+                clock.now = kAfter;  // the server took its time
                 return serverAccepts;
             },
-            *store, boxes, [this] { return calls.empty() ? kBefore : kAfter; });
+            *store, boxes, clock);
     }
     void ExpectOneBox(const char* text, const char* caption, BoxIcon icon) {
         ASSERT_EQ(boxes.boxes.size(), 1u);
@@ -149,6 +151,7 @@ protected:
     const std::time_t kBefore = Local(2024, 3, 1, 9, 30);
     const std::time_t kAfter = Local(2024, 3, 1, 9, 32);
     test::ScriptedPasswordDialog dialog;
+    test::FakeClock clock{kBefore};
     bool serverAccepts = true;
     std::vector<std::vector<std::string>> calls;
 };

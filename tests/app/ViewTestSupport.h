@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
 #include "identity/LocalIdentity.h"
+#include "tests/fakes/FakeClock.h"
 #include "tests/fakes/FakeFrameServices.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/fakes/ScriptedPasswordDialog.h"
@@ -153,7 +155,7 @@ protected:
         values.iconise = 0;
         frame = std::make_unique<CMainFrame>(values, notices, sound);
         view = new CKestrelView(ViewContext{values, identity, *store, boxes, *frame, workers, login,
-                                            passwords, makePeerChat});
+                                            passwords, makePeerChat, clock});
         frame->SetClient(view);
         frame->SetForm(view);
         SpinFor(1);
@@ -174,6 +176,7 @@ protected:
     std::unique_ptr<CMainFrame> frame;
     CKestrelView* view = nullptr;
     PeerChatMaker makePeerChat;
+    FakeClock clock{std::time(nullptr)};
 };
 
 }  // namespace kestrel::test

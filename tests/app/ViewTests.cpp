@@ -10,6 +10,7 @@
 
 #include "app/CKestrelView.h"
 #include "app/CStatusForm.h"
+#include "app/PasswordAge.h"
 #include "app/PasswordChangeFlow.h"
 #include "app/PasswordScrambler.h"
 #include "app/ServiceWorkers.h"
@@ -370,6 +371,29 @@ TEST_F(ViewTest, TheFrameValuesAreTheViewsSettings) {
         EXPECT_EQ(values.iconise, c.beIcon);
         EXPECT_EQ(values.popup, c.bePopup);
         EXPECT_EQ(values.soundFile, c.soundFile);
+    }
+}
+
+TEST_F(ViewTest, ThePasswordAgeIsTheViewsClockLessTheLastChange) {
+    const std::time_t changed = 1700000000;
+    for (int days : {6, 7}) {
+        SCOPED_TRACE(days);
+        Reset();
+        store->Write(key::LastTime, FormatChangeTime(changed));
+        store->Write(key::PasswdCheck, 1);
+        store->Write(key::CheckDays, 7);
+        clock.now = changed + days * 86400 + 60;
+        Build();
+        login.answers.push_back(std::nullopt);
+        view->StartService();
+        if (days < 7) {
+            EXPECT_TRUE(boxes.boxes.empty());
+            EXPECT_EQ(login.shown.size(), 1u);  // the start went on to the log-in
+        } else {
+            ASSERT_EQ(boxes.boxes.size(), 1u);
+            EXPECT_EQ(boxes.boxes[0].captionUtf8(), "警告");
+            EXPECT_TRUE(login.shown.empty());
+        }
     }
 }
 
