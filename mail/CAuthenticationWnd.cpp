@@ -17,8 +17,9 @@
 
 namespace kestrel {
 
-CAuthenticationWnd::CAuthenticationWnd(const WorkerContext& context, QObject* parent)
-    : QObject(parent), m_context(context) {
+CAuthenticationWnd::CAuthenticationWnd(const WorkerContext& context, QObject* parent,
+                                       const Timing& timing)
+    : QObject(parent), m_context(context), m_timing(timing) {
     setObjectName(QString::fromLatin1(txt::kAuthenticationWindowTitle));
 }
 
@@ -92,7 +93,7 @@ bool CAuthenticationWnd::Exchange(SocketChannel& channel, const std::string& com
 
 bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& user,
                                   const std::string& userCommand, const std::string& passCommand) {
-    const Timing timing = ProgramTiming();
+    const Timing& timing = m_timing;
 
     const WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
     if (wait.outcome != WaitOutcome::Reply) {

@@ -19,8 +19,9 @@
 
 namespace kestrel {
 
-CPasswdChangeWnd::CPasswdChangeWnd(const WorkerContext& context, QObject* parent)
-    : QObject(parent), m_context(context) {
+CPasswdChangeWnd::CPasswdChangeWnd(const WorkerContext& context, QObject* parent,
+                                   const Timing& timing)
+    : QObject(parent), m_context(context), m_timing(timing) {
     setObjectName(QString::fromLatin1(txt::kPasswdChangeWindowTitle));
 }
 
@@ -62,7 +63,7 @@ bool CPasswdChangeWnd::ExecChange(const std::string& server, int port, const std
     // greeting that never comes.
     NetSocketChannel channel(std::make_shared<CNetSocket>(server, port, nullptr, 0, 0, 256));
     Log(sjis(txt::kPoppassdConnecting));
-    return Dialogue(channel, user, commands, ProgramTiming());
+    return Dialogue(channel, user, commands, m_timing);
 }
 
 bool CPasswdChangeWnd::ExecChange(SocketChannel& channel, const std::string& user,
@@ -70,7 +71,7 @@ bool CPasswdChangeWnd::ExecChange(SocketChannel& channel, const std::string& use
     poppassd::Commands commands;
     if (!CheckFields(user, oldPassword, newPassword, commands)) return false;
     Log(sjis(txt::kPoppassdConnecting));
-    return Dialogue(channel, user, commands, ProgramTiming());
+    return Dialogue(channel, user, commands, m_timing);
 }
 
 bool CPasswdChangeWnd::Send(SocketChannel& channel, const std::string& line,

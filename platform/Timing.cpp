@@ -37,7 +37,7 @@ bool WaitUntilClear(const std::atomic<int>& flag, int budgetMs) {
     return true;
 }
 
-Timing& ProgramTiming() {
+const Timing& ProgramTiming() {
     static Timing timing;
     return timing;
 }

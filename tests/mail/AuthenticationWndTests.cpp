@@ -25,7 +25,7 @@ class AuthenticationWndTest : public ::testing::Test {
 protected:
     bool Verify(const ScriptedLineServer& server, const std::string& user = "alice",
                 const std::string& password = "pw") {
-        CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+        CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
         return wnd.Verify("127.0.0.1", server.port(), user, password);
     }
     void ExpectOneBox(const std::string& utf8Text) {
@@ -34,7 +34,7 @@ protected:
         EXPECT_EQ(boxes.boxes[0].captionUtf8(), "認証失敗");
         EXPECT_EQ(boxes.boxes[0].buttons, BoxButtons::Ok);
     }
-    test::ScopedTiming m_timing{test::FastTiming()};
+    Timing timing = test::FastTiming();
     RecordingLogSink log;
     test::RecordingMessageBoxes boxes;
 };
@@ -50,7 +50,7 @@ TEST_F(AuthenticationWndTest, AcceptedUserAndPasswordVerify) {
     EXPECT_EQ(log.texts(), (Strings{"pop3 socket connecting\r\n", "user alice\r\n", "+OK\r\n",
                                     "pass ********\r\n", "+OK welcome\r\n", "quit\r\n",
                                     "pop3 socket delete\r\n"}));
-    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
     EXPECT_EQ(wnd.objectName(), QStringLiteral("Authentication Window"));
 }
 
@@ -82,7 +82,7 @@ TEST_F(AuthenticationWndTest, AWrongPasswordHasItsOwnWordingAndIsNotLogged) {
 }
 
 TEST_F(AuthenticationWndTest, AnUnreachableServerShowsTheLastReadAndError) {
-    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
     EXPECT_FALSE(wnd.Verify("127.0.0.1", test::ClosedPort(), "alice", "pw"));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     const std::string prefix =
@@ -167,7 +167,7 @@ TEST_F(AuthenticationWndTest, AnAccountThatCannotGoOutWholeIsRefusedBeforeConnec
 TEST_F(AuthenticationWndTest, AFailedQuitStillVerifies) {
     test::ScriptedChannel channel({{kGreeting}, {"+OK\r\n"}, {"+OK\r\n"}});
     channel.failSendAt = 2;  // QUIT
-    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
     EXPECT_TRUE(wnd.Verify(channel, "alice", "pw"));
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(log.has("Send Error (COMMAND=QUIT)\r\nERROR     = -1\r\nLASTERROR = 32\r\n"));
@@ -187,7 +187,7 @@ TEST_F(AuthenticationWndTest, SendFailuresOfUserAndPassAreShownAndLogged) {
         log.clear();
         test::ScriptedChannel channel({{kGreeting}, {"+OK\r\n"}, {"+OK\r\n"}});
         channel.failSendAt = c.failAt;
-        CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+        CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
         EXPECT_FALSE(wnd.Verify(channel, "alice", "pw"));
         ExpectOneBox(c.text);
         EXPECT_TRUE(log.has(c.text));

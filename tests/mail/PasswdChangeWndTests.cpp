@@ -29,7 +29,7 @@ const char kPassOk[] = "200 Your new password please.\r\n";
 const char kChanged[] = "200 Password changed, thank-you.\r\n";
 
 Timing TestTiming() {
-    Timing t = ProgramTiming();
+    Timing t;
     t.pollSliceMs = 3;
     t.newPassSliceMs = 7;
     return t;
@@ -40,7 +40,7 @@ protected:
     bool Change(ScriptedChannel& channel, const std::string& user = "alice",
                 const std::string& oldPassword = "Old-Secret",
                 const std::string& newPassword = "New-Secret") {
-        CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes});
+        CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
         return wnd.ExecChange(channel, user, oldPassword, newPassword);
     }
     void ExpectOneBox(const std::string& utf8Text) {
@@ -54,7 +54,7 @@ protected:
         EXPECT_FALSE(log.mentions("New-Secret"));
     }
 
-    test::ScopedTiming m_timing{TestTiming()};
+    Timing timing = TestTiming();
     RecordingLogSink log;
     test::RecordingMessageBoxes boxes;
 };
@@ -243,7 +243,7 @@ TEST_F(PasswdChangeWndTest, FieldsThatCannotGoOutWholeAreRefusedBeforeConnecting
     ScriptedLineServer server({S::send(kGreeting)});
     for (const auto& c : cases) {
         boxes.boxes.clear();
-        CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes});
+        CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
         EXPECT_FALSE(
             wnd.ExecChange("127.0.0.1", server.port(), c.user, c.oldPassword, c.newPassword));
         ExpectOneBox(c.box);
@@ -255,7 +255,7 @@ TEST_F(PasswdChangeWndTest, FieldsThatCannotGoOutWholeAreRefusedBeforeConnecting
 class PasswdChangeSocketTest : public PasswdChangeWndTest {
 protected:
     bool Change(const ScriptedLineServer& server) {
-        CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes});
+        CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
         return wnd.ExecChange("127.0.0.1", server.port(), "alice", "Old-Secret", "New-Secret");
     }
 };
@@ -278,11 +278,9 @@ TEST_F(PasswdChangeSocketTest, TheDialogueRunsOverTheSocketAndClosesIt) {
 TEST_F(PasswdChangeSocketTest, ANewPasswordReplyLaterThanAnOrdinaryWaitIsStillTaken) {
     // Ordinary waits of 100 x 2 ms, the new-password wait of 100 x 20 ms; the server takes
     // longer than the first and well within the second.
-    Timing t = ProgramTiming();
-    t.pollSliceMs = 2;
-    t.newPassSliceMs = 20;
-    t.newPassSlices = 100;
-    test::ScopedTiming timing(t);
+    timing.pollSliceMs = 2;
+    timing.newPassSliceMs = 20;
+    timing.newPassSlices = 100;
     ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::send(kUserOk),
                                S::expectLine("pass"), S::send(kPassOk), S::expectLine("newpass"),
                                S::wait(500), S::send(kChanged), S::stall()});
@@ -291,7 +289,7 @@ TEST_F(PasswdChangeSocketTest, ANewPasswordReplyLaterThanAnOrdinaryWaitIsStillTa
 }
 
 TEST_F(PasswdChangeSocketTest, AnUnreachableServerFailsTheGreetingWait) {
-    CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes});
+    CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
     EXPECT_FALSE(wnd.ExecChange("127.0.0.1", test::ClosedPort(), "alice", "a", "b"));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].textUtf8().rfind("ERROR     = -1\r\nLASTERROR = ", 0), 0u);

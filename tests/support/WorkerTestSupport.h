@@ -59,25 +59,11 @@ private:
     std::vector<std::string> m_texts;
 };
 
-// Replaces the program's timing table for one test.
-class ScopedTiming {
-public:
-    explicit ScopedTiming(const Timing& timing) : m_saved(ProgramTiming()) {
-        ProgramTiming() = timing;
-    }
-    ~ScopedTiming() { ProgramTiming() = m_saved; }
-    ScopedTiming(const ScopedTiming&) = delete;
-    ScopedTiming& operator=(const ScopedTiming&) = delete;
-
-private:
-    Timing m_saved;
-};
-
 // Timing for workers that wait on real sockets: short slices, the described counts, and
 // later checks far enough away that only the first one runs. Each area sets its own first
 // check on top.
 inline Timing WorkerTiming() {
-    Timing t = ProgramTiming();
+    Timing t;
     t.pollSliceMs = 2;
     t.minuteMs = 3600000;
     t.workerStopWaitMs = 50;
