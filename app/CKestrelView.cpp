@@ -261,8 +261,8 @@ bool CKestrelView::IsCommandEnabled(unsigned id) const {
         case ID_CHANGE_PASSWORD:
         case ID_HELP_PAGE:
             return true;
-        // The settings dialogs, the password change and the communicator windows come with
-        // their own pieces; until then their commands stay grey.
+        // The settings dialogs and the communicator dialogs come with their own pieces; until
+        // then their commands stay grey.
         default:
             return false;
     }
