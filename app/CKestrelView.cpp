@@ -33,13 +33,10 @@ CKestrelView::CKestrelView(ViewContext context, QWidget* parent) : QWidget(paren
     layout->addWidget(m_form);
     connect(m_form, &CStatusForm::backgroundDoubleClicked, this,
             [this] { PostMessage(&m_ctx.frame, WM_SHOW_NOTICE); });
+    connect(m_form, &CStatusForm::memberListClicked, this, &CKestrelView::OpenMemberList);
 
     m_settings.Load(m_ctx.store);
-
-    m_ctx.values.sound = m_settings.Sound;
-    m_ctx.values.soundFile = m_settings.SoundFile;
-    m_ctx.values.iconise = m_settings.BeIcon;
-    m_ctx.values.popup = m_settings.BePopup;
+    ShareFrameValues();
 
     m_credentials.user = m_settings.DefaultUserId;
     m_credentials.password = m_settings.Password;
@@ -49,13 +46,44 @@ CKestrelView::CKestrelView(ViewContext context, QWidget* parent) : QWidget(paren
     OnWriteLog(txt::kBanner);
 
     RefreshForm();
-    // Presence and the member list belong to the peer chat, which this build does not run.
-    m_form->SetPresenceEnabled(false);
-    m_form->SetMemberListEnabled(false);
+    StartPeerChat();
+    // Presence and the member list belong to the peer chat; without it they stay grey.
+    m_form->SetPresenceEnabled(PeerChatActive());
+    m_form->SetMemberListEnabled(PeerChatActive());
     m_form->SetPlacesEnabled(false);
 }
 
 CKestrelView::~CKestrelView() = default;
+
+void CKestrelView::ShareFrameValues() {
+    m_ctx.values.sound = m_settings.Sound;
+    m_ctx.values.soundFile = m_settings.SoundFile;
+    m_ctx.values.iconise = m_settings.BeIcon;
+    m_ctx.values.popup = m_settings.BePopup;
+}
+
+void CKestrelView::StartPeerChat() {
+    if (!m_settings.Chating || !m_ctx.makePeerChat) return;
+    m_chat = m_ctx.makePeerChat();
+    // A chat that cannot start has said so itself; the view keeps none for this run.
+    if (m_chat && !m_chat->Start()) m_chat.reset();
+}
+
+void CKestrelView::OpenChatWindow() {
+    if (m_chat && !m_chat->ChatWindowOpen()) m_chat->OpenChatWindow();
+}
+
+void CKestrelView::OpenMemberList() {
+    if (m_chat && !m_chat->ChatWindowOpen() && !m_chat->MemberListOpen())
+        m_chat->OpenMemberList(m_settings.AutoUpdate != 0);
+}
+
+void CKestrelView::customEvent(QEvent* e) {
+    MessageEvent* m = asMessage(e);
+    if (!m) return QWidget::customEvent(e);
+    // With no chat the record goes with the event.
+    if (m->message() == WM_MEMBER_EVENT && m_chat) m_chat->ForwardMemberEvent(*m);
+}
 
 void CKestrelView::RefreshForm() {
     StatusFields f = m_form->FromControls();
@@ -79,7 +107,7 @@ void CKestrelView::StartService() {
             m_form->SetMemberListEnabled(false);
         }
         if (!CheckPasswordAge(m_ctx.store, m_settings.PasswdCheck, m_settings.CheckDays,
-                              std::time(nullptr), m_ctx.boxes)) {
+                              m_ctx.clock.Now(), m_ctx.boxes)) {
             m_credentials.password.clear();
             m_firstStart = false;
             return;
@@ -210,6 +238,9 @@ void CKestrelView::OnCommand(unsigned id) {
         case ID_HELP_PAGE:
             OpenHelp();
             break;
+        case ID_PEER_CHAT:
+            if (IsCommandEnabled(ID_PEER_CHAT)) OpenChatWindow();
+            break;
         case ID_CHANGE_PASSWORD:
             ChangePasswordNow();
             break;
@@ -230,8 +261,8 @@ bool CKestrelView::IsCommandEnabled(unsigned id) const {
         case ID_CHANGE_PASSWORD:
         case ID_HELP_PAGE:
             return true;
-        // The settings dialogs, the password change and the communicator windows come with
-        // their own pieces; until then their commands stay grey.
+        // The settings dialogs and the communicator dialogs come with their own pieces; until
+        // then their commands stay grey.
         default:
             return false;
     }
@@ -272,7 +303,7 @@ void CKestrelView::ChangePasswordNow() {
             QApplication::restoreOverrideCursor();
             return changed;
         },
-        m_ctx.store, m_ctx.boxes);
+        m_ctx.store, m_ctx.boxes, m_ctx.clock);
     m_passwordChangeInProgress = false;
 }
 
@@ -282,10 +313,15 @@ void CKestrelView::OpenHelp() {
 }
 
 void CKestrelView::OnFrameDestroying() {
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now = m_ctx.clock.Now();
     std::tm local{};
     localtime_r(&now, &local);
     m_history.OfferSave(m_ctx.boxes, ProgramDir(), local);
+    // The chat's leave goes out after the history question, as the last thing of the run.
+    if (m_chat) {
+        m_chat->Stop();
+        m_chat.reset();
+    }
 }
 
 }  // namespace kestrel

@@ -6,8 +6,10 @@
 #include <string>
 
 #include "app/LoginFlow.h"
+#include "app/PeerChatLink.h"
 #include "app/ViewSettings.h"
 #include "identity/CChatHistory.h"
+#include "platform/Clock.h"
 #include "ui/FrameClient.h"
 
 namespace kestrel {
@@ -34,6 +36,9 @@ struct ViewContext {
     WorkerFactory& workers;
     LoginDialog& loginDialog;
     PasswordChangeDialog& passwordDialog;
+    // Makes the peer chat when `Chating` is on; none in a build or test without it.
+    PeerChatMaker makePeerChat = {};
+    const Clock& clock = SystemClock();
 };
 
 // The main form view and the program's controller: holds the settings, owns the workers,
@@ -56,13 +61,13 @@ public:
     bool UserPresent() const override;
     std::string Whereabouts() const override;
     std::string PlacesList() const override { return m_settings.Places; }
-    bool PeerChatActive() const override { return false; }
-    bool ChatWindowOpen() const override { return false; }
-    bool MemberListOpen() const override { return false; }
+    bool PeerChatActive() const override { return m_chat != nullptr; }
+    bool ChatWindowOpen() const override { return m_chat && m_chat->ChatWindowOpen(); }
+    bool MemberListOpen() const override { return m_chat && m_chat->MemberListOpen(); }
     bool LoginInProgress() const override { return m_loginInProgress; }
     void SetStatusIcon(int iconId) override;
-    void OpenChatWindow() override {}
-    void OpenMemberList() override {}
+    void OpenChatWindow() override;
+    void OpenMemberList() override;
     void ChoosePlace(const std::string& place) override;
     void PressPresent() override {}
     void PressAway() override {}
@@ -80,7 +85,15 @@ public:
     CStatusForm& Form() const { return *m_form; }
     CChatHistory& History() { return m_history; }
 
+protected:
+    void customEvent(QEvent* e) override;
+
 private:
+    // The frame reads sound, sound file, iconise and popup from the program values; they are
+    // the view's settings, copied here and nowhere else. Whatever changes those settings
+    // calls this afterwards.
+    void ShareFrameValues();
+    void StartPeerChat();
     void LogInNow();
     void OpenHelp();
     void ChangePasswordNow();
@@ -100,6 +113,7 @@ private:
     std::unique_ptr<MailWorker> m_mail;
     std::unique_ptr<NewsWorker> m_news;
     std::unique_ptr<IdentWorker> m_ident;
+    std::unique_ptr<PeerChatLink> m_chat;
 };
 
 }  // namespace kestrel

@@ -2,50 +2,30 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 #include "platform/MessageBoxes.h"
 #include "platform/QtText.h"
 #include "res/Text.h"
 #include "res/TextsCore.h"
 #include "res/TextsLogin.h"
+#include "ui/DialogKit.h"
 
 namespace kestrel {
 
 CLoginDlg::CLoginDlg(MessageBoxes& boxes, QWidget* parent) : QDialog(parent), m_boxes(boxes) {
     setWindowTitle(QString::fromUtf8(txt::kLoginCaption));
     setObjectName(QStringLiteral("CLoginDlg132"));
-    m_user = new QLineEdit;
-    m_user->setObjectName(QStringLiteral("edit1023"));
-    m_password = new QLineEdit;
-    m_password->setObjectName(QStringLiteral("edit1024"));
-    m_password->setEchoMode(QLineEdit::Password);
+    m_user = MakeEdit(1023);
+    m_password = MakeEdit(1024, true);
     m_save = new QCheckBox(QString::fromUtf8(txt::kLoginSaveLabel));
     m_save->setObjectName(QStringLiteral("check1062"));
 
-    auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QString::fromUtf8(txt::kLoginUserLabel)), 0, 0);
-    grid->addWidget(m_user, 0, 1);
-    grid->addWidget(new QLabel(QString::fromUtf8(txt::kLoginPasswordLabel)), 1, 0);
-    grid->addWidget(m_password, 1, 1);
-    grid->addWidget(m_save, 2, 1);
-
-    auto* ok = new QPushButton(QString::fromUtf8(txt::kOk));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QString::fromUtf8(txt::kCancelKana));
-    connect(ok, &QPushButton::clicked, this, &CLoginDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CLoginDlg::reject);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addStretch();
-
-    auto* row = new QHBoxLayout(this);
-    row->addLayout(grid);
-    row->addLayout(buttons);
+    auto* rows = new QGridLayout;
+    AddFieldRow(rows, txt::kLoginUserLabel, m_user);
+    AddFieldRow(rows, txt::kLoginPasswordLabel, m_password);
+    rows->addWidget(m_save, rows->rowCount(), 1);
+    SetRowsAndButtons(this, rows);
     setMinimumWidth(320);
 }
 

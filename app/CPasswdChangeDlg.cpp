@@ -1,27 +1,15 @@
 #include "app/CPasswdChangeDlg.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 #include "platform/QtText.h"
 #include "res/TextsLogin.h"
 #include "res/TextsPasswd.h"
+#include "ui/DialogKit.h"
 
 namespace kestrel {
-namespace {
-
-QLineEdit* MakeEdit(int id, bool hidden) {
-    auto* edit = new QLineEdit;
-    edit->setObjectName(QStringLiteral("edit%1").arg(id));
-    if (hidden) edit->setEchoMode(QLineEdit::Password);
-    return edit;
-}
-
-}  // namespace
 
 CPasswdChangeDlg::CPasswdChangeDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromUtf8(txt::kPasswdChangeDlgCaption));
@@ -31,36 +19,15 @@ CPasswdChangeDlg::CPasswdChangeDlg(QWidget* parent) : QDialog(parent) {
     m_new = MakeEdit(1003, true);
     m_newAgain = MakeEdit(1004, true);
 
-    auto* grid = new QGridLayout;
-    const std::pair<const char*, QLineEdit*> rows[] = {{txt::kPasswdUserLabel, m_user},
-                                                       {txt::kPasswdCurrentLabel, m_current},
-                                                       {txt::kPasswdNewLabel, m_new},
-                                                       {txt::kPasswdNewAgainLabel, m_newAgain}};
-    int row = 0;
-    for (const auto& [label, edit] : rows) {
-        grid->addWidget(new QLabel(QString::fromUtf8(label)), row, 0);
-        grid->addWidget(edit, row, 1);
-        ++row;
-    }
+    auto* rows = new QGridLayout;
+    AddFieldRow(rows, txt::kPasswdUserLabel, m_user);
+    AddFieldRow(rows, txt::kPasswdCurrentLabel, m_current);
+    AddFieldRow(rows, txt::kPasswdNewLabel, m_new);
+    AddFieldRow(rows, txt::kPasswdNewAgainLabel, m_newAgain);
     auto* note = new QLabel(QString::fromUtf8(txt::kPasswdChangeNote));
     note->setWordWrap(true);
-    grid->addWidget(note, row, 0, 1, 2);
-
-    auto* ok = new QPushButton(QString::fromUtf8(txt::kOk));
-    ok->setObjectName(QStringLiteral("button1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QString::fromUtf8(txt::kCancelKana));
-    cancel->setObjectName(QStringLiteral("button2"));
-    connect(ok, &QPushButton::clicked, this, &CPasswdChangeDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CPasswdChangeDlg::reject);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addStretch();
-
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addLayout(buttons);
+    rows->addWidget(note, rows->rowCount(), 0, 1, 2);
+    SetRowsAndButtons(this, rows);
     setMinimumWidth(400);
 }
 

@@ -15,24 +15,22 @@
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsForm.h"
+#include "ui/DialogKit.h"
 #include "ui/IconCatalog.h"
 
 namespace kestrel {
 namespace {
 
-// The form is laid out in dialog units; these are the units of its 10-point Japanese font.
-constexpr double kUnitX = 1.95;
-constexpr double kUnitY = 1.55;
+// The form is laid out in dialog units of its 10-point Japanese font. Its units are fixed
+// rather than measured, so the main window keeps its size whichever fonts are installed.
+const DialogUnits kUnits(1.95, 1.55);
 
 QRect Dlu(int x, int y, int w, int h) {
-    return QRect(qRound(x * kUnitX), qRound(y * kUnitY), qRound(w * kUnitX), qRound(h * kUnitY));
+    return kUnits.Rect(x, y, w, h);
 }
 
 QLabel* AddLabel(QWidget* parent, const char* text, int x, int y) {
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
-    label->adjustSize();
-    label->move(Dlu(x, y, 0, 0).topLeft());
-    return label;
+    return kestrel::AddLabel(parent, text, kUnits.Point(x, y));
 }
 
 QLineEdit* AddField(QWidget* parent, int id, int x, int y, int w, int h) {
@@ -76,9 +74,7 @@ std::string OnOffText(int flag) {
 
 CStatusForm::CStatusForm(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("KestrelStatusForm"));
-    QFont f(QStringLiteral("IPAPGothic"));
-    f.setPointSize(10);
-    setFont(f);
+    setFont(DialogFont(10));
     setFixedSize(Dlu(0, 0, 208, 142).size() + QSize(0, 4));
 
     auto* newsMail = new QGroupBox(QString::fromUtf8(txt::kGroupNewsMail), this);
@@ -126,8 +122,7 @@ CStatusForm::CStatusForm(QWidget* parent) : QWidget(parent) {
     connect(m_places, &QComboBox::activated, this,
             [this](int index) { emit placeChosen(m_places->itemText(index)); });
 
-    m_memberList = new QPushButton(QString::fromUtf8(txt::kButtonMemberList), this);
-    m_memberList->setGeometry(Dlu(20, 123, 163, 14));
+    m_memberList = AddButton(this, "button1031", txt::kButtonMemberList, Dlu(20, 123, 163, 14));
     connect(m_memberList, &QPushButton::clicked, this, &CStatusForm::memberListClicked);
 }
 

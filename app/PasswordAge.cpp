@@ -70,7 +70,7 @@ bool CheckPasswordAge(SettingsStore& store, int passwdCheck, int checkDays, std:
     const long long days = AgeInDays(ParseChangeTime(lastTime), now);
     if (days < checkDays) return true;
     const long long shown = std::min<long long>(days, INT_MAX);
-    boxes.Show(pop3::FillText(sjis(txt::kPasswordAgeFormat), {std::to_string(shown)}),
+    boxes.Show(FillText(sjis(txt::kPasswordAgeFormat), {std::to_string(shown)}),
                sjis(txt::kCaptionWarning), BoxIcon::Warning, BoxButtons::Ok);
     return false;
 }

@@ -33,7 +33,7 @@ const Refusal* CheckInput(const PasswordChangeInput& input) {
 
 bool ChangePassword(bool serviceRunning, const std::string& loginUser, PasswordChangeDialog& dialog,
                     const ChangeFunction& change, SettingsStore& store, MessageBoxes& boxes,
-                    const Clock& now) {
+                    const Clock& clock) {
     if (serviceRunning) {
         boxes.Show(sjis(txt::kChangeAfterStop), sjis(txt::kCaptionCaution), BoxIcon::Stop,
                    BoxButtons::Ok);
@@ -55,7 +55,7 @@ bool ChangePassword(bool serviceRunning, const std::string& loginUser, PasswordC
         return false;
     }
     // The change may have taken minutes: the time recorded is the moment it went through.
-    store.Write(key::LastTime, FormatChangeTime(now ? now() : std::time(nullptr)));
+    store.Write(key::LastTime, FormatChangeTime(clock.Now()));
     store.Flush();
     boxes.Show(sjis(txt::kPasswordChanged), sjis(txt::kCaptionChangeResult), BoxIcon::Information,
                BoxButtons::Ok);

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <ctime>
 #include <functional>
 #include <string>
+
+#include "platform/Clock.h"
 
 namespace kestrel {
 
@@ -29,14 +30,11 @@ public:
 using ChangeFunction = std::function<bool(
     const std::string& user, const std::string& currentPassword, const std::string& newPassword)>;
 
-// The local time, asked for when the change has gone through.
-using Clock = std::function<std::time_t()>;
-
 // The password change command: refused while the service runs; otherwise the dialog with the
 // log-in user name proposed, the field checks in order, the change on the server, LastTime
 // set to the time of a confirmed change, and the result box. True when the password changed.
 bool ChangePassword(bool serviceRunning, const std::string& loginUser, PasswordChangeDialog& dialog,
                     const ChangeFunction& change, SettingsStore& store, MessageBoxes& boxes,
-                    const Clock& now = {});
+                    const Clock& clock = SystemClock());
 
 }  // namespace kestrel

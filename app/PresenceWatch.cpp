@@ -2,6 +2,7 @@
 
 #include "identity/LocalIdentity.h"
 #include "platform/ScreenSaver.h"
+#include "res/Cp932.h"
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsUi.h"
@@ -19,7 +20,7 @@ void PresenceWatch::ApplyPresence() {
         if (me.present) return;
         controls.SetPlacesEnabled(false);
         me.present = 1;
-        SetField(me.whereabouts, "");
+        CopyField(me.whereabouts, "");
         controls.ClearPlaceSelection();
         m_parts.announce();
         m_parts.saver.Close();
@@ -30,7 +31,7 @@ void PresenceWatch::ApplyPresence() {
     me.present = 0;
     const std::string place = controls.SelectedPlace();
     // A place longer than the field is cut on a character boundary, as every announced text.
-    SetField(me.whereabouts, place.empty() ? sjis(txt::kTrayWhereaboutsUnknown) : place);
+    CopyField(me.whereabouts, place.empty() ? sjis(txt::kTrayWhereaboutsUnknown) : place);
     m_parts.announce();
     m_timers.SetTimer(TIMER_AWAY_REMINDER, m_timing.awayReminderMs);
 }
@@ -38,7 +39,7 @@ void PresenceWatch::ApplyPresence() {
 void PresenceWatch::WhereaboutsChanged() {
     if (m_parts.controls.Choice() != 1) return;
     m_parts.identity.present = 0;
-    SetField(m_parts.identity.whereabouts, m_parts.controls.SelectedPlace());
+    CopyField(m_parts.identity.whereabouts, m_parts.controls.SelectedPlace());
     m_parts.announce();
 }
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "news/ReaderLauncherSettings.h"
+#include "readers/ReaderLauncherSettings.h"
 
 class QWidget;
 

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "mail/CIdentificationWnd.h"
+#include "ident/CIdentificationWnd.h"
 #include "net/EventLog.h"
 
 namespace {

@@ -30,7 +30,7 @@
 #include <thread>
 #include <vector>
 
-#include "mail/CIdentificationWnd.h"
+#include "ident/CIdentificationWnd.h"
 #include "net/EventLog.h"
 #include "platform/Timing.h"
 
@@ -219,10 +219,12 @@ int Flood(pid_t responder, int port, int count, int addresses, int idleSeconds) 
 int Respond(int argc, char** argv, int idleSeconds, int toFlood, int fromFlood) {
     rlimit limit{kDescriptorLimit, kDescriptorLimit};
     if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) std::perror("setrlimit");
-    kestrel::ProgramTiming().idleConnectionMs = idleSeconds * 1000;
+    kestrel::Timing timing = kestrel::ProgramTiming();
+    timing.idleConnectionMs = idleSeconds * 1000;
     QCoreApplication app(argc, argv);
     QuietLog log;
-    kestrel::CIdentificationWnd wnd(kestrel::WorkerContext{nullptr, &log, nullptr});
+    kestrel::CIdentificationWnd wnd(kestrel::WorkerContext{nullptr, &log, nullptr}, nullptr,
+                                    timing);
     if (!wnd.Start(0, "benchuser")) {
         std::fprintf(stderr, "bench_ident_flood: cannot listen\n");
         return 1;

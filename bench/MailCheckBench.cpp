@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    kestrel::Timing& timing = kestrel::ProgramTiming();
+    kestrel::Timing timing;
     timing.mailFirstCheckMs = 0;
     timing.minuteMs = 3600000;  // one check per Start
 
@@ -61,7 +61,8 @@ int main(int argc, char** argv) {
     Frame frame;
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
-        kestrel::CPopCheckWnd wnd(kestrel::WorkerContext{&frame, &log, nullptr});
+        kestrel::CPopCheckWnd wnd(kestrel::WorkerContext{&frame, &log, nullptr}, {}, nullptr,
+                                  timing);
         const int before = frame.reports;
         QElapsedTimer clock;
         clock.start();

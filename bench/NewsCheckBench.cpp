@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     for (const auto& name : names) list += name + ":0\n";
     const std::string path = kestrel::ProgramFile("newschck.lst");
 
-    kestrel::Timing& timing = kestrel::ProgramTiming();
+    kestrel::Timing timing;
     timing.newsFirstCheckMs = 0;
     timing.minuteMs = 3600000;  // one check per InitCheck
 
@@ -108,7 +108,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < runs; ++i) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << list;
         EndWatch log;
-        kestrel::CNewsCheckWnd wnd(kestrel::WorkerContext{&frame, &log, nullptr});
+        kestrel::CNewsCheckWnd wnd(kestrel::WorkerContext{&frame, &log, nullptr}, {}, nullptr,
+                                   timing);
         QElapsedTimer clock;
         clock.start();
         if (wnd.InitCheck("127.0.0.1", port, 3) != 1) return 1;

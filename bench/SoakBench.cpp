@@ -34,7 +34,7 @@
 #include <thread>
 #include <vector>
 
-#include "mail/CIdentificationWnd.h"
+#include "ident/CIdentificationWnd.h"
 #include "mail/CPopCheckWnd.h"
 #include "net/EventLog.h"
 #include "news/CNewsCheckWnd.h"
@@ -299,7 +299,7 @@ int RunProgram(int argc, char** argv, int fromPeers, int toPeers, double minutes
     if (::read(fromPeers, ports, sizeof ports) != sizeof ports) return 1;
 
     // A check every 2 s (mail) and 6 s (news); reply budgets as the program has them.
-    kestrel::Timing& timing = kestrel::ProgramTiming();
+    kestrel::Timing timing = kestrel::ProgramTiming();
     timing.minuteMs = 2000;
     timing.mailFirstCheckMs = 500;
     timing.newsFirstCheckMs = 700;
@@ -307,9 +307,9 @@ int RunProgram(int argc, char** argv, int fromPeers, int toPeers, double minutes
     CountingLog log;
     Frame frame;
     const kestrel::WorkerContext context{&frame, &log, nullptr};
-    auto mail = std::make_unique<kestrel::CPopCheckWnd>(context);
-    auto news = std::make_unique<kestrel::CNewsCheckWnd>(context);
-    auto ident = std::make_unique<kestrel::CIdentificationWnd>(context);
+    auto mail = std::make_unique<kestrel::CPopCheckWnd>(context, nullptr, nullptr, timing);
+    auto news = std::make_unique<kestrel::CNewsCheckWnd>(context, nullptr, nullptr, timing);
+    auto ident = std::make_unique<kestrel::CIdentificationWnd>(context, nullptr, timing);
     if (!ident->Start(0, "soak") || !mail->Start("127.0.0.1", ports[0], "soak", "secret", 1) ||
         news->InitCheck("127.0.0.1", ports[1], 3) != 1) {
         std::fprintf(stderr, "bench_soak: a worker did not start\n");

@@ -139,7 +139,7 @@ void CPeerChatDlg::Send() {
     const auto address = SplitKey(KeyOfLine(target));
     SocketEvent where;
     if (address) {
-        SetField(where.peerAddress, address->address);
+        CopyField(where.peerAddress, address->address);
         where.peerPort = address->port;
     }
     if (m_chat) PostMessage(m_chat, WM_CHAT_SEND, 0, 0, own(where), own(MakeChatText(text)));

@@ -4,14 +4,15 @@
 
 #include "chat/ChatIds.h"
 #include "identity/LocalIdentity.h"
+#include "res/Cp932.h"
 
 namespace kestrel {
 
 MemberRecord RecordOf(const ChatPacket& packet) {
     MemberRecord record;
-    SetField(record.user, packet.user);
-    SetField(record.host, packet.host);
-    SetField(record.address, FieldText(packet.sender.peerAddress));
+    CopyField(record.user, packet.user);
+    CopyField(record.host, packet.host);
+    CopyField(record.address, FieldText(packet.sender.peerAddress));
     record.port = packet.sender.peerPort;
     return record;
 }
@@ -21,7 +22,7 @@ namespace {
 void SetPresence(MemberRecord& record, const ChatPacket& packet) {
     const bool away = (packet.options & IPMSG_ABSENCEOPT) != 0;
     record.present = away ? 0 : 1;
-    SetField(record.whereabouts, away ? WhereaboutsOf(packet.extra) : std::string());
+    CopyField(record.whereabouts, away ? WhereaboutsOf(packet.extra) : std::string());
 }
 
 }  // namespace
@@ -46,7 +47,7 @@ const MemberRecord* MemberTable::Find(std::string_view address) const {
 
 RuleOutcome MemberTable::Entry(const ChatPacket& packet) {
     MemberRecord record = RecordOf(packet);
-    SetField(record.nickname, NicknameOf(packet.extra));
+    CopyField(record.nickname, NicknameOf(packet.extra));
     SetPresence(record, packet);
     RuleOutcome outcome;
     if (const MemberRecord* old = Find(FieldText(record.address))) {
@@ -93,7 +94,7 @@ RuleOutcome MemberTable::Exit(const ChatPacket& packet) {
 bool MemberTable::Info(const ChatPacket& packet) {
     if (Find(FieldText(packet.sender.peerAddress))) return false;
     MemberRecord record = RecordOf(packet);
-    SetField(record.nickname, packet.extra);
+    CopyField(record.nickname, packet.extra);
     Put(record);
     return true;
 }
@@ -103,7 +104,7 @@ RuleOutcome MemberTable::Version(const ChatPacket& packet) {
     const MemberRecord* old = Find(FieldText(packet.sender.peerAddress));
     if (!old) return outcome;
     MemberRecord record = *old;
-    SetField(record.version, packet.extra);
+    CopyField(record.version, packet.extra);
     Put(record);
     outcome.event = MemberEvent{MEMBER_UPDATED, record};
     return outcome;

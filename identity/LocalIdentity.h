@@ -18,15 +18,6 @@ struct LocalIdentity {
     char version[64] = {};
 };
 
-// Copy text into a fixed field, always zero-terminated, never splitting a CP932 double-byte
-// character.
-void CopyField(char* field, size_t size, std::string_view text);
-
-template <size_t N>
-void SetField(char (&field)[N], std::string_view text) {
-    CopyField(field, N, text);
-}
-
 // Fill the identity the way start-up does: nickname, computer and log-on names ("no_name"
 // when unreadable), present, the address of the first IPv4 address of the computer name,
 // and the version text.

@@ -17,8 +17,9 @@
 
 namespace kestrel {
 
-CAuthenticationWnd::CAuthenticationWnd(const WorkerContext& context, QObject* parent)
-    : QObject(parent), m_context(context) {
+CAuthenticationWnd::CAuthenticationWnd(const WorkerContext& context, QObject* parent,
+                                       const Timing& timing)
+    : QObject(parent), m_context(context), m_timing(timing) {
     setObjectName(QString::fromLatin1(txt::kAuthenticationWindowTitle));
 }
 
@@ -73,8 +74,7 @@ bool CAuthenticationWnd::Exchange(SocketChannel& channel, const std::string& com
                                   const char* receiveErrorFormat, const Timing& timing) {
     Log(logged);
     if (channel.Send(command.data(), static_cast<int>(command.size())) == -1) {
-        const std::string text =
-            pop3::FillNumbers(sjis(sendErrorFormat), -1, channel.GetLastError());
+        const std::string text = FillNumbers(sjis(sendErrorFormat), -1, channel.GetLastError());
         Show(text);
         Log(text);
         return false;
@@ -82,7 +82,7 @@ bool CAuthenticationWnd::Exchange(SocketChannel& channel, const std::string& com
     const WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
     if (wait.outcome != WaitOutcome::Reply) {
         const std::string text =
-            pop3::FillNumbers(sjis(receiveErrorFormat), wait.lastRead, wait.lastError);
+            FillNumbers(sjis(receiveErrorFormat), wait.lastRead, wait.lastError);
         Show(text);
         Log(text);
         return false;
@@ -93,11 +93,11 @@ bool CAuthenticationWnd::Exchange(SocketChannel& channel, const std::string& com
 
 bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& user,
                                   const std::string& userCommand, const std::string& passCommand) {
-    const Timing timing = ProgramTiming();
+    const Timing& timing = m_timing;
 
     const WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
     if (wait.outcome != WaitOutcome::Reply) {
-        Show(pop3::FillNumbers(sjis(txt::kAuthCommFailedFormat), wait.lastRead, wait.lastError));
+        Show(FillNumbers(sjis(txt::kAuthCommFailedFormat), wait.lastRead, wait.lastError));
         return false;
     }
     if (!pop3::IsPositiveReply(m_reply.Text())) {
@@ -130,7 +130,7 @@ bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& use
     const std::string quit = txt::kPopQuit;
     Log(quit);
     if (channel.Send(quit.data(), static_cast<int>(quit.size())) == -1) {
-        Log(pop3::FillNumbers(sjis(txt::kAuthSendErrorQuitFormat), -1, channel.GetLastError()));
+        Log(FillNumbers(sjis(txt::kAuthSendErrorQuitFormat), -1, channel.GetLastError()));
     } else {
         // Give QUIT its moment on the wire before the socket closes; an answer ends it early.
         channel.WaitReadable(2 * timing.pollSliceMs);

@@ -6,18 +6,19 @@
 
 #include "mail/ReplyBuffer.h"
 #include "net/WorkerContext.h"
+#include "platform/Timing.h"
 
 namespace kestrel {
 
 class SocketChannel;
-struct Timing;
 
 // The hidden "Authentication Window": checks a user name and password against the POP3
 // server at log-in. Verify runs on the calling (user-interface) thread and returns when the
 // dialogue is over; every failure has been shown in a box ("認証失敗") by then.
 class CAuthenticationWnd final : public QObject {
 public:
-    explicit CAuthenticationWnd(const WorkerContext& context, QObject* parent = nullptr);
+    explicit CAuthenticationWnd(const WorkerContext& context, QObject* parent = nullptr,
+                                const Timing& timing = ProgramTiming());
 
     bool Verify(const std::string& server, int port, const std::string& user,
                 const std::string& password);
@@ -38,6 +39,7 @@ private:
     void Log(std::string_view text);
 
     WorkerContext m_context;
+    const Timing m_timing;
     ReplyBuffer m_reply;
 };
 

@@ -19,8 +19,9 @@
 
 namespace kestrel {
 
-CPasswdChangeWnd::CPasswdChangeWnd(const WorkerContext& context, QObject* parent)
-    : QObject(parent), m_context(context) {
+CPasswdChangeWnd::CPasswdChangeWnd(const WorkerContext& context, QObject* parent,
+                                   const Timing& timing)
+    : QObject(parent), m_context(context), m_timing(timing) {
     setObjectName(QString::fromLatin1(txt::kPasswdChangeWindowTitle));
 }
 
@@ -62,7 +63,7 @@ bool CPasswdChangeWnd::ExecChange(const std::string& server, int port, const std
     // greeting that never comes.
     NetSocketChannel channel(std::make_shared<CNetSocket>(server, port, nullptr, 0, 0, 256));
     Log(sjis(txt::kPoppassdConnecting));
-    return Dialogue(channel, user, commands, ProgramTiming());
+    return Dialogue(channel, user, commands, m_timing);
 }
 
 bool CPasswdChangeWnd::ExecChange(SocketChannel& channel, const std::string& user,
@@ -70,7 +71,7 @@ bool CPasswdChangeWnd::ExecChange(SocketChannel& channel, const std::string& use
     poppassd::Commands commands;
     if (!CheckFields(user, oldPassword, newPassword, commands)) return false;
     Log(sjis(txt::kPoppassdConnecting));
-    return Dialogue(channel, user, commands, ProgramTiming());
+    return Dialogue(channel, user, commands, m_timing);
 }
 
 bool CPasswdChangeWnd::Send(SocketChannel& channel, const std::string& line,
@@ -83,10 +84,10 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
                                 const poppassd::Commands& commands, const Timing& timing) {
     const std::string& errorFormat = sjis(txt::kPoppassdErrorFormat);
     const auto sendFailure = [&] {
-        return ErrorEnd(pop3::FillNumbers(errorFormat, -1, channel.GetLastError()));
+        return ErrorEnd(FillNumbers(errorFormat, -1, channel.GetLastError()));
     };
     const auto waitFailure = [&](const WaitResult& wait) {
-        return ErrorEnd(pop3::FillNumbers(errorFormat, wait.lastRead, wait.lastError));
+        return ErrorEnd(FillNumbers(errorFormat, wait.lastRead, wait.lastError));
     };
 
     WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
@@ -138,7 +139,7 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
     if (wait.outcome != WaitOutcome::Reply) {
         Log(sjis(txt::kPoppassdDelete));
         const std::string text =
-            pop3::FillNumbers(sjis(txt::kPoppassdTooSlowFormat), wait.lastRead, wait.lastError);
+            FillNumbers(sjis(txt::kPoppassdTooSlowFormat), wait.lastRead, wait.lastError);
         Log(text);
         Show(text);
         return false;
@@ -153,7 +154,7 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
 
     const std::string quit = txt::kPoppassdQuit;
     if (!Send(channel, quit, quit)) {
-        const std::string text = pop3::FillNumbers(errorFormat, -1, channel.GetLastError());
+        const std::string text = FillNumbers(errorFormat, -1, channel.GetLastError());
         Show(text);
         Log(text);
         Log(sjis(txt::kPoppassdDelete));

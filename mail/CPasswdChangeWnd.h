@@ -8,18 +8,19 @@
 #include "mail/PoppassdReply.h"
 #include "mail/ReplyBuffer.h"
 #include "net/WorkerContext.h"
+#include "platform/Timing.h"
 
 namespace kestrel {
 
 class SocketChannel;
-struct Timing;
 
 // The hidden "PasswordChange Window": changes the user's mail password through the poppassd
 // service on the mail host. ExecChange runs on the calling (user-interface) thread and
 // returns when the dialogue is over; the new-password reply may take up to 2 min 30 s.
 class CPasswdChangeWnd final : public QObject {
 public:
-    explicit CPasswdChangeWnd(const WorkerContext& context, QObject* parent = nullptr);
+    explicit CPasswdChangeWnd(const WorkerContext& context, QObject* parent = nullptr,
+                              const Timing& timing = ProgramTiming());
 
     // True when the server confirmed the new password. Every failure but a refused new
     // password has been shown in a box by then; the caller reports the outcome.
@@ -40,6 +41,7 @@ private:
     void Log(std::string_view text);
 
     WorkerContext m_context;
+    const Timing m_timing;
     ReplyBuffer m_reply;
 };
 

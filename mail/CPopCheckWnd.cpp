@@ -3,19 +3,14 @@
 #include <QString>
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
 #include <cstring>
-#include <system_error>
 
 #include "mail/Pop3Reply.h"
 #include "mail/PopCheckDialogue.h"
-#include "net/EventLog.h"
 #include "net/NetSocket.h"
 #include "net/NetSocketChannel.h"
-#include "platform/MessageBoxes.h"
 #include "platform/MessageEvent.h"
-#include "platform/Timing.h"
+#include "res/Cp932.h"
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsMail.h"
@@ -23,74 +18,48 @@
 namespace kestrel {
 namespace {
 
-class NullLogSink final : public LogSink {
-public:
-    void PostLog(std::string_view) override {}
-};
-
-LogSink& SinkOf(const WorkerContext& context) {
-    static NullLogSink none;
-    return context.log ? *context.log : none;
-}
-
-bool IsWouldBlock(int error) {
-    return error == EINPROGRESS || error == EWOULDBLOCK || error == EAGAIN;
-}
-
-// Copy a text that is known to fit into a zero-terminated field.
-template <std::size_t N>
-void CopyField(char (&field)[N], const std::string& text) {
-    std::memset(field, 0, N);
-    std::memcpy(field, text.data(), std::min(text.size(), N - 1));
-}
-
 void Wipe(std::string& secret) {
     std::fill(secret.begin(), secret.end(), '\0');
     secret.clear();
 }
 
-}  // namespace
-
-struct CPopCheckWnd::Job {
-    std::shared_ptr<CNetSocket> socket;
-    std::string user;
-    std::string password;
-    Timing timing;
+// The password a check carries to its thread; wiped with every copy that goes.
+struct Secret {
+    std::string text;
+    explicit Secret(std::string t) : text(std::move(t)) {}
+    Secret(const Secret&) = default;
+    Secret& operator=(const Secret&) = delete;
+    ~Secret() { Wipe(text); }
 };
 
+constexpr PeriodicCheckTexts kTexts{
+    txt::kSkipMailcheckStart,    txt::kPopcheckStart,        txt::kMailTimerSetComplete,
+    txt::kMailTimerSetError,     txt::kPopSocketErrorFormat, txt::kPopConnectFailedFormat,
+    txt::kMailWatchErrorCaption, txt::kPopSocketConnecting,  txt::kPopSocketDelete,
+};
+
+}  // namespace
+
 CPopCheckWnd::CPopCheckWnd(const WorkerContext& context, std::function<bool()> noticeOpen,
-                           QObject* parent)
+                           QObject* parent, const Timing& timing)
     : QObject(parent),
       m_context(context),
-      m_noticeOpen(std::move(noticeOpen)),
-      m_timers([this](int id) { OnTimer(id); }) {
+      m_check(context, std::move(noticeOpen),
+              {TIMER_MAIL_CHECK, &Timing::mailFirstCheckMs, kTexts, m_record.busy, m_record.stop,
+               [this] { return MakeDialogue(); }},
+              timing) {
     setObjectName(QString::fromLatin1(txt::kPopCheckWindowTitle));
 }
 
 CPopCheckWnd::~CPopCheckWnd() {
-    m_timers.KillTimer(TIMER_MAIL_CHECK);
-    m_record.stop = 1;
-    WaitUntilClear(m_record.busy, ProgramTiming().workerStopWaitMs);
-    // A worker still busy after the budget is in the LAST wait, which has no stop test, and
-    // is done within one reply budget at most. It is joined rather than left behind: it still
-    // posts to the log and the frame through this window's context, and the socket must not
-    // be released before it is done with it.
-    if (m_thread.joinable()) m_thread.join();
-    m_record.socket.reset();
+    m_check.Shutdown();
     std::memset(m_record.password, 0, sizeof m_record.password);
-}
-
-void CPopCheckWnd::Log(std::string_view text) {
-    SinkOf(m_context).PostLog(text);
 }
 
 bool CPopCheckWnd::Start(const std::string& server, int port, const std::string& user,
                          const std::string& password, unsigned interval) {
     if (interval == 0) {
-        if (m_context.boxes) {
-            m_context.boxes->Show(sjis(txt::kTimerZero), sjis(txt::kTimerZeroCaption),
-                                  BoxIcon::None);
-        }
+        m_check.ShowIntervalRefused();
         return false;
     }
     std::string probe;
@@ -101,99 +70,37 @@ bool CPopCheckWnd::Start(const std::string& server, int port, const std::string&
         pop3::BuildCommand(txt::kPopPassFormat, password, probe) == pop3::CommandFault::None;
     Wipe(probe);
     if (!fits) {
-        Log(sjis(txt::kMailAccountRefused));
+        m_check.Log(sjis(txt::kMailAccountRefused));
         return false;
     }
     CopyField(m_record.server, server);
     CopyField(m_record.user, user);
     CopyField(m_record.password, password);
     m_record.port = port;
-    m_interval = interval;
-
-    const bool armed = m_timers.SetTimer(TIMER_MAIL_CHECK, ProgramTiming().mailFirstCheckMs);
-    Log(sjis(armed ? txt::kMailTimerSetComplete : txt::kMailTimerSetError));
-    return armed;
+    m_check.SetServer(m_record.server, m_record.port);
+    m_check.SetInterval(interval);
+    return m_check.ArmFirst();
 }
 
 bool CPopCheckWnd::SetInterval(unsigned interval) {
-    m_timers.KillTimer(TIMER_MAIL_CHECK);
+    m_check.Disarm();
     if (interval == 0) {
-        if (m_context.boxes) {
-            m_context.boxes->Show(sjis(txt::kTimerZero), sjis(txt::kTimerZeroCaption),
-                                  BoxIcon::None);
-        }
+        m_check.ShowIntervalRefused();
         return false;
     }
-    m_interval = interval;
-    const bool armed = m_timers.SetTimer(TIMER_MAIL_CHECK, ProgramTiming().mailFirstCheckMs);
-    Log(sjis(armed ? txt::kMailTimerSetComplete : txt::kMailTimerSetError));
-    return armed;
+    m_check.SetInterval(interval);
+    return m_check.ArmFirst();
 }
 
-bool CPopCheckWnd::ArmInterval() {
-    // A long interval in minutes does not fit a millisecond timer; it is held at the longest.
-    const long long ms = static_cast<long long>(m_interval) * ProgramTiming().minuteMs;
-    return m_timers.SetTimer(TIMER_MAIL_CHECK, static_cast<int>(std::min<long long>(ms, INT_MAX)));
-}
-
-void CPopCheckWnd::OnTimer(int id) {
-    if (id != TIMER_MAIL_CHECK) return;
-    if (m_record.busy.load() != 0 || (m_noticeOpen && m_noticeOpen())) {
-        Log(sjis(txt::kSkipMailcheckStart));
-        m_timers.KillTimer(TIMER_MAIL_CHECK);
-        if (!ArmInterval()) Log(sjis(txt::kMailTimerSetError));
-        return;
-    }
-    Log(sjis(txt::kPopcheckStart));
-    m_timers.KillTimer(TIMER_MAIL_CHECK);
-
-    // busy is clear, so the previous worker has finished its dialogue and is returning.
-    if (m_thread.joinable()) m_thread.join();
-    m_record.socket.reset();
-
-    auto socket = std::make_shared<CNetSocket>(std::string(m_record.server), m_record.port, nullptr,
-                                               0, 0, 256);
-    const int error = socket->GetLastError();
-    if (error != 0 && !IsWouldBlock(error)) {
-        Log(pop3::FillText(sjis(txt::kPopSocketErrorFormat), {std::to_string(error)}));
-        if (m_context.boxes) {
-            m_context.boxes->Show(
-                pop3::FillText(sjis(txt::kPopConnectFailedFormat), {std::to_string(error)}),
-                sjis(txt::kMailWatchErrorCaption), BoxIcon::Stop);
-        }
-        return;
-    }
-    Log(sjis(txt::kPopSocketConnecting));
-    m_record.socket = socket;
-
-    if (!ArmInterval()) {
-        Log(sjis(txt::kMailTimerSetError));
-        return;
-    }
-
-    // Set here rather than by the worker, so a tick can never find the flag clear while a
-    // worker is still starting up.
-    m_record.busy = 1;
-    try {
-        m_thread = std::thread(&CPopCheckWnd::PopCheckThread, this,
-                               Job{socket, m_record.user, m_record.password, ProgramTiming()});
-    } catch (const std::system_error&) {
-        m_record.busy = 0;
-        Log(sjis(txt::kPopSocketDelete));
-    }
-}
-
-void CPopCheckWnd::PopCheckThread(Job job) {
-    if (m_record.stop.load() == 0) {
-        NetSocketChannel channel(job.socket);
-        PopCheckDialogue dialogue(channel, SinkOf(m_context), m_record.stop, job.timing);
-        if (auto unread = dialogue.Run(job.user, job.password)) {
+PeriodicCheck::Dialogue CPopCheckWnd::MakeDialogue() {
+    return [this, user = std::string(m_record.user), password = Secret(m_record.password)](
+               const std::shared_ptr<CNetSocket>& socket, const Timing& timing) {
+        NetSocketChannel channel(socket);
+        PopCheckDialogue dialogue(channel, m_check.Sink(), m_record.stop, timing);
+        if (auto unread = dialogue.Run(user, password.text)) {
             PostMessage(m_context.frame, WM_UNREAD_MAIL, static_cast<std::intptr_t>(*unread));
         }
-    }
-    Wipe(job.password);
-    job.socket.reset();
-    m_record.busy = 0;
+    };
 }
 
 }  // namespace kestrel

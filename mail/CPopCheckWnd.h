@@ -3,18 +3,14 @@
 #include <QObject>
 
 #include <functional>
-#include <memory>
 #include <string>
-#include <thread>
 
 #include "mail/PopCheckRecord.h"
+#include "net/PeriodicCheck.h"
 #include "net/WorkerContext.h"
-#include "platform/WindowTimers.h"
+#include "platform/Timing.h"
 
 namespace kestrel {
-
-class CNetSocket;
-struct Timing;
 
 // The hidden "PopCheck Window": counts the unread mail on the POP3 server every interval and
 // posts the count to the main frame as WM_UNREAD_MAIL (wParam = count). Each check runs its
@@ -24,7 +20,7 @@ public:
     // noticeOpen tells whether a notification popup is open; checks skip their turn while it
     // is (none given: never).
     explicit CPopCheckWnd(const WorkerContext& context, std::function<bool()> noticeOpen = {},
-                          QObject* parent = nullptr);
+                          QObject* parent = nullptr, const Timing& timing = ProgramTiming());
     ~CPopCheckWnd() override;
     CPopCheckWnd(const CPopCheckWnd&) = delete;
     CPopCheckWnd& operator=(const CPopCheckWnd&) = delete;
@@ -37,22 +33,16 @@ public:
     // A new interval; the next check comes after the first-check delay.
     bool SetInterval(unsigned interval);
 
-    void OnTimer(int id);
+    void OnTimer(int id) { m_check.OnTimer(id); }
 
-    bool Busy() const { return m_record.busy.load() != 0; }
+    bool Busy() const { return m_check.Busy(); }
 
 private:
-    struct Job;
-    void PopCheckThread(Job job);
-    bool ArmInterval();
-    void Log(std::string_view text);
+    PeriodicCheck::Dialogue MakeDialogue();
 
     WorkerContext m_context;
-    std::function<bool()> m_noticeOpen;
-    unsigned m_interval = 0;
     PopCheckRecord m_record;
-    std::thread m_thread;
-    WindowTimers m_timers;
+    PeriodicCheck m_check;
 };
 
 }  // namespace kestrel

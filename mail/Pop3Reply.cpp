@@ -4,6 +4,9 @@
 #include <cctype>
 #include <limits>
 
+#include "res/Cp932.h"
+#include "res/Text.h"
+
 namespace kestrel::pop3 {
 namespace {
 
@@ -21,10 +24,6 @@ std::uint32_t LeadingNumber(std::string_view text) {
 
 std::string_view From(std::string_view text, std::size_t offset) {
     return offset < text.size() ? text.substr(offset) : std::string_view{};
-}
-
-bool IsLeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
 }  // namespace
@@ -64,28 +63,6 @@ CommandFault BuildCommand(std::string_view format, std::string_view field, std::
     return CommandFault::None;
 }
 
-std::string FillText(std::string_view format, std::initializer_list<std::string_view> args) {
-    std::string out;
-    out.reserve(format.size() + 64);
-    auto next = args.begin();
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size() &&
-            (format[i + 1] == 's' || format[i + 1] == 'd') && next != args.end()) {
-            out.append(*next++);
-            ++i;
-        } else {
-            out.push_back(format[i]);
-        }
-    }
-    return out;
-}
-
-std::string FillNumbers(std::string_view format, int first, int second) {
-    const std::string a = std::to_string(first);
-    const std::string b = std::to_string(second);
-    return FillText(format, {a, b});
-}
-
 std::string FormatRejection(std::string_view format, std::string_view user, std::string_view reply,
                             std::size_t area) {
     if (area == 0) return {};
@@ -97,18 +74,6 @@ std::string FormatRejection(std::string_view format, std::string_view user, std:
     room -= userLength;
     const std::size_t replyLength = Cp932PrefixLength(reply, room);
     return FillText(format, {user.substr(0, userLength), reply.substr(0, replyLength)});
-}
-
-std::size_t Cp932PrefixLength(std::string_view text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes) return text.size();
-    std::size_t i = 0;
-    while (i < maxBytes) {
-        const std::size_t width =
-            IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
-        if (i + width > maxBytes) break;
-        i += width;
-    }
-    return i;
 }
 
 }  // namespace kestrel::pop3

@@ -35,20 +35,9 @@ enum class CommandFault { None, LineBreak, TooLong };
 // command area: the command goes out whole or not at all.
 CommandFault BuildCommand(std::string_view format, std::string_view field, std::string& out);
 
-// Fill the "%s" and "%d" markers of a fixed text in order with the given texts.
-std::string FillText(std::string_view format, std::initializer_list<std::string_view> args);
-
-// FillText with two numbers, for the "ERROR = %d / LASTERROR = %d" family of texts.
-std::string FillNumbers(std::string_view format, int first, int second);
-
 // A rejection text naming the user and quoting the reply, kept within area bytes (zero byte
 // included): the quoted reply is cut first, then the user, never inside a double-byte
 // character.
 std::string FormatRejection(std::string_view format, std::string_view user, std::string_view reply,
                             std::size_t area);
-
-// The longest prefix of a CP932 text of at most maxBytes that does not end inside a
-// double-byte character.
-std::size_t Cp932PrefixLength(std::string_view text, std::size_t maxBytes);
-
 }  // namespace kestrel::pop3

@@ -36,14 +36,14 @@ PopCheckDialogue::Step PopCheckDialogue::Await(bool stopTested) {
         case WaitOutcome::Failed:
             break;
     }
-    return Fail(pop3::FillNumbers(sjis(txt::kPopErrorFormat), wait.lastRead, wait.lastError));
+    return Fail(FillNumbers(sjis(txt::kPopErrorFormat), wait.lastRead, wait.lastError));
 }
 
 PopCheckDialogue::Step PopCheckDialogue::SendCommand(const std::string& command,
                                                      std::string_view logged) {
     Log(logged);
     if (m_channel.Send(command.data(), static_cast<int>(command.size())) == -1) {
-        return Fail(pop3::FillNumbers(sjis(txt::kPopErrorFormat), -1, m_channel.GetLastError()));
+        return Fail(FillNumbers(sjis(txt::kPopErrorFormat), -1, m_channel.GetLastError()));
     }
     return Step::Ok;
 }
@@ -96,7 +96,7 @@ std::optional<std::uint32_t> PopCheckDialogue::Run(std::string_view user,
     Log(txt::kPopQuit);
     const std::string quit = txt::kPopQuit;
     if (m_channel.Send(quit.data(), static_cast<int>(quit.size())) == -1) {
-        Log(pop3::FillNumbers(sjis(txt::kPopErrorFormat), -1, m_channel.GetLastError()));
+        Log(FillNumbers(sjis(txt::kPopErrorFormat), -1, m_channel.GetLastError()));
     }
     Log(sjis(txt::kPopSocketDelete));
 

@@ -1,7 +1,7 @@
 #include "mail/ReplyWait.h"
 
 #include "mail/ReplyBuffer.h"
-#include "net/SocketChannel.h"
+#include "net/ReplyPoll.h"
 #include "platform/Timing.h"
 
 namespace kestrel {
@@ -9,25 +9,19 @@ namespace kestrel {
 WaitResult WaitForReply(SocketChannel& channel, ReplyBuffer& reply, const std::atomic<int>* stop,
                         const Timing& timing) {
     reply.Clear();
+    // One byte short of the area, so a full read still ends in a zero byte.
+    const PollResult poll =
+        PollForReply(channel, stop, timing.pollSlices, timing.pollSliceMs, ReplyBuffer::kMaxText,
+                     [&reply](const char* data, std::size_t length) {
+                         reply.Append(data, length);
+                         return reply.HasLineEnd();
+                     });
     WaitResult result;
-    char chunk[ReplyBuffer::kSize];
-    for (int slice = 0; slice < timing.pollSlices; ++slice) {
-        if (stop && stop->load() != 0) {
-            result.outcome = WaitOutcome::Stopped;
-            return result;
-        }
-        channel.WaitReadable(timing.pollSliceMs);
-        // One byte short of the area, so a full read still ends in a zero byte.
-        result.lastRead = channel.Receive(chunk, static_cast<int>(ReplyBuffer::kMaxText));
-        if (result.lastRead > 0) {
-            reply.Append(chunk, static_cast<std::size_t>(result.lastRead));
-            if (reply.HasLineEnd()) {
-                result.outcome = WaitOutcome::Reply;
-                return result;
-            }
-        }
-    }
-    result.lastError = channel.GetLastError();
+    result.lastRead = poll.lastRead;
+    result.lastError = poll.lastError;
+    result.outcome = poll.outcome == PollOutcome::Taken     ? WaitOutcome::Reply
+                     : poll.outcome == PollOutcome::Stopped ? WaitOutcome::Stopped
+                                                            : WaitOutcome::Failed;
     return result;
 }
 

@@ -43,15 +43,16 @@ struct CNetSocket::Impl {
     std::unique_ptr<QTimer> idleCheck;
 };
 
-CNetSocket::CNetSocket(int port, QObject* owner, unsigned eventMessage, int datagram, int readSize)
+CNetSocket::CNetSocket(int port, QObject* owner, unsigned eventMessage, int datagram, int readSize,
+                       const Timing& timing)
     : m_serverForm(1),
       m_readSize(readSize),
       m_datagram(datagram ? 1 : 0),
       m_owner(owner),
       m_port(port),
       m_eventMessage(eventMessage),
-      m_acceptRetryMs(ProgramTiming().acceptRetryMs),
-      m_idleConnectionMs(ProgramTiming().idleConnectionMs),
+      m_acceptRetryMs(timing.acceptRetryMs),
+      m_idleConnectionMs(timing.idleConnectionMs),
       m_impl(std::make_unique<Impl>()) {
     net::SetThreadSocketError(0);
     if (m_datagram)

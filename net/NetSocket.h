@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Timing.h"
+
 class QObject;
 
 namespace kestrel {
@@ -33,7 +35,9 @@ struct SocketData {
 class CNetSocket {
 public:
     // TCP server (datagram 0) or UDP server (datagram 1) on port, all local addresses.
-    CNetSocket(int port, QObject* owner, unsigned eventMessage, int datagram, int readSize);
+    // A TCP server takes its accept-retry and idle time-outs from timing.
+    CNetSocket(int port, QObject* owner, unsigned eventMessage, int datagram, int readSize,
+               const Timing& timing = ProgramTiming());
     // TCP client connecting to host:port (dotted address or name).
     CNetSocket(const std::string& host, int port, QObject* owner, unsigned eventMessage,
                int datagram, int readSize);

@@ -11,7 +11,9 @@ public:
     virtual int Send(const char* data, int length) = 0;
     // 1 readable or closed, 0 timed out, -1 no connection.
     virtual int WaitReadable(int timeoutMs) = 0;
-    // Count read, 0 when the peer has closed, or -1 when nothing could be read.
+    // Count read, or -1 when nothing could be read: nothing there yet (GetLastError says
+    // would-block), or the peer has closed or failed, which closes the connection (GetLastError
+    // says not connected, from then on for every read and send). Never 0.
     virtual int Receive(char* buffer, int size) = 0;
     virtual int GetLastError() = 0;
 };

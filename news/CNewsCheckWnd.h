@@ -3,18 +3,14 @@
 #include <QObject>
 
 #include <functional>
-#include <memory>
 #include <string>
-#include <string_view>
-#include <thread>
 
+#include "net/PeriodicCheck.h"
 #include "net/WorkerContext.h"
 #include "news/NewsCheckState.h"
-#include "platform/WindowTimers.h"
+#include "platform/Timing.h"
 
 namespace kestrel {
-
-class CNetSocket;
 
 // The hidden "NewsCheck Window": every interval asks the NNTP server for the groups of the
 // watch list newschck.lst and posts the names of those that have grown to the main frame as
@@ -25,7 +21,7 @@ public:
     // noticeOpen tells whether a notification popup is open; checks skip their turn while it
     // is (none given: never).
     explicit CNewsCheckWnd(const WorkerContext& context, std::function<bool()> noticeOpen = {},
-                           QObject* parent = nullptr);
+                           QObject* parent = nullptr, const Timing& timing = ProgramTiming());
     ~CNewsCheckWnd() override;
     CNewsCheckWnd(const CNewsCheckWnd&) = delete;
     CNewsCheckWnd& operator=(const CNewsCheckWnd&) = delete;
@@ -38,22 +34,16 @@ public:
     // (2 or less, with a box; the checks stay stopped) or the timer failed.
     int ChangeInterval(unsigned minutes);
 
-    void OnTimer(int id);
+    void OnTimer(int id) { m_check.OnTimer(id); }
 
-    bool Busy() const { return m_state.status.load() != 0; }
+    bool Busy() const { return m_check.Busy(); }
 
 private:
-    struct Job;
-    void NewsCheckThread(Job job);
-    bool ArmInterval();
-    void Log(std::string_view text);
+    PeriodicCheck::Dialogue MakeDialogue();
 
     WorkerContext m_context;
-    std::function<bool()> m_noticeOpen;
-    unsigned m_interval = 0;
     NewsCheckState m_state;
-    std::thread m_thread;
-    WindowTimers m_timers;
+    PeriodicCheck m_check;
 };
 
 }  // namespace kestrel

@@ -14,15 +14,6 @@
 #include "res/TextsNews.h"
 
 namespace kestrel {
-namespace {
-
-template <std::size_t N>
-void CopyField(char (&field)[N], std::string_view text) {
-    std::memset(field, 0, N);
-    std::memcpy(field, text.data(), std::min(text.size(), N - 1));
-}
-
-}  // namespace
 
 NewsCheckDialogue::NewsCheckDialogue(SocketChannel& channel, LogSink& log, NewsCheckState& state,
                                      const Timing& timing)
@@ -56,7 +47,7 @@ std::optional<std::string> NewsCheckDialogue::Run(const std::string& listPath) {
         return std::nullopt;
     }
     if (greeting.outcome == NntpReplyReader::Outcome::Nothing) {
-        Fail(nntp::FillNumbers(sjis(txt::kNntpErrorFormat), greeting.lastRead, greeting.lastError));
+        Fail(FillNumbers(sjis(txt::kNntpErrorFormat), greeting.lastRead, greeting.lastError));
         return std::nullopt;
     }
     if (!nntp::IsReady(m_reader.Text())) {
@@ -66,7 +57,7 @@ std::optional<std::string> NewsCheckDialogue::Run(const std::string& listPath) {
 
     m_state.status = 2;
     const std::string cannotOpen =
-        nntp::FillText(sjis(txt::kNewsListCannotOpenFormat), {utf8ToCp932(listPath)});
+        FillText(sjis(txt::kNewsListCannotOpenFormat), {utf8ToCp932(listPath)});
     // Held open, and so locked, until the rewrite is done: nothing that honours the lock can
     // change the list between the reading and the writing.
     WatchListFile list;
@@ -139,8 +130,7 @@ NewsCheckDialogue::Step NewsCheckDialogue::AskGroups(WatchListFile& list, std::s
 
         Log(command);
         if (m_channel.Send(command.data(), static_cast<int>(command.size())) == -1) {
-            return Fail(
-                nntp::FillNumbers(sjis(txt::kNntpErrorFormat), -1, m_channel.GetLastError()));
+            return Fail(FillNumbers(sjis(txt::kNntpErrorFormat), -1, m_channel.GetLastError()));
         }
         const auto reply = m_reader.Read(m_channel, m_state.closing, m_timing);
         if (reply.outcome == NntpReplyReader::Outcome::Stopped) return Stop();

@@ -2,14 +2,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "res/Ids.h"
 
 namespace kestrel {
-
-class CNetSocket;
 
 // One line of the watch list as the current check knows it.
 struct GroupEntry {
@@ -25,12 +22,8 @@ struct NewsCheckState {
     std::atomic<int> status{0};
     char newNames[MAX_GROUPS][256] = {};
     GroupEntry entries[MAX_GROUPS];
-    std::string server;
-    int port = 0;
     std::atomic<int> closing{0};
     std::string listPath;
-    // The client of the latest check; kept until the next check or the window's end.
-    std::shared_ptr<CNetSocket> connection;
 };
 
 }  // namespace kestrel

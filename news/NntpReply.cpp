@@ -66,23 +66,4 @@ bool BuildGroupCommand(std::string_view name, std::string& out) {
     return true;
 }
 
-std::string FillText(std::string_view format, std::initializer_list<std::string_view> args) {
-    std::string out;
-    auto next = args.begin();
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size() &&
-            (format[i + 1] == 's' || format[i + 1] == 'd')) {
-            if (next != args.end()) out.append(*next++);
-            ++i;
-        } else {
-            out.push_back(format[i]);
-        }
-    }
-    return out;
-}
-
-std::string FillNumbers(std::string_view format, int first, int second) {
-    return FillText(format, {std::to_string(first), std::to_string(second)});
-}
-
 }  // namespace kestrel::nntp

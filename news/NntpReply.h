@@ -23,11 +23,4 @@ std::int32_t ParseNumber(std::string_view text);
 // "group <name>\r\n"; false (out untouched) when the name holds CR, LF or a zero byte, which
 // would end the line early and smuggle a command of the file's choosing to the server.
 bool BuildGroupCommand(std::string_view name, std::string& out);
-
-// Fill the "%s" and "%d" markers of a fixed text in order with the given texts.
-std::string FillText(std::string_view format, std::initializer_list<std::string_view> args);
-
-// FillText with two numbers, for "ERROR = %d / LASTERROR = %d".
-std::string FillNumbers(std::string_view format, int first, int second);
-
 }  // namespace kestrel::nntp

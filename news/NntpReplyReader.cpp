@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "net/SocketChannel.h"
+#include "net/ReplyPoll.h"
 #include "platform/Timing.h"
 
 namespace kestrel {
@@ -63,23 +63,21 @@ NntpReplyReader::Result NntpReplyReader::Read(SocketChannel& channel,
         result.lastRead = static_cast<int>(m_reply.size());
         return result;
     }
-    char chunk[kAreaSize];
-    for (int slice = 0; slice < timing.pollSlices; ++slice) {
-        if (closing.load() != 0) {
-            result.outcome = Outcome::Stopped;
-            return result;
-        }
-        channel.WaitReadable(timing.pollSliceMs);
-        result.lastRead = channel.Receive(chunk, static_cast<int>(sizeof chunk));
-        if (result.lastRead > 0) {
-            m_pending.append(chunk, static_cast<std::size_t>(result.lastRead));
-            if (TakeLine()) {
-                result.outcome = Outcome::Reply;
-                return result;
-            }
-        }
+    const PollResult poll = PollForReply(channel, &closing, timing.pollSlices, timing.pollSliceMs,
+                                         kAreaSize, [this](const char* data, std::size_t length) {
+                                             m_pending.append(data, length);
+                                             return TakeLine();
+                                         });
+    result.lastRead = poll.lastRead;
+    if (poll.outcome == PollOutcome::Stopped) {
+        result.outcome = Outcome::Stopped;
+        return result;
     }
-    result.lastError = channel.GetLastError();
+    if (poll.outcome == PollOutcome::Taken) {
+        result.outcome = Outcome::Reply;
+        return result;
+    }
+    result.lastError = poll.lastError;
     if (TakePartial()) result.outcome = Outcome::Reply;
     return result;
 }

@@ -39,7 +39,7 @@ bool WaitUntilClear(const std::atomic<int>& flag, int budgetMs) {
     return true;
 }
 
-Timing& ProgramTiming() {
+const Timing& ProgramTiming() {
     static Timing timing;
     return timing;
 }

@@ -42,7 +42,8 @@ struct Timing {
 // worker windows on their way out, before they join their thread.
 bool WaitUntilClear(const std::atomic<int>& flag, int budgetMs);
 
-// The table the program runs with; tests may replace it before creating objects.
-Timing& ProgramTiming();
+// The table the program runs with: what the objects that wait take when they are given
+// none. Tests give their objects a table of their own instead of changing this one.
+const Timing& ProgramTiming();
 
 }  // namespace kestrel

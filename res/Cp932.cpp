@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 
 namespace kestrel {
@@ -47,6 +48,29 @@ std::string utf8ToCp932(std::string_view utf8) {
 
 std::string cp932ToUtf8(std::string_view cp932) {
     return convert(cp932, "CP932", "UTF-8", "\xEF\xBF\xBD");
+}
+
+bool IsCp932LeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+std::size_t Cp932PrefixLength(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return text.size();
+    std::size_t i = 0;
+    while (i < maxBytes) {
+        const std::size_t width =
+            IsCp932LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+        if (i + width > maxBytes) break;
+        i += width;
+    }
+    return i;
+}
+
+void CopyField(char* field, std::size_t size, std::string_view text) {
+    if (size == 0) return;
+    const std::size_t n = Cp932PrefixLength(text, size - 1);
+    std::memcpy(field, text.data(), n);
+    std::memset(field + n, 0, size - n);
 }
 
 }  // namespace kestrel

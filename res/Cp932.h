@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -10,5 +11,21 @@ namespace kestrel {
 // U+FFFD (to UTF-8).
 std::string utf8ToCp932(std::string_view utf8);
 std::string cp932ToUtf8(std::string_view cp932);
+
+// The first byte of a CP932 double-byte character.
+bool IsCp932LeadByte(unsigned char c);
+
+// The longest prefix of a CP932 text of at most maxBytes that does not end inside a
+// double-byte character.
+std::size_t Cp932PrefixLength(std::string_view text, std::size_t maxBytes);
+
+// Copy text into a fixed field of size bytes: always zero-terminated and zero-filled, cut
+// where it must be without splitting a double-byte character.
+void CopyField(char* field, std::size_t size, std::string_view text);
+
+template <std::size_t N>
+void CopyField(char (&field)[N], std::string_view text) {
+    CopyField(field, N, text);
+}
 
 }  // namespace kestrel

@@ -16,4 +16,26 @@ const std::string& sjis(const char* utf8Text) {
     return it->second;
 }
 
+std::string FillText(std::string_view format, std::initializer_list<std::string_view> args) {
+    std::string out;
+    out.reserve(format.size() + 64);
+    auto next = args.begin();
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() &&
+            (format[i + 1] == 's' || format[i + 1] == 'd') && next != args.end()) {
+            out.append(*next++);
+            ++i;
+        } else {
+            out.push_back(format[i]);
+        }
+    }
+    return out;
+}
+
+std::string FillNumbers(std::string_view format, int first, int second) {
+    const std::string a = std::to_string(first);
+    const std::string b = std::to_string(second);
+    return FillText(format, {a, b});
+}
+
 }  // namespace kestrel

@@ -3,8 +3,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "news/ReaderLauncher.h"
 #include "platform/QtText.h"
+#include "readers/ReaderLauncher.h"
 #include "res/TextsReaders.h"
 
 namespace kestrel {

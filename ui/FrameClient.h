@@ -30,7 +30,8 @@ public:
     virtual void PressPresent() = 0;
     virtual void PressAway() = 0;
 
-    // The frame is going away: the view's destroy handling (chat history) runs now.
+    // The frame is going away: the view's destroy handling (chat history, then the peer
+    // chat's end) runs now.
     virtual void OnFrameDestroying() = 0;
 };
 

@@ -5,8 +5,9 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "news/ReaderLauncher.h"
 #include "platform/QtText.h"
+#include "readers/ReaderLauncher.h"
+#include "res/Cp932.h"
 #include "res/Ids.h"
 #include "res/TextsReaders.h"
 
@@ -16,10 +17,6 @@ namespace {
 
 constexpr size_t kGroupTextLimit = 255;
 constexpr int kGroupBytesRole = Qt::UserRole;
-
-bool isLeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
 
 }  // namespace
 
@@ -40,14 +37,7 @@ std::vector<std::string> NewsNoticeDlg::SplitGroups(const std::string& groups, s
 }
 
 std::string NewsNoticeDlg::LimitGroupText(const std::string& group) {
-    if (group.size() <= kGroupTextLimit) return group;
-    size_t end = 0;
-    while (end < kGroupTextLimit) {
-        const size_t width = isLeadByte(static_cast<unsigned char>(group[end])) ? 2 : 1;
-        if (end + width > kGroupTextLimit) break;
-        end += width;
-    }
-    return group.substr(0, end);
+    return group.substr(0, Cp932PrefixLength(group, kGroupTextLimit));
 }
 
 void NewsNoticeDlg::BuildNewsControls(const QRect& headerDlu, const QRect& listDlu,

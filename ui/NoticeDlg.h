@@ -4,6 +4,8 @@
 #include <QPoint>
 #include <QRect>
 
+#include "ui/DialogKit.h"
+
 class QLabel;
 class QPushButton;
 
@@ -12,8 +14,8 @@ namespace kestrel {
 class ReaderLauncher;
 
 // What the three notification popups share: the small modal frame without a system menu,
-// dialog-unit layout in the notice font, the placement near the top-left corner and the
-// reader launcher their buttons drive.
+// controls at their places in dialog units of the 9-point dialog font, the placement near the
+// top-left corner and the reader launcher their buttons drive.
 class NoticeDlg : public QDialog {
 public:
     // Top-left corner of a popup of width x height on a screen of screenWidth x
@@ -26,9 +28,15 @@ protected:
               QWidget* parent);
 
     // Dialog units of the notice font to pixels.
-    QRect Dlu(int x, int y, int width, int height) const;
-    QLabel* AddCentredText(const char* name, const QRect& dlu);
-    QPushButton* AddButton(const char* name, const char* textUtf8, const QRect& dlu);
+    QRect Dlu(int x, int y, int width, int height) const {
+        return m_units.Rect(x, y, width, height);
+    }
+    QLabel* AddCentredText(const char* name, const QRect& place) {
+        return kestrel::AddCentredText(this, name, place);
+    }
+    QPushButton* AddButton(const char* name, const char* textUtf8, const QRect& place) {
+        return kestrel::AddButton(this, name, textUtf8, place);
+    }
 
     // Runs once, when the window first appears (the dialog's initialisation).
     virtual void InitNotice() {}
@@ -38,8 +46,7 @@ protected:
     ReaderLauncher& m_launcher;
 
 private:
-    int m_baseWidth;
-    int m_baseHeight;
+    DialogUnits m_units;
     bool m_initialised = false;
 };
 

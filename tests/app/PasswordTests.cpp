@@ -17,7 +17,9 @@
 #include "app/SettingsStore.h"
 #include "res/Cp932.h"
 #include "tests/app/SettingsTestSupport.h"
+#include "tests/fakes/FakeClock.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
+#include "tests/fakes/ScriptedPasswordDialog.h"
 
 namespace kestrel {
 namespace {
@@ -125,19 +127,6 @@ TEST_F(PasswordAgeTest, NoReminderWhenSwitchedOffOrWhenTheTimeLiesAhead) {
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
-// Answers the flow's dialog from a script and keeps what it was shown.
-class ScriptedChangeDialog final : public PasswordChangeDialog {
-public:
-    bool Run(PasswordChangeInput& input) override {
-        shown.push_back(input);
-        if (!answer) return false;
-        input = *answer;
-        return true;
-    }
-    std::optional<PasswordChangeInput> answer;
-    std::vector<PasswordChangeInput> shown;
-};
-
 class PasswordChangeFlowTest : public PasswordAgeTest {
 protected:
     bool Run(bool running = false) {
@@ -146,9 +135,10 @@ protected:
             [this](const std::string& user, const std::string& current,
                    const std::string& newPassword) {
                 calls.push_back({user, current, newPassword});
+                clock.now = kAfter;  // the server took its time
                 return serverAccepts;
             },
-            *store, boxes, [this] { return calls.empty() ? kBefore : kAfter; });
+            *store, boxes, clock);
     }
     void ExpectOneBox(const char* text, const char* caption, BoxIcon icon) {
         ASSERT_EQ(boxes.boxes.size(), 1u);
@@ -160,7 +150,8 @@ protected:
 
     const std::time_t kBefore = Local(2024, 3, 1, 9, 30);
     const std::time_t kAfter = Local(2024, 3, 1, 9, 32);
-    ScriptedChangeDialog dialog;
+    test::ScriptedPasswordDialog dialog;
+    test::FakeClock clock{kBefore};
     bool serverAccepts = true;
     std::vector<std::vector<std::string>> calls;
 };

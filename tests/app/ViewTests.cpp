@@ -10,6 +10,7 @@
 
 #include "app/CKestrelView.h"
 #include "app/CStatusForm.h"
+#include "app/PasswordAge.h"
 #include "app/PasswordChangeFlow.h"
 #include "app/PasswordScrambler.h"
 #include "app/ServiceWorkers.h"
@@ -18,6 +19,7 @@
 #include "platform/MessageEvent.h"
 #include "res/Cp932.h"
 #include "res/Ids.h"
+#include "tests/app/ViewTestSupport.h"
 #include "tests/fakes/FakeFrameServices.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/support/Spin.h"
@@ -29,168 +31,7 @@ namespace {
 
 using test::RecordingMessageBoxes;
 using test::SpinFor;
-
-struct WorkerLog {
-    int made = 0;
-    int alive = 0;
-    bool startResult = true;
-    std::vector<std::string> starts;  // "server:port user/password interval"
-    std::vector<std::pair<std::string, std::string>> verified;
-    std::deque<bool> verdicts;
-    bool identResult = true;
-    int identAlive = 0;
-    std::vector<std::string> identStarts;
-    std::vector<std::string> changes;
-    int newsResult = 1;
-    int newsAlive = 0;
-    std::vector<std::string> newsStarts;
-};
-
-class FakeMail final : public MailWorker {
-public:
-    explicit FakeMail(WorkerLog& log) : m_log(log) { ++m_log.alive; }
-    ~FakeMail() override { --m_log.alive; }
-    bool Start(const std::string& server, int port, const std::string& user,
-               const std::string& password, unsigned interval) override {
-        m_log.starts.push_back(server + ":" + std::to_string(port) + " " + user + "/" + password +
-                               " " + std::to_string(interval));
-        return m_log.startResult;
-    }
-    bool SetInterval(unsigned) override { return true; }
-
-private:
-    WorkerLog& m_log;
-};
-
-class FakeNews final : public NewsWorker {
-public:
-    explicit FakeNews(WorkerLog& log) : m_log(log) { ++m_log.newsAlive; }
-    ~FakeNews() override { --m_log.newsAlive; }
-    int InitCheck(const std::string& server, int port, unsigned interval) override {
-        m_log.newsStarts.push_back(server + ":" + std::to_string(port) + " " +
-                                   std::to_string(interval));
-        return m_log.newsResult;
-    }
-    int ChangeInterval(unsigned) override { return 1; }
-
-private:
-    WorkerLog& m_log;
-};
-
-class FakeIdent final : public IdentWorker {
-public:
-    explicit FakeIdent(WorkerLog& log) : m_log(log) { ++m_log.identAlive; }
-    ~FakeIdent() override { --m_log.identAlive; }
-    bool Start(int port, const std::string& user) override {
-        m_log.identStarts.push_back(std::to_string(port) + " " + user);
-        return m_log.identResult;
-    }
-
-private:
-    WorkerLog& m_log;
-};
-
-class FakeWorkers final : public WorkerFactory {
-public:
-    std::unique_ptr<IdentWorker> MakeIdentWorker() override {
-        return std::make_unique<FakeIdent>(log);
-    }
-    bool ChangePassword(const std::string& server, int port, const std::string& user,
-                        const std::string& current, const std::string& next) override {
-        log.changes.push_back(server + ":" + std::to_string(port) + " " + user + " " + current +
-                              "->" + next);
-        return true;
-    }
-    std::unique_ptr<NewsWorker> MakeNewsWorker() override {
-        return std::make_unique<FakeNews>(log);
-    }
-    std::unique_ptr<MailWorker> MakeMailWorker() override {
-        ++log.made;
-        return std::make_unique<FakeMail>(log);
-    }
-    bool Verify(const std::string&, int, const std::string& user,
-                const std::string& password) override {
-        log.verified.emplace_back(user, password);
-        if (log.verdicts.empty()) return true;
-        const bool v = log.verdicts.front();
-        log.verdicts.pop_front();
-        return v;
-    }
-    WorkerLog log;
-};
-
-class ScriptedLogin final : public LoginDialog {
-public:
-    bool Run(LoginInput& input) override {
-        shown.push_back(input);
-        if (answers.empty()) return false;
-        auto a = answers.front();
-        answers.pop_front();
-        if (!a.has_value()) return false;
-        input = *a;
-        return true;
-    }
-    std::vector<LoginInput> shown;
-    std::deque<std::optional<LoginInput>> answers;
-};
-
-class ScriptedPasswordDialog final : public PasswordChangeDialog {
-public:
-    bool Run(PasswordChangeInput& input) override {
-        shown.push_back(input);
-        if (!answer) return false;
-        input = *answer;
-        return true;
-    }
-    std::vector<PasswordChangeInput> shown;
-    std::optional<PasswordChangeInput> answer;
-};
-
-class ViewTest : public ::testing::Test {
-protected:
-    void SetUp() override { Reset(); }
-
-    // Every test starts from an empty store and no window.
-    void Reset() {
-        if (frame) delete frame->takeCentralWidget();
-        frame.reset();
-        store.reset();
-        {
-            QSettings raw(QStringLiteral("Harrowgate"), QStringLiteral("Kestrel"));
-            raw.clear();
-            raw.sync();
-        }
-        store = std::make_unique<SettingsStore>();
-        boxes.boxes.clear();
-        workers.log = {};
-        login = ScriptedLogin();
-    }
-
-    void Build() {
-        values.iconise = 0;
-        frame = std::make_unique<CMainFrame>(values, notices, sound);
-        view = new CKestrelView(
-            ViewContext{values, identity, *store, boxes, *frame, workers, login, passwords});
-        frame->SetClient(view);
-        frame->SetForm(view);
-        SpinFor(1);
-    }
-    void TearDown() override {
-        if (frame) delete frame->takeCentralWidget();
-    }
-
-    ProgramValues values;
-    LocalIdentity identity;
-    std::unique_ptr<SettingsStore> store;
-    RecordingMessageBoxes boxes;
-    test::RecordingNoticePresenter notices;
-    test::RecordingSoundPlayer sound;
-    FakeWorkers workers;
-    ScriptedLogin login;
-    ScriptedPasswordDialog passwords;
-    std::unique_ptr<CMainFrame> frame;
-    CKestrelView* view = nullptr;
-};
+using test::ViewTest;
 
 TEST_F(ViewTest, NothingEnabledRefusesWithCautionAndForgetsThePassword) {
     store->Write(key::MailCheck, 0);
@@ -511,6 +352,49 @@ TEST_F(ViewTest, ClosingTheWindowKeepsTheProgramRunning) {
     ASSERT_FALSE(frame->TrayAvailable());
     EXPECT_TRUE(frame->isVisible());
     EXPECT_TRUE(frame->MainWindowVisible());
+}
+
+TEST_F(ViewTest, TheFrameValuesAreTheViewsSettings) {
+    struct Case {
+        int sound, beIcon, bePopup;
+        const char* soundFile;
+    } cases[] = {{0, 1, 0, "a.wav"}, {1, 0, 1, "b.wav"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.soundFile);
+        Reset();
+        store->Write(key::Sound, c.sound);
+        store->Write(key::BeIcon, c.beIcon);
+        store->Write(key::BePopup, c.bePopup);
+        store->Write(key::SoundFile, std::string(c.soundFile));
+        Build();
+        EXPECT_EQ(values.sound, c.sound);
+        EXPECT_EQ(values.iconise, c.beIcon);
+        EXPECT_EQ(values.popup, c.bePopup);
+        EXPECT_EQ(values.soundFile, c.soundFile);
+    }
+}
+
+TEST_F(ViewTest, ThePasswordAgeIsTheViewsClockLessTheLastChange) {
+    const std::time_t changed = 1700000000;
+    for (int days : {6, 7}) {
+        SCOPED_TRACE(days);
+        Reset();
+        store->Write(key::LastTime, FormatChangeTime(changed));
+        store->Write(key::PasswdCheck, 1);
+        store->Write(key::CheckDays, 7);
+        clock.now = changed + days * 86400 + 60;
+        Build();
+        login.answers.push_back(std::nullopt);
+        view->StartService();
+        if (days < 7) {
+            EXPECT_TRUE(boxes.boxes.empty());
+            EXPECT_EQ(login.shown.size(), 1u);  // the start went on to the log-in
+        } else {
+            ASSERT_EQ(boxes.boxes.size(), 1u);
+            EXPECT_EQ(boxes.boxes[0].captionUtf8(), "警告");
+            EXPECT_TRUE(login.shown.empty());
+        }
+    }
 }
 
 }  // namespace

@@ -131,13 +131,13 @@ TEST(ChatPacket, ChatTextKeepsAtMost255BytesOnACharacterBoundary) {
 MemberRecord Member(const std::string& nick, const std::string& host, const std::string& address,
                     int port, bool present, const std::string& where, const std::string& version) {
     MemberRecord r;
-    SetField(r.nickname, nick);
-    SetField(r.host, host);
-    SetField(r.address, address);
+    CopyField(r.nickname, nick);
+    CopyField(r.host, host);
+    CopyField(r.address, address);
     r.port = port;
     r.present = present ? 1 : 0;
-    SetField(r.whereabouts, where);
-    SetField(r.version, version);
+    CopyField(r.whereabouts, where);
+    CopyField(r.version, version);
     return r;
 }
 

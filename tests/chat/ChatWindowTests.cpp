@@ -68,9 +68,9 @@ public:
 class ChatWindowTest : public ::testing::Test {
 protected:
     ChatWindowTest() {
-        SetField(identity.nickname, "Taro");
-        SetField(identity.userName, "taro");
-        SetField(identity.hostName, "PC01");
+        CopyField(identity.nickname, "Taro");
+        CopyField(identity.userName, "taro");
+        CopyField(identity.hostName, "PC01");
         PeerChatContext context;
         context.view = &view;
         context.boxes = &chatBoxes;
@@ -82,7 +82,7 @@ protected:
     // Hand the chat a packet from address:2425 and let it act.
     void From(const std::string& address, const std::string& text, unsigned message) {
         SocketEvent sender;
-        SetField(sender.peerAddress, address);
+        CopyField(sender.peerAddress, address);
         sender.peerPort = 2425;
         PostMessage(chat.get(), message, 0, 0, nullptr, own(ParsePacket(text, sender)));
         QCoreApplication::sendPostedEvents(chat.get());

@@ -25,9 +25,9 @@ protected:
             if (!QFile::exists(QString::fromLatin1(tool)))
                 GTEST_SKIP() << tool << " is not installed";
         if (!network.ok()) GTEST_SKIP() << "needs root and ip to make network namespaces";
-        SetField(identity.nickname, "Taro");
-        SetField(identity.userName, "taro");
-        SetField(identity.hostName, "PC01");
+        CopyField(identity.nickname, "Taro");
+        CopyField(identity.userName, "taro");
+        CopyField(identity.hostName, "PC01");
         timing = Timing{}.Scaled(1.0);
         timing.exitPauseMs = 200;
         ASSERT_TRUE(home.isValid());
@@ -100,7 +100,7 @@ TEST_F(IptuxTest, ListsIptuxAndExchangesAcknowledgedMessages) {
         << heard;
 
     SocketEvent target;
-    SetField(target.peerAddress, PrivateNetwork::kPeerAddress);
+    CopyField(target.peerAddress, PrivateNetwork::kPeerAddress);
     target.peerPort = 2425;
     PostMessage(chat.get(), WM_CHAT_SEND, 0, 0, own(target), own(MakeChatText("hello iptux")));
     ASSERT_TRUE(SpinUntil([&] { return chat->AwaitingAcknowledgement(); }, 1000));

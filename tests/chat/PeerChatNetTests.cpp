@@ -16,7 +16,7 @@ using test::SpinUntil;
 
 TEST_F(PeerChatTest, StartBroadcastsEntry101AndTracesAtOnce) {
     identity.present = 0;
-    SetField(identity.whereabouts, "Lab");
+    CopyField(identity.whereabouts, "Lab");
     auto chat = Make();
     ASSERT_TRUE(chat->Start());
     ASSERT_TRUE(PeerGets(IPMSG_BR_ENTRY));
@@ -52,7 +52,7 @@ TEST_F(PeerChatTest, EveryPacketToAllLeavesOncePerDestination) {
 
     // An away refresh: command 257 with the whereabouts, to all three again, traced later.
     identity.present = 0;
-    SetField(identity.whereabouts, "Lab");
+    CopyField(identity.whereabouts, "Lab");
     chat->Refresh();
     EXPECT_EQ(chat->Members().Size(), 0u);
     ASSERT_TRUE(PeerGets(IPMSG_BR_ENTRY | IPMSG_ABSENCEOPT, 3));
@@ -88,7 +88,7 @@ TEST_F(PeerChatTest, EveryPacketToAllLeavesOncePerDestination) {
 
 TEST_F(PeerChatTest, EntriesAreAnsweredAndAskedForTheirVersion) {
     identity.present = 0;
-    SetField(identity.whereabouts, "Lab");
+    CopyField(identity.whereabouts, "Lab");
     auto chat = Started();
     PeerJoins(std::string("Hana\0group\0", 12), 1);  // the text ends at its zero byte
     ASSERT_TRUE(PeerGets(IPMSG_ANSENTRY | IPMSG_ABSENCEOPT));
@@ -151,7 +151,7 @@ TEST_F(PeerChatTest, MessagesFromMembersReachTheViewAndAreAcknowledged) {
 
 SocketEvent Target(const std::string& address, int port) {
     SocketEvent target;
-    SetField(target.peerAddress, address);
+    CopyField(target.peerAddress, address);
     target.peerPort = port;
     return target;
 }
@@ -210,7 +210,7 @@ TEST_F(PeerChatTest, OneSendOneWaitAndItsBoxes) {
 
 TEST_F(PeerChatTest, VersionAndAbsenceQueriesAreAnswered) {
     identity.present = 0;
-    SetField(identity.whereabouts, "Lab");
+    CopyField(identity.whereabouts, "Lab");
     auto chat = Started();
     // Absence query from a stranger: no answer.
     PeerSays("1:800:hana:PC02:80:");
@@ -287,9 +287,9 @@ protected:
         : PeerChatTest(shape) {}
     void SetUp() override {
         if (!network.ok()) GTEST_SKIP() << "needs root and ip to make network namespaces";
-        SetField(identity.nickname, "Taro");
-        SetField(identity.userName, "taro");
-        SetField(identity.hostName, "PC01");
+        CopyField(identity.nickname, "Taro");
+        CopyField(identity.userName, "taro");
+        CopyField(identity.hostName, "PC01");
         timing = Timing{}.Scaled(0.05);
     }
 };

@@ -32,9 +32,9 @@ protected:
 
     void SetUp() override {
         if (!network.ok()) GTEST_SKIP() << "needs root and ip to make network namespaces";
-        SetField(identity.nickname, "Taro");
-        SetField(identity.userName, "taro");
-        SetField(identity.hostName, "PC01");
+        CopyField(identity.nickname, "Taro");
+        CopyField(identity.userName, "taro");
+        CopyField(identity.hostName, "PC01");
         timing = Timing{}.Scaled(0.05);
         network.InPeer([this] { peer = std::make_unique<ScriptedChatPeer>(kPeerPort); });
         ASSERT_TRUE(peer && peer->ok());

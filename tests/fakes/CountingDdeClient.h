@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "news/DdeClient.h"
+#include "readers/DdeClient.h"
 
 namespace kestrel::test {
 

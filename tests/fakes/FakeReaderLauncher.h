@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "news/ReaderLauncher.h"
+#include "readers/ReaderLauncher.h"
 
 namespace kestrel::test {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "news/ReaderLauncherQtDesktop.h"
+#include "readers/ReaderLauncherQtDesktop.h"
 
 namespace kestrel::test {
 

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(text.size() <= size && text.find('\0') == std::string::npos);
 
     SocketEvent sender;
-    SetField(sender.peerAddress, "192.0.2.9");
+    CopyField(sender.peerAddress, "192.0.2.9");
     sender.peerPort = 2425;
     const ChatPacket packet = ParsePacket(text, sender);
     Check((packet.command & ~0xFF) == 0 && (packet.options & 0xFF) == 0);

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "mail/CIdentificationWnd.h"
+#include "ident/CIdentificationWnd.h"
 #include "mail/CPasswdChangeWnd.h"
 #include "res/Cp932.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
@@ -18,28 +18,6 @@
 namespace kestrel::test {
 namespace {
 
-// An asking server in Perl: it takes a connection from itself on loopback and asks, with
-// Net::Ident, who owns the other end. Net::Ident finds the ident port through
-// getservbyname, which is pointed at the responder's port here, so no root-only port 113 is
-// needed. Prints "user|opsys" or "ERROR=text".
-const char kAskingServer[] = R"perl(
-use strict; use warnings;
-my $identPort;
-BEGIN {
-    $identPort = shift @ARGV;
-    *CORE::GLOBAL::getservbyname = sub { wantarray ? ('auth', '', $identPort, 'tcp') : $identPort };
-}
-use IO::Socket::INET;
-use Net::Ident 'lookup';
-my $listener = IO::Socket::INET->new(Listen => 1, LocalAddr => '127.0.0.1', LocalPort => 0,
-                                     Proto => 'tcp') or die "listen: $!";
-my $client = IO::Socket::INET->new(PeerAddr => '127.0.0.1', PeerPort => $listener->sockport,
-                                   Proto => 'tcp') or die "connect: $!";
-my $server = $listener->accept or die "accept: $!";
-my ($user, $opsys, $error) = lookup($server, 20);
-print defined $user ? "$user|$opsys\n" : "ERROR=$error\n";
-)perl";
-
 TEST(IdentWithNetIdent, TheAskingServerLearnsTheLoggedInUser) {
     RecordingLogSink log;
     CIdentificationWnd wnd(WorkerContext{nullptr, &log, nullptr});
@@ -47,9 +25,9 @@ TEST(IdentWithNetIdent, TheAskingServerLearnsTheLoggedInUser) {
 
     for (int round = 0; round < 2; ++round) {
         QProcess perl;
+        // tests/fakes/asking_ident_server.pl asks who owns a connection to itself.
         perl.start(QStringLiteral("perl"),
-                   {QStringLiteral("-e"), QString::fromLatin1(kAskingServer),
-                    QString::number(wnd.Port())});
+                   {QStringLiteral(ASKING_IDENT_SERVER), QString::number(wnd.Port())});
         // The responder answers on this thread's loop, so the loop spins while Perl asks.
         ASSERT_TRUE(SpinUntil([&] { return perl.state() == QProcess::NotRunning; }, 60000));
         const std::string out = perl.readAllStandardOutput().toStdString();

@@ -32,14 +32,13 @@ int HighOf(LineClient& news, const std::string& group) {
 
 class NewsCheckIntegration : public ::testing::Test {
 protected:
-    NewsCheckIntegration() : m_timing(NewsTiming()) {}
     void TearDown() override { ::unlink(list.c_str()); }
 
     // One check from the timer's tick to the end of its dialogue.
     void RunOneCheck() {
         log.clear();
         frame.reports.clear();
-        CNewsCheckWnd wnd(WorkerContext{&frame, &log, &boxes});
+        CNewsCheckWnd wnd(WorkerContext{&frame, &log, &boxes}, {}, nullptr, timing);
         ASSERT_EQ(wnd.InitCheck("127.0.0.1", port, 3), 1);
         ASSERT_TRUE(SpinUntil([&] { return log.has("nntp socket connecting\r\n"); }, 20000));
         ASSERT_TRUE(SpinUntil([&] { return !wnd.Busy(); }, 60000));
@@ -57,7 +56,7 @@ protected:
         return post.readAllStandardOutput().trimmed().toInt();
     }
 
-    ScopedTiming m_timing;
+    Timing timing = NewsTiming();
     NewsFrame frame;
     RecordingLogSink log;
     RecordingMessageBoxes boxes;

@@ -1,8 +1,3 @@
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,7 +5,9 @@
 
 #include "mail/CAuthenticationWnd.h"
 #include "res/Cp932.h"
+#include "tests/fakes/ClosedPort.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
+#include "tests/fakes/ScriptedChannel.h"
 #include "tests/fakes/ScriptedLineServer.h"
 #include "tests/mail/MailTestSupport.h"
 
@@ -24,24 +21,11 @@ using S = ScriptedLineServer;
 
 const char kGreeting[] = "+OK POP3 ready\r\n";
 
-// A loopback port nobody listens on.
-int ClosedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 class AuthenticationWndTest : public ::testing::Test {
 protected:
     bool Verify(const ScriptedLineServer& server, const std::string& user = "alice",
                 const std::string& password = "pw") {
-        CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+        CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
         return wnd.Verify("127.0.0.1", server.port(), user, password);
     }
     void ExpectOneBox(const std::string& utf8Text) {
@@ -50,13 +34,7 @@ protected:
         EXPECT_EQ(boxes.boxes[0].captionUtf8(), "認証失敗");
         EXPECT_EQ(boxes.boxes[0].buttons, BoxButtons::Ok);
     }
-    Strings Utf8Log() const {
-        Strings out;
-        for (const auto& t : log.texts()) out.push_back(cp932ToUtf8(t));
-        return out;
-    }
-
-    test::ScopedTiming m_timing{test::FastTiming()};
+    Timing timing = test::FastTiming();
     RecordingLogSink log;
     test::RecordingMessageBoxes boxes;
 };
@@ -72,7 +50,7 @@ TEST_F(AuthenticationWndTest, AcceptedUserAndPasswordVerify) {
     EXPECT_EQ(log.texts(), (Strings{"pop3 socket connecting\r\n", "user alice\r\n", "+OK\r\n",
                                     "pass ********\r\n", "+OK welcome\r\n", "quit\r\n",
                                     "pop3 socket delete\r\n"}));
-    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
     EXPECT_EQ(wnd.objectName(), QStringLiteral("Authentication Window"));
 }
 
@@ -83,7 +61,7 @@ TEST_F(AuthenticationWndTest, ARejectedUserIsNamedAndNoPasswordIsSent) {
     const std::string text =
         "protocol error\naliceはサーバに拒否されました\n-ERR no such user\r\n\n";
     ExpectOneBox(text);
-    const Strings logged = Utf8Log();
+    const Strings logged = log.utf8();
     EXPECT_EQ(logged, (Strings{"pop3 socket connecting\r\n", "user alice\r\n",
                                "-ERR no such user\r\n", text, "pop3 socket delete\r\n"}));
     ASSERT_TRUE(server.waitForFinished(1, 5000));  // the socket is gone when Verify returns
@@ -104,8 +82,8 @@ TEST_F(AuthenticationWndTest, AWrongPasswordHasItsOwnWordingAndIsNotLogged) {
 }
 
 TEST_F(AuthenticationWndTest, AnUnreachableServerShowsTheLastReadAndError) {
-    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
-    EXPECT_FALSE(wnd.Verify("127.0.0.1", ClosedPort(), "alice", "pw"));
+    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
+    EXPECT_FALSE(wnd.Verify("127.0.0.1", test::ClosedPort(), "alice", "pw"));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     const std::string prefix =
         "POPサーバとの通信に失敗しました。\r\nERROR     = -1\r\nLASTERROR = ";
@@ -142,7 +120,7 @@ TEST_F(AuthenticationWndTest, EachFailingStepShowsOneBoxWithItsText) {
         ScriptedLineServer server(c.script);
         EXPECT_FALSE(Verify(server)) << c.name;
         ExpectOneBox(c.box);
-        const Strings logged = Utf8Log();
+        const Strings logged = log.utf8();
         EXPECT_EQ(std::count(logged.begin(), logged.end(), c.box), c.logged ? 1 : 0) << c.name;
         EXPECT_EQ(logged.back(), "pop3 socket delete\r\n") << c.name;
     }
@@ -151,7 +129,7 @@ TEST_F(AuthenticationWndTest, EachFailingStepShowsOneBoxWithItsText) {
 TEST_F(AuthenticationWndTest, NotReadyIsLoggedWithALineEnd) {
     ScriptedLineServer server({S::send("-ERR go away\r\n")});
     EXPECT_FALSE(Verify(server));
-    EXPECT_EQ(Utf8Log(),
+    EXPECT_EQ(log.utf8(),
               (Strings{"pop3 socket connecting\r\n", "POPサーバ側の認証準備ができていません\r\n",
                        "pop3 socket delete\r\n"}));
 }
@@ -187,9 +165,9 @@ TEST_F(AuthenticationWndTest, AnAccountThatCannotGoOutWholeIsRefusedBeforeConnec
 }
 
 TEST_F(AuthenticationWndTest, AFailedQuitStillVerifies) {
-    test::FakeChannel channel({{kGreeting}, {"+OK\r\n"}, {"+OK\r\n"}});
+    test::ScriptedChannel channel({{kGreeting}, {"+OK\r\n"}, {"+OK\r\n"}});
     channel.failSendAt = 2;  // QUIT
-    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+    CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
     EXPECT_TRUE(wnd.Verify(channel, "alice", "pw"));
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(log.has("Send Error (COMMAND=QUIT)\r\nERROR     = -1\r\nLASTERROR = 32\r\n"));
@@ -207,9 +185,9 @@ TEST_F(AuthenticationWndTest, SendFailuresOfUserAndPassAreShownAndLogged) {
     for (const auto& c : cases) {
         boxes.boxes.clear();
         log.clear();
-        test::FakeChannel channel({{kGreeting}, {"+OK\r\n"}, {"+OK\r\n"}});
+        test::ScriptedChannel channel({{kGreeting}, {"+OK\r\n"}, {"+OK\r\n"}});
         channel.failSendAt = c.failAt;
-        CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes});
+        CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
         EXPECT_FALSE(wnd.Verify(channel, "alice", "pw"));
         ExpectOneBox(c.text);
         EXPECT_TRUE(log.has(c.text));

@@ -1,8 +1,3 @@
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +8,9 @@
 #include "mail/PoppassdReply.h"
 #include "net/SocketChannel.h"
 #include "res/Cp932.h"
+#include "tests/fakes/ClosedPort.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
+#include "tests/fakes/ScriptedChannel.h"
 #include "tests/fakes/ScriptedLineServer.h"
 #include "tests/mail/MailTestSupport.h"
 
@@ -21,71 +18,10 @@ namespace kestrel {
 namespace {
 
 using test::RecordingLogSink;
+using test::ScriptedChannel;
 using test::ScriptedLineServer;
 using Strings = std::vector<std::string>;
 using S = ScriptedLineServer;
-
-constexpr int kWouldBlock = 11;
-
-// A poppassd in a box: reply 0 is the greeting, reply i answers the i-th line sent. Each
-// reply becomes readable at the given wait after it is due (1: at once), so a reply can be
-// made to come late in the budget without anyone waiting real time. Every wait's time-out is
-// kept.
-class PacedChannel final : public SocketChannel {
-public:
-    struct Reply {
-        std::string text;
-        int atWait = 1;  // 0: never
-    };
-
-    explicit PacedChannel(std::vector<Reply> replies) : m_replies(std::move(replies)) { Due(0); }
-
-    int Send(const char* data, int length) override {
-        sent.emplace_back(data, static_cast<std::size_t>(length));
-        if (failSendAt && *failSendAt == sent.size() - 1) {
-            m_error = 32;
-            return -1;
-        }
-        Due(sent.size());
-        return length;
-    }
-    int WaitReadable(int timeoutMs) override {
-        waitTimeouts.push_back(timeoutMs);
-        if (m_due && ++m_waited == m_due->atWait) {
-            m_pending = m_due->text;
-            m_due = nullptr;
-        }
-        return m_pending.empty() ? 0 : 1;
-    }
-    int Receive(char* buffer, int size) override {
-        if (m_pending.empty()) {
-            m_error = kWouldBlock;
-            return -1;
-        }
-        const std::size_t n = std::min(m_pending.size(), static_cast<std::size_t>(size));
-        std::copy_n(m_pending.data(), n, buffer);
-        m_pending.erase(0, n);
-        m_error = 0;
-        return static_cast<int>(n);
-    }
-    int GetLastError() override { return m_error; }
-
-    Strings sent;
-    std::vector<int> waitTimeouts;
-    std::optional<std::size_t> failSendAt;
-
-private:
-    void Due(std::size_t index) {
-        m_due = index < m_replies.size() ? &m_replies[index] : nullptr;
-        m_waited = 0;
-    }
-
-    std::vector<Reply> m_replies;
-    const Reply* m_due = nullptr;
-    int m_waited = 0;
-    std::string m_pending;
-    int m_error = 0;
-};
 
 const char kGreeting[] = "200 poppassd v1.8.5 hello, who are you?\r\n";
 const char kUserOk[] = "200 Your password please.\r\n";
@@ -93,7 +29,7 @@ const char kPassOk[] = "200 Your new password please.\r\n";
 const char kChanged[] = "200 Password changed, thank-you.\r\n";
 
 Timing TestTiming() {
-    Timing t = ProgramTiming();
+    Timing t;
     t.pollSliceMs = 3;
     t.newPassSliceMs = 7;
     return t;
@@ -101,10 +37,10 @@ Timing TestTiming() {
 
 class PasswdChangeWndTest : public ::testing::Test {
 protected:
-    bool Change(PacedChannel& channel, const std::string& user = "alice",
+    bool Change(ScriptedChannel& channel, const std::string& user = "alice",
                 const std::string& oldPassword = "Old-Secret",
                 const std::string& newPassword = "New-Secret") {
-        CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes});
+        CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
         return wnd.ExecChange(channel, user, oldPassword, newPassword);
     }
     void ExpectOneBox(const std::string& utf8Text) {
@@ -113,17 +49,12 @@ protected:
         EXPECT_EQ(boxes.boxes[0].captionUtf8(), "CPasswdChangeWnd::ExecChange()");
         EXPECT_EQ(boxes.boxes[0].buttons, BoxButtons::Ok);
     }
-    Strings Utf8Log() const {
-        Strings out;
-        for (const auto& t : log.texts()) out.push_back(cp932ToUtf8(t));
-        return out;
-    }
     void ExpectNoPasswordLogged() const {
         EXPECT_FALSE(log.mentions("Old-Secret"));
         EXPECT_FALSE(log.mentions("New-Secret"));
     }
 
-    test::ScopedTiming m_timing{TestTiming()};
+    Timing timing = TestTiming();
     RecordingLogSink log;
     test::RecordingMessageBoxes boxes;
 };
@@ -153,20 +84,21 @@ TEST(PoppassdReply, OnlyTheCodeAndTheSpaceMatter) {
 TEST_F(PasswdChangeWndTest, AConfirmedChangeSendsTheFourLinesAndLogsNoPassword) {
     for (const char* greeting : {kGreeting, "200 HELLO, WHO ARE YOU?\r\n"}) {
         log.clear();
-        PacedChannel channel({{greeting}, {kUserOk}, {kPassOk}, {kChanged}});
+        ScriptedChannel channel({{greeting}, {kUserOk}, {kPassOk}, {kChanged}});
         EXPECT_TRUE(Change(channel));
         EXPECT_TRUE(boxes.boxes.empty());
         EXPECT_EQ(channel.sent, (Strings{"user alice\r\n", "pass Old-Secret\r\n",
                                          "newpass New-Secret\r\n", "quit\r\n"}));
-        EXPECT_EQ(Utf8Log(), (Strings{"poppassd socket connecting\r\n", greeting, "user alice\r\n",
-                                      kUserOk, "pass ********\r\n", kPassOk, "newpass ********\r\n",
-                                      kChanged, "quit\r\n", "poppassd socket delete\r\n"}));
+        EXPECT_EQ(log.utf8(),
+                  (Strings{"poppassd socket connecting\r\n", greeting, "user alice\r\n", kUserOk,
+                           "pass ********\r\n", kPassOk, "newpass ********\r\n", kChanged,
+                           "quit\r\n", "poppassd socket delete\r\n"}));
         ExpectNoPasswordLogged();
     }
 }
 
 TEST_F(PasswdChangeWndTest, A300ReplyToUserIsTakenLikeA200) {
-    PacedChannel channel({{kGreeting}, {"300 Password please.\r\n"}, {kPassOk}, {kChanged}});
+    ScriptedChannel channel({{kGreeting}, {"300 Password please.\r\n"}, {kPassOk}, {kChanged}});
     EXPECT_TRUE(Change(channel));
     EXPECT_TRUE(boxes.boxes.empty());
 }
@@ -174,7 +106,7 @@ TEST_F(PasswdChangeWndTest, A300ReplyToUserIsTakenLikeA200) {
 TEST_F(PasswdChangeWndTest, EachRefusalStopsTheDialogueWithItsOwnBox) {
     struct Case {
         const char* name;
-        std::vector<PacedChannel::Reply> replies;
+        std::vector<test::ScriptedReply> replies;
         std::size_t linesSent;
         std::string box;  // UTF-8; empty: none
         Strings logTail;  // UTF-8, the last texts of the log
@@ -214,7 +146,7 @@ TEST_F(PasswdChangeWndTest, EachRefusalStopsTheDialogueWithItsOwnBox) {
         SCOPED_TRACE(c.name);
         boxes.boxes.clear();
         log.clear();
-        PacedChannel channel(c.replies);
+        ScriptedChannel channel(c.replies);
         EXPECT_FALSE(Change(channel));
         EXPECT_EQ(channel.sent.size(), c.linesSent);
         if (c.box.empty()) {
@@ -222,7 +154,7 @@ TEST_F(PasswdChangeWndTest, EachRefusalStopsTheDialogueWithItsOwnBox) {
         } else {
             ExpectOneBox(c.box);
         }
-        const Strings logged = Utf8Log();
+        const Strings logged = log.utf8();
         ASSERT_GE(logged.size(), c.logTail.size());
         EXPECT_EQ(Strings(logged.end() - static_cast<long>(c.logTail.size()), logged.end()),
                   c.logTail);
@@ -233,17 +165,17 @@ TEST_F(PasswdChangeWndTest, EachRefusalStopsTheDialogueWithItsOwnBox) {
 TEST_F(PasswdChangeWndTest, SilenceAndFailedSendsEndWithTheErrorNumbers) {
     struct Case {
         const char* name;
-        std::vector<PacedChannel::Reply> replies;
+        std::vector<test::ScriptedReply> replies;
         std::optional<std::size_t> failSendAt;
         std::string box;
     } cases[] = {
-        {"no greeting", {{kGreeting, 0}}, {}, "ERROR     = -1\r\nLASTERROR = 11\r\n"},
+        {"no greeting", {test::AtWait(kGreeting, 0)}, {}, "ERROR     = -1\r\nLASTERROR = 11\r\n"},
         {"silent after USER",
-         {{kGreeting}, {kUserOk, 0}},
+         {{kGreeting}, test::AtWait(kUserOk, 0)},
          {},
          "ERROR     = -1\r\nLASTERROR = 11\r\n"},
         {"silent after PASS",
-         {{kGreeting}, {kUserOk}, {kPassOk, 0}},
+         {{kGreeting}, {kUserOk}, test::AtWait(kPassOk, 0)},
          {},
          "ERROR     = -1\r\nLASTERROR = 11\r\n"},
         {"USER not sent", {{kGreeting}}, 0, "ERROR     = -1\r\nLASTERROR = 32\r\n"},
@@ -257,11 +189,11 @@ TEST_F(PasswdChangeWndTest, SilenceAndFailedSendsEndWithTheErrorNumbers) {
         SCOPED_TRACE(c.name);
         boxes.boxes.clear();
         log.clear();
-        PacedChannel channel(c.replies);
+        ScriptedChannel channel(c.replies);
         channel.failSendAt = c.failSendAt;
         EXPECT_FALSE(Change(channel));
         ExpectOneBox(c.box);
-        const Strings logged = Utf8Log();
+        const Strings logged = log.utf8();
         ASSERT_GE(logged.size(), 2u);
         EXPECT_EQ(logged[logged.size() - 2], c.box);
         EXPECT_EQ(logged.back(), "poppassd socket delete\r\n");
@@ -270,13 +202,13 @@ TEST_F(PasswdChangeWndTest, SilenceAndFailedSendsEndWithTheErrorNumbers) {
 
 TEST_F(PasswdChangeWndTest, TheNewPasswordReplyHasItsOwnLongerBudget) {
     // The last of the 1,500 slices still counts.
-    PacedChannel late({{kGreeting}, {kUserOk}, {kPassOk}, {kChanged, 1500}});
+    ScriptedChannel late({{kGreeting}, {kUserOk}, {kPassOk}, test::AtWait(kChanged, 1500)});
     EXPECT_TRUE(Change(late));
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(std::count(late.waitTimeouts.begin(), late.waitTimeouts.end(), 7), 1500);
 
     log.clear();
-    PacedChannel silent({{kGreeting}, {kUserOk}, {kPassOk}, {kChanged, 1501}});
+    ScriptedChannel silent({{kGreeting}, {kUserOk}, {kPassOk}, test::AtWait(kChanged, 1501)});
     EXPECT_FALSE(Change(silent));
     EXPECT_EQ(std::count(silent.waitTimeouts.begin(), silent.waitTimeouts.end(), 7), 1500);
     // The ordinary replies kept their short slices.
@@ -285,17 +217,17 @@ TEST_F(PasswdChangeWndTest, TheNewPasswordReplyHasItsOwnLongerBudget) {
     const std::string text =
         "サーバからの応答が遅いので、切断しました\nERROR     = -1\r\nLASTERROR = 11\r\n";
     ExpectOneBox(text);
-    const Strings logged = Utf8Log();
+    const Strings logged = log.utf8();
     EXPECT_EQ(Strings(logged.end() - 2, logged.end()),
               (Strings{"poppassd socket delete\r\n", text}));
 }
 
 TEST_F(PasswdChangeWndTest, AFailedQuitStillReportsTheChange) {
-    PacedChannel channel({{kGreeting}, {kUserOk}, {kPassOk}, {kChanged}});
+    ScriptedChannel channel({{kGreeting}, {kUserOk}, {kPassOk}, {kChanged}});
     channel.failSendAt = 3;
     EXPECT_TRUE(Change(channel));
     ExpectOneBox("ERROR     = -1\r\nLASTERROR = 32\r\n");
-    EXPECT_EQ(Utf8Log().back(), "poppassd socket delete\r\n");
+    EXPECT_EQ(log.utf8().back(), "poppassd socket delete\r\n");
 }
 
 TEST_F(PasswdChangeWndTest, FieldsThatCannotGoOutWholeAreRefusedBeforeConnecting) {
@@ -311,7 +243,7 @@ TEST_F(PasswdChangeWndTest, FieldsThatCannotGoOutWholeAreRefusedBeforeConnecting
     ScriptedLineServer server({S::send(kGreeting)});
     for (const auto& c : cases) {
         boxes.boxes.clear();
-        CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes});
+        CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
         EXPECT_FALSE(
             wnd.ExecChange("127.0.0.1", server.port(), c.user, c.oldPassword, c.newPassword));
         ExpectOneBox(c.box);
@@ -323,7 +255,7 @@ TEST_F(PasswdChangeWndTest, FieldsThatCannotGoOutWholeAreRefusedBeforeConnecting
 class PasswdChangeSocketTest : public PasswdChangeWndTest {
 protected:
     bool Change(const ScriptedLineServer& server) {
-        CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes});
+        CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
         return wnd.ExecChange("127.0.0.1", server.port(), "alice", "Old-Secret", "New-Secret");
     }
 };
@@ -346,11 +278,9 @@ TEST_F(PasswdChangeSocketTest, TheDialogueRunsOverTheSocketAndClosesIt) {
 TEST_F(PasswdChangeSocketTest, ANewPasswordReplyLaterThanAnOrdinaryWaitIsStillTaken) {
     // Ordinary waits of 100 x 2 ms, the new-password wait of 100 x 20 ms; the server takes
     // longer than the first and well within the second.
-    Timing t = ProgramTiming();
-    t.pollSliceMs = 2;
-    t.newPassSliceMs = 20;
-    t.newPassSlices = 100;
-    test::ScopedTiming timing(t);
+    timing.pollSliceMs = 2;
+    timing.newPassSliceMs = 20;
+    timing.newPassSlices = 100;
     ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::send(kUserOk),
                                S::expectLine("pass"), S::send(kPassOk), S::expectLine("newpass"),
                                S::wait(500), S::send(kChanged), S::stall()});
@@ -359,21 +289,12 @@ TEST_F(PasswdChangeSocketTest, ANewPasswordReplyLaterThanAnOrdinaryWaitIsStillTa
 }
 
 TEST_F(PasswdChangeSocketTest, AnUnreachableServerFailsTheGreetingWait) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);  // nobody listens there now
-
-    CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes});
-    EXPECT_FALSE(wnd.ExecChange("127.0.0.1", ntohs(address.sin_port), "alice", "a", "b"));
+    CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
+    EXPECT_FALSE(wnd.ExecChange("127.0.0.1", test::ClosedPort(), "alice", "a", "b"));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].textUtf8().rfind("ERROR     = -1\r\nLASTERROR = ", 0), 0u);
-    EXPECT_EQ(Utf8Log().front(), "poppassd socket connecting\r\n");
-    EXPECT_EQ(Utf8Log().back(), "poppassd socket delete\r\n");
+    EXPECT_EQ(log.utf8().front(), "poppassd socket connecting\r\n");
+    EXPECT_EQ(log.utf8().back(), "poppassd socket delete\r\n");
 }
 
 }  // namespace

@@ -80,14 +80,6 @@ TEST(Pop3Reply, CommandsGoOutWholeOrNotAtAll) {
     EXPECT_EQ(out, "untouched");
 }
 
-TEST(Pop3Reply, FillTextTakesTheMarkersInOrderAndLeavesFieldsUnread) {
-    EXPECT_EQ(FillNumbers(sjis(txt::kPopErrorFormat), -1, 110),
-              "ERROR     = -1\r\nLASTERROR = 110\r\n");
-    // A "%s" inside a filled-in field is text, not a marker.
-    EXPECT_EQ(FillText("a%sb%sc", {"%s%d", "x"}), "a%s%dbxc");
-    EXPECT_EQ(FillText("only %s", {}), "only %s");
-}
-
 TEST(Pop3Reply, RejectionQuotesTheReplyWhenItFits) {
     const std::string text = FormatRejection(sjis(txt::kPopUserRejectedFormat), "alice",
                                              "-ERR unknown\r\n", kCheckFailureAreaSize);
@@ -119,28 +111,6 @@ TEST(Pop3Reply, RejectionCutsTheUserOnlyWhenTheReplyIsGone) {
     EXPECT_EQ(text.size(), kCheckFailureAreaSize - 1);
     EXPECT_EQ(text.find("-ERR"), std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 2), "\n\n");
-}
-
-TEST(Pop3Reply, Cp932PrefixNeverEndsOnALeadByte) {
-    const std::string kana = sjis(txt::kAuthFailedCaption);  // four double-byte characters
-    ASSERT_EQ(kana.size(), 8u);
-    struct Case {
-        std::string text;
-        std::size_t max;
-        std::size_t length;
-    } cases[] = {
-        {kana, 8, 8},
-        {kana, 7, 6},
-        {kana, 1, 0},
-        {kana, 0, 0},
-        {"a" + kana, 2, 1},
-        {"a" + kana, 3, 3},
-        {"abc", 2, 2},
-        {"abc", 10, 3},
-        {"\x83", 0, 0},
-        {std::string("ab\x83"), 3, 3},  // a lone lead byte at the end is one byte
-    };
-    for (const auto& c : cases) EXPECT_EQ(Cp932PrefixLength(c.text, c.max), c.length) << c.max;
 }
 
 TEST(ReplyBuffer, KeepsAtMost1023BytesAndStillSeesTheLineEndOfALongLine) {

@@ -10,13 +10,14 @@
 #include "res/Cp932.h"
 #include "res/Text.h"
 #include "res/TextsMail.h"
+#include "tests/fakes/ScriptedChannel.h"
 #include "tests/mail/MailTestSupport.h"
 
 namespace kestrel {
 namespace {
 
-using test::FakeChannel;
 using test::RecordingLogSink;
+using test::ScriptedChannel;
 using Strings = std::vector<std::string>;
 
 Timing Quick() {
@@ -31,7 +32,7 @@ struct CheckRun {
     RecordingLogSink log;
 };
 
-void RunCheck(CheckRun& run, FakeChannel& channel, const std::string& user = "alice",
+void RunCheck(CheckRun& run, ScriptedChannel& channel, const std::string& user = "alice",
               const std::string& password = "s3cret") {
     std::atomic<int> stop{0};
     PopCheckDialogue dialogue(channel, run.log, stop, Quick());
@@ -44,7 +45,7 @@ const char kGreeting[] = "+OK POP3 ready\r\n";
 TEST(PopCheckDialogue, CountRules) {
     struct Case {
         const char* name;
-        std::vector<std::vector<std::string>> replies;  // greeting, USER, PASS, LAST
+        test::Replies replies;  // greeting, USER, PASS, LAST
         std::optional<std::uint32_t> unread;
         Strings sent;
     } cases[] = {
@@ -84,7 +85,7 @@ TEST(PopCheckDialogue, CountRules) {
         {"silent after USER", {{kGreeting}}, std::nullopt, {"user alice\r\n"}},
     };
     for (auto& c : cases) {
-        FakeChannel channel(c.replies);
+        ScriptedChannel channel(c.replies);
         CheckRun run;
         RunCheck(run, channel);
         EXPECT_EQ(run.unread, c.unread) << c.name;
@@ -97,7 +98,7 @@ TEST(PopCheckDialogue, EveryReplySplitAtEveryByteGivesTheSameCount) {
         kGreeting, "+OK alice\r\n", "+OK alice has 12 messages (99 octets)\r\n", "+OK 4\r\n"};
     for (std::size_t which = 0; which < replies.size(); ++which) {
         for (std::size_t cut = 1; cut < replies[which].size(); ++cut) {
-            std::vector<std::vector<std::string>> script;
+            test::Replies script;
             for (std::size_t i = 0; i < replies.size(); ++i) {
                 if (i == which) {
                     script.push_back({replies[i].substr(0, cut), replies[i].substr(cut)});
@@ -105,7 +106,7 @@ TEST(PopCheckDialogue, EveryReplySplitAtEveryByteGivesTheSameCount) {
                     script.push_back({replies[i]});
                 }
             }
-            FakeChannel channel(script);
+            ScriptedChannel channel(script);
             CheckRun run;
             RunCheck(run, channel);
             EXPECT_EQ(run.unread, 8u) << "reply " << which << " cut at " << cut;
@@ -114,7 +115,7 @@ TEST(PopCheckDialogue, EveryReplySplitAtEveryByteGivesTheSameCount) {
 }
 
 TEST(PopCheckDialogue, LogsTheDialogueWithThePasswordMasked) {
-    FakeChannel channel(
+    ScriptedChannel channel(
         {{kGreeting}, {"+OK\r\n"}, {"+OK alice has 3 messages (1234 octets)\r\n"}, {"+OK 1\r\n"}});
     CheckRun run;
     RunCheck(run, channel, "alice", "s3cret");
@@ -128,7 +129,7 @@ TEST(PopCheckDialogue, LogsTheDialogueWithThePasswordMasked) {
 TEST(PopCheckDialogue, FailureTexts) {
     struct Case {
         const char* name;
-        std::vector<std::vector<std::string>> replies;
+        test::Replies replies;
         std::string text;
     } cases[] = {
         {"not ready", {{"-ERR busy\r\n"}}, "POPサーバ側の認証準備ができていません\r\n"},
@@ -142,7 +143,7 @@ TEST(PopCheckDialogue, FailureTexts) {
         {"silent greeting", test::Replies(1), "ERROR     = -1\r\nLASTERROR = 11\r\n"},
     };
     for (auto& c : cases) {
-        FakeChannel channel(c.replies);
+        ScriptedChannel channel(c.replies);
         CheckRun run;
         RunCheck(run, channel);
         const Strings log = run.log.texts();
@@ -154,7 +155,7 @@ TEST(PopCheckDialogue, FailureTexts) {
 
 TEST(PopCheckDialogue, SendFailuresEndTheCheckExceptAtQuit) {
     {
-        FakeChannel channel({{kGreeting}});
+        ScriptedChannel channel({{kGreeting}});
         channel.failSendAt = 0;  // USER
         CheckRun run;
         RunCheck(run, channel);
@@ -162,7 +163,7 @@ TEST(PopCheckDialogue, SendFailuresEndTheCheckExceptAtQuit) {
         EXPECT_TRUE(run.log.has("ERROR     = -1\r\nLASTERROR = 32\r\n"));
     }
     {
-        FakeChannel channel(
+        ScriptedChannel channel(
             {{kGreeting}, {"+OK\r\n"}, {"+OK a has 2 messages\r\n"}, {"+OK 0\r\n"}});
         channel.failSendAt = 3;  // QUIT
         CheckRun run;
@@ -174,7 +175,7 @@ TEST(PopCheckDialogue, SendFailuresEndTheCheckExceptAtQuit) {
 }
 
 TEST(PopCheckDialogue, AStopDuringTheUserWaitEndsAtOnceWithoutQuit) {
-    FakeChannel channel({{kGreeting}});
+    ScriptedChannel channel({{kGreeting}});
     std::atomic<int> stop{0};
     channel.onWait = [&](int waits) {
         if (waits == 5) stop = 1;
@@ -189,7 +190,7 @@ TEST(PopCheckDialogue, AStopDuringTheUserWaitEndsAtOnceWithoutQuit) {
 }
 
 TEST(PopCheckDialogue, AStopDuringTheLastWaitIsNotTested) {
-    FakeChannel channel({{kGreeting}, {"+OK\r\n"}, {"+OK a has 4 messages\r\n"}, {}});
+    ScriptedChannel channel({{kGreeting}, {"+OK\r\n"}, {"+OK a has 4 messages\r\n"}, {}});
     std::atomic<int> stop{0};
     channel.onWait = [&](int) {
         if (channel.sent.size() == 3) stop = 1;  // once LAST is out
@@ -226,7 +227,7 @@ TEST(PopCheckDialogue, ArbitraryRepliesKeepTheDialogueInBounds) {
             }
             replies.push_back(chunks);
         }
-        FakeChannel channel(replies);
+        ScriptedChannel channel(replies);
         CheckRun run;
         RunCheck(run, channel);
         ASSERT_LE(run.sent.size(), allowed.size());

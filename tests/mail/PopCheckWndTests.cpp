@@ -38,11 +38,9 @@ S::Script PopScript(const std::string& passReply, const std::string& lastReply =
 
 class PopCheckWndTest : public ::testing::Test {
 protected:
-    PopCheckWndTest() : m_timing(test::FastTiming()) {}
-
     std::unique_ptr<CPopCheckWnd> Make(std::function<bool()> noticeOpen = {}) {
         return std::make_unique<CPopCheckWnd>(WorkerContext{&frame, &log, &boxes},
-                                              std::move(noticeOpen));
+                                              std::move(noticeOpen), nullptr, timing);
     }
     // Start a check against the server and wait for its dialogue to end.
     std::unique_ptr<CPopCheckWnd> RunOneCheck(const ScriptedLineServer& server) {
@@ -55,13 +53,8 @@ protected:
         QCoreApplication::sendPostedEvents();
         return wnd;
     }
-    std::vector<std::string> Utf8Log() const {
-        std::vector<std::string> out;
-        for (const auto& t : log.texts()) out.push_back(cp932ToUtf8(t));
-        return out;
-    }
 
-    test::ScopedTiming m_timing;
+    Timing timing = test::FastTiming();
     test::UnreadReceiver frame;
     RecordingLogSink log;
     test::RecordingMessageBoxes boxes;
@@ -85,9 +78,7 @@ TEST_F(PopCheckWndTest, AFullCheckReportsTheUnreadCountToTheFrame) {
 }
 
 TEST_F(PopCheckWndTest, ChecksComeBackEveryInterval) {
-    Timing t = test::FastTiming();
-    t.minuteMs = 5;
-    test::ScopedTiming timing(t);
+    timing.minuteMs = 5;
     ScriptedLineServer server(PopScript("+OK alice has 2 messages (9 octets)\r\n", "+OK 0\r\n"));
     auto wnd = Make();
     ASSERT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
@@ -165,7 +156,7 @@ TEST_F(PopCheckWndTest, FailedDialoguesAreLoggedAndReportNothing) {
     for (const auto& c : cases) {
         ScriptedLineServer server(c.script);
         auto wnd = RunOneCheck(server);
-        const Strings logged = Utf8Log();
+        const Strings logged = log.utf8();
         ASSERT_GE(logged.size(), 2u) << c.name;
         EXPECT_EQ(logged.back(), "pop3 socket delete\r\n") << c.name;
         EXPECT_EQ(logged[logged.size() - 2].rfind(c.logged, 0), 0u)
@@ -204,10 +195,8 @@ TEST_F(PopCheckWndTest, AnOverlongRejectionIsCutToItsArea) {
 }
 
 TEST_F(PopCheckWndTest, ATickWhileBusyOnlyRearms) {
-    Timing t = test::FastTiming();
-    t.minuteMs = 5;      // interval 1 = 5 ms, far inside one reply wait
-    t.pollSliceMs = 50;  // 5 s per reply wait
-    test::ScopedTiming timing(t);
+    timing.minuteMs = 5;      // interval 1 = 5 ms, far inside one reply wait
+    timing.pollSliceMs = 50;  // 5 s per reply wait
     ScriptedLineServer server({S::stall()});
     auto wnd = Make();
     ASSERT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
@@ -222,9 +211,7 @@ TEST_F(PopCheckWndTest, ATickWhileBusyOnlyRearms) {
 }
 
 TEST_F(PopCheckWndTest, AnOpenNoticeSkipsTheTurn) {
-    Timing t = test::FastTiming();
-    t.minuteMs = 5;
-    test::ScopedTiming timing(t);
+    timing.minuteMs = 5;
     ScriptedLineServer server(PopScript("+OK alice has 0 messages\r\n"));
     bool noticeOpen = true;
     auto wnd = Make([&] { return noticeOpen; });
@@ -242,9 +229,7 @@ TEST_F(PopCheckWndTest, AnOpenNoticeSkipsTheTurn) {
 }
 
 TEST_F(PopCheckWndTest, DestroyingTheWindowStopsAStalledUserWaitWithinOneSlice) {
-    Timing t = test::FastTiming();
-    t.pollSliceMs = 200;  // a missed stop would show as a 20 s wait ending in the error text
-    test::ScopedTiming timing(t);
+    timing.pollSliceMs = 200;  // a missed stop would show as a 20 s wait ending in the error text
     ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::stall()});
     auto wnd = Make();
     ASSERT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
@@ -260,9 +245,7 @@ TEST_F(PopCheckWndTest, DestroyingTheWindowStopsAStalledUserWaitWithinOneSlice) 
 }
 
 TEST_F(PopCheckWndTest, ASocketThatCannotBeMadeShowsABoxAndStopsTheChecks) {
-    Timing t = test::FastTiming();
-    t.minuteMs = 5;  // a re-armed timer would come back at once
-    test::ScopedTiming timing(t);
+    timing.minuteMs = 5;  // a re-armed timer would come back at once
     auto wnd = Make();
     ASSERT_TRUE(wnd->Start("", 110, "alice", "s3cret", 1));  // no host: refused at creation
     ASSERT_TRUE(SpinUntil([&] { return !boxes.boxes.empty(); }));

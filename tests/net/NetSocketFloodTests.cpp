@@ -46,18 +46,16 @@ void RunLoopFor(int ms) {
 
 class FloodTest : public test::SocketTest {
 protected:
-    FloodTest() : m_savedTiming(ProgramTiming()) {
+    FloodTest() {
         ::getrlimit(RLIMIT_NOFILE, &m_savedLimit);
         SetTraceEnabled(false);
     }
-    ~FloodTest() override {
-        ::setrlimit(RLIMIT_NOFILE, &m_savedLimit);
-        ProgramTiming() = m_savedTiming;
-    }
+    ~FloodTest() override { ::setrlimit(RLIMIT_NOFILE, &m_savedLimit); }
     void MakeServer(int acceptRetryMs, int idleMs) {
-        ProgramTiming().acceptRetryMs = acceptRetryMs;
-        ProgramTiming().idleConnectionMs = idleMs;
-        server = std::make_unique<CNetSocket>(0, &owner, WM_IDENT_SOCKET, 0, 256);
+        Timing timing = ProgramTiming();
+        timing.acceptRetryMs = acceptRetryMs;
+        timing.idleConnectionMs = idleMs;
+        server = std::make_unique<CNetSocket>(0, &owner, WM_IDENT_SOCKET, 0, 256, timing);
         ASSERT_EQ(server->GetLastError(), 0);
     }
     // The data event of the peer on this local port, once it has come.
@@ -83,7 +81,6 @@ protected:
 
     SocketOwner owner;
     std::unique_ptr<CNetSocket> server;
-    Timing m_savedTiming;
     rlimit m_savedLimit{};
 };
 

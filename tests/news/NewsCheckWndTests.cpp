@@ -58,12 +58,11 @@ FileId IdOf(const std::string& path) {
 
 class NewsCheckWndTest : public ::testing::Test {
 protected:
-    NewsCheckWndTest() : m_timing(test::NewsTiming()) {}
     void TearDown() override { ::unlink(list.c_str()); }
 
     std::unique_ptr<CNewsCheckWnd> Make(std::function<bool()> noticeOpen = {}) {
         return std::make_unique<CNewsCheckWnd>(WorkerContext{&frame, &log, &boxes},
-                                               std::move(noticeOpen));
+                                               std::move(noticeOpen), nullptr, timing);
     }
     // Write the list (when given), start a check against the server and wait for its
     // dialogue to end.
@@ -80,7 +79,7 @@ protected:
         return wnd;
     }
 
-    test::ScopedTiming m_timing;
+    Timing timing = test::NewsTiming();
     test::NewsFrame frame;
     test::RecordingLogSink log;
     test::RecordingMessageBoxes boxes;
@@ -265,6 +264,7 @@ TEST_F(NewsCheckWndTest, ALockedListSkipsTheCheckAndIsLeftAlone) {
 }
 
 TEST_F(NewsCheckWndTest, InitCheckResults) {
+    timing.newsFirstCheckMs = 3600000;  // armed, not run
     auto wnd = Make();
     EXPECT_EQ(wnd->InitCheck("127.0.0.1", 119, 2), -3);
     EXPECT_TRUE(log.texts().empty());
@@ -279,17 +279,12 @@ TEST_F(NewsCheckWndTest, InitCheckResults) {
     ::close(other);
 
     log.clear();
-    Timing t = test::NewsTiming();
-    t.newsFirstCheckMs = 3600000;  // armed, not run
-    test::ScopedTiming timing(t);
     EXPECT_EQ(wnd->InitCheck("127.0.0.1", 119, 3), 1);
     EXPECT_EQ(log.texts(), Strings{"NEWS TIMER SET COMPLETE\r\n"});
 }
 
 TEST_F(NewsCheckWndTest, ChecksComeBackEveryInterval) {
-    Timing t = test::NewsTiming();
-    t.minuteMs = 5;  // interval 3 = 15 ms
-    test::ScopedTiming timing(t);
+    timing.minuteMs = 5;  // interval 3 = 15 ms
     ScriptedLineServer server(NntpScript({{"fj.a", "211 1 1 1 fj.a\r\n"}}));
     WriteFile(list, "fj.a:1\n");
     auto wnd = Make();
@@ -299,9 +294,7 @@ TEST_F(NewsCheckWndTest, ChecksComeBackEveryInterval) {
 }
 
 TEST_F(NewsCheckWndTest, AnOpenNoticeSkipsTheTurn) {
-    Timing t = test::NewsTiming();
-    t.minuteMs = 5;
-    test::ScopedTiming timing(t);
+    timing.minuteMs = 5;
     ScriptedLineServer server(NntpScript({{"fj.a", "211 1 1 7 fj.a\r\n"}}));
     WriteFile(list, "fj.a:1\n");
     bool noticeOpen = true;
@@ -316,10 +309,8 @@ TEST_F(NewsCheckWndTest, AnOpenNoticeSkipsTheTurn) {
 }
 
 TEST_F(NewsCheckWndTest, ATickWhileBusyOnlyRearms) {
-    Timing t = test::NewsTiming();
-    t.minuteMs = 5;      // interval 3 = 15 ms, far inside one reply wait
-    t.pollSliceMs = 50;  // 5 s per reply wait
-    test::ScopedTiming timing(t);
+    timing.minuteMs = 5;      // interval 3 = 15 ms, far inside one reply wait
+    timing.pollSliceMs = 50;  // 5 s per reply wait
     ScriptedLineServer server({S::stall()});
     WriteFile(list, "fj.a:1\n");
     auto wnd = Make();
@@ -331,9 +322,7 @@ TEST_F(NewsCheckWndTest, ATickWhileBusyOnlyRearms) {
 }
 
 TEST_F(NewsCheckWndTest, DestroyingTheWindowStopsAStalledCheckAndLeavesTheList) {
-    Timing t = test::NewsTiming();
-    t.pollSliceMs = 200;  // a missed stop would show as a 20 s wait ending in the error text
-    test::ScopedTiming timing(t);
+    timing.pollSliceMs = 200;  // a missed stop would show as a 20 s wait ending in the error text
     ScriptedLineServer server({S::send(kReady), S::expectLine("group fj.a"),
                                S::send("211 1 1 9 fj.a\r\n"), S::expectLine("group fj.b"),
                                S::stall()});
@@ -351,9 +340,7 @@ TEST_F(NewsCheckWndTest, DestroyingTheWindowStopsAStalledCheckAndLeavesTheList) 
 }
 
 TEST_F(NewsCheckWndTest, AConnectionThatCannotBeMadeShowsABoxAndStopsTheChecks) {
-    Timing t = test::NewsTiming();
-    t.minuteMs = 5;  // a re-armed timer would come back at once
-    test::ScopedTiming timing(t);
+    timing.minuteMs = 5;  // a re-armed timer would come back at once
     WriteFile(list, "fj.a:1\n");
     auto wnd = Make();
     ASSERT_EQ(wnd->InitCheck("", 119, 3), 1);  // no host: refused when the socket is made
@@ -375,9 +362,7 @@ TEST_F(NewsCheckWndTest, AConnectionThatCannotBeMadeShowsABoxAndStopsTheChecks) 
 TEST_F(NewsCheckWndTest, ChangeIntervalRefusesTwoMinutesAndStopsTheTimer) {
     ScriptedLineServer server(NntpScript({{"fj.a", "211 1 1 1 fj.a\r\n"}}));
     WriteFile(list, "fj.a:1\n");
-    Timing t = test::NewsTiming();
-    t.newsFirstCheckMs = 20;
-    test::ScopedTiming timing(t);
+    timing.newsFirstCheckMs = 20;
     auto wnd = Make();
     ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
     EXPECT_EQ(wnd->ChangeInterval(2), 0);

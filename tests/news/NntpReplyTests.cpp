@@ -7,6 +7,7 @@
 
 #include "news/NntpReply.h"
 #include "news/NntpReplyReader.h"
+#include "tests/fakes/ScriptedChannel.h"
 #include "tests/news/NewsTestSupport.h"
 
 namespace kestrel {
@@ -85,12 +86,6 @@ TEST(NntpReply, GroupCommandRefusesLineBreaks) {
     }
 }
 
-TEST(NntpReply, FillTextPutsTheValuesInOrder) {
-    EXPECT_EQ(nntp::FillNumbers("ERROR     = %d\r\nLASTERROR = %d\r\n", -1, 104),
-              "ERROR     = -1\r\nLASTERROR = 104\r\n");
-    EXPECT_EQ(nntp::FillText("%s/%d %x", {"a"}), "a/ %x");
-}
-
 // The reader over a channel that hands out the bytes in the given chunks.
 struct ReadCase {
     std::vector<std::string> chunks;
@@ -98,7 +93,7 @@ struct ReadCase {
 };
 
 std::vector<std::string> ReadAll(const std::vector<std::string>& chunks, std::size_t count) {
-    test::FakeChannel channel({chunks});
+    test::ScriptedChannel channel({chunks});
     NntpReplyReader reader;
     std::atomic<int> closing{0};
     Timing timing;
@@ -152,7 +147,7 @@ TEST(NntpReplyReader, EdgesOfTheReplyArea) {
 }
 
 TEST(NntpReplyReader, AStopIsSeenBeforeTheNextSlice) {
-    test::FakeChannel channel({});
+    test::ScriptedChannel channel({});
     NntpReplyReader reader;
     std::atomic<int> closing{1};
     const auto result = reader.Read(channel, closing, Timing{});
@@ -161,7 +156,7 @@ TEST(NntpReplyReader, AStopIsSeenBeforeTheNextSlice) {
 }
 
 TEST(NntpReplyReader, NothingReportsTheLastReadAndTheError) {
-    test::FakeChannel channel({});
+    test::ScriptedChannel channel({});
     NntpReplyReader reader;
     std::atomic<int> closing{0};
     Timing timing;
@@ -170,7 +165,7 @@ TEST(NntpReplyReader, NothingReportsTheLastReadAndTheError) {
     EXPECT_EQ(result.outcome, NntpReplyReader::Outcome::Nothing);
     EXPECT_EQ(channel.waits, 100);  // the described budget: 100 slices
     EXPECT_EQ(result.lastRead, -1);
-    EXPECT_EQ(result.lastError, test::FakeChannel::kWouldBlock);
+    EXPECT_EQ(result.lastError, test::ScriptedChannel::kWouldBlock);
 }
 
 }  // namespace

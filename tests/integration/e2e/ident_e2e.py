@@ -16,6 +16,7 @@ What it asserts:
 
 Usage: ident_e2e.py --program build/kestrel --out <dir>
 """
+import os
 import socket
 import subprocess
 import sys
@@ -26,26 +27,10 @@ from mail_road_e2e import PASSWORD, USER, Pop3Script, scramble
 
 RUN_LIMIT_S = 60
 
-# An asking server: it connects to itself on loopback and asks, with Net::Ident, who owns the
-# other end. Net::Ident finds the ident port through getservbyname, which is pointed at the
-# responder's port, so the root-only port 113 is not needed.
-ASKING_SERVER = r"""
-use strict; use warnings;
-my $identPort;
-BEGIN {
-    $identPort = shift @ARGV;
-    *CORE::GLOBAL::getservbyname = sub { wantarray ? ('auth', '', $identPort, 'tcp') : $identPort };
-}
-use IO::Socket::INET;
-use Net::Ident 'lookup';
-my $listener = IO::Socket::INET->new(Listen => 1, LocalAddr => '127.0.0.1', LocalPort => 0,
-                                     Proto => 'tcp') or die "listen: $!";
-my $client = IO::Socket::INET->new(PeerAddr => '127.0.0.1', PeerPort => $listener->sockport,
-                                   Proto => 'tcp') or die "connect: $!";
-my $server = $listener->accept or die "accept: $!";
-my ($user, $opsys, $error) = lookup($server, 20);
-print defined $user ? "$user|$opsys\n" : "ERROR=$error\n";
-"""
+# The asking server the ident tests share: it connects to itself on loopback and asks, with
+# Net::Ident, who owns the other end, through the responder's port.
+ASKING_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "fakes",
+                             "asking_ident_server.pl")
 
 
 def free_port():
@@ -90,7 +75,7 @@ class IdentRoad(Desktop):
 
         for round_ in range(2):
             self.step("Net::Ident asks (round %d)" % (round_ + 1))
-            out = subprocess.run(["perl", "-e", ASKING_SERVER, str(auth_port)],
+            out = subprocess.run(["perl", ASKING_SERVER, str(auth_port)],
                                  capture_output=True, timeout=30)
             answer = out.stdout.decode(errors="replace")
             check(answer == "%s|MS-DOS\n" % USER,

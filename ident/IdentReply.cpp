@@ -1,8 +1,9 @@
-#include "mail/IdentReply.h"
+#include "ident/IdentReply.h"
 
 #include <cstring>
 
-#include "mail/Pop3Reply.h"
+#include "res/Cp932.h"
+#include "res/Text.h"
 #include "res/TextsIdent.h"
 
 namespace kestrel::ident {
@@ -18,22 +19,22 @@ std::optional<std::string> QueryOf(const char* data, int length) {
 
 std::string BuildReply(std::string_view query, std::string_view user) {
     constexpr std::size_t kLimit = kLineAreaSize - 1;
-    const std::size_t fixed = pop3::FillText(txt::kIdentReplyFormat, {"", ""}).size();
+    const std::size_t fixed = FillText(txt::kIdentReplyFormat, {"", ""}).size();
     std::size_t room = kLimit - fixed;
     // The user id is what the asking server wants to learn, so it keeps its room first.
-    const std::size_t userLength = pop3::Cp932PrefixLength(user, room);
+    const std::size_t userLength = Cp932PrefixLength(user, room);
     room -= userLength;
-    const std::size_t queryLength = pop3::Cp932PrefixLength(query, room);
-    return pop3::FillText(txt::kIdentReplyFormat,
-                          {query.substr(0, queryLength), user.substr(0, userLength)});
+    const std::size_t queryLength = Cp932PrefixLength(query, room);
+    return FillText(txt::kIdentReplyFormat,
+                    {query.substr(0, queryLength), user.substr(0, userLength)});
 }
 
 std::string BuildReplyLog(int socketId, std::string_view reply) {
     constexpr std::size_t kLimit = kLineAreaSize - 1;
     const std::string id = std::to_string(socketId);
-    const std::size_t fixed = pop3::FillText(txt::kIdentReplyLogFormat, {id, ""}).size();
-    const std::size_t replyLength = pop3::Cp932PrefixLength(reply, kLimit - fixed);
-    return pop3::FillText(txt::kIdentReplyLogFormat, {id, reply.substr(0, replyLength)});
+    const std::size_t fixed = FillText(txt::kIdentReplyLogFormat, {id, ""}).size();
+    const std::size_t replyLength = Cp932PrefixLength(reply, kLimit - fixed);
+    return FillText(txt::kIdentReplyLogFormat, {id, reply.substr(0, replyLength)});
 }
 
 }  // namespace kestrel::ident

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "mail/CIdentificationWnd.h"
-#include "tests/mail/MailTestSupport.h"
+#include "ident/CIdentificationWnd.h"
 #include "tests/support/Spin.h"
+#include "tests/support/WorkerTestSupport.h"
 
 namespace kestrel {
 namespace {

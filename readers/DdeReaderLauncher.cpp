@@ -1,18 +1,23 @@
-#include "news/DdeReaderLauncher.h"
+#include "readers/DdeReaderLauncher.h"
 
-#include "news/DdeClient.h"
-#include "news/ReaderLauncherDesktop.h"
-#include "news/ReaderLauncherPlan.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Timing.h"
+#include "readers/DdeClient.h"
+#include "readers/ReaderLauncherDesktop.h"
+#include "readers/ReaderLauncherPlan.h"
 #include "res/Text.h"
 #include "res/TextsReaders.h"
 
 namespace kestrel {
 
 DdeReaderLauncher::DdeReaderLauncher(SettingsSource settings, DdeClient& client,
-                                     ReaderLauncherDesktop& desktop, MessageBoxes& boxes)
-    : m_settings(std::move(settings)), m_client(client), m_desktop(desktop), m_boxes(boxes) {}
+                                     ReaderLauncherDesktop& desktop, MessageBoxes& boxes,
+                                     const Timing& timing)
+    : m_settings(std::move(settings)),
+      m_client(client),
+      m_desktop(desktop),
+      m_boxes(boxes),
+      m_timing(timing) {}
 
 DdeReaderLauncher::~DdeReaderLauncher() {
     CloseNewsConversation();
@@ -53,7 +58,7 @@ std::unique_ptr<DdeConversation> DdeReaderLauncher::StartAndConnect(const std::s
                                                                     const std::string& topic,
                                                                     const std::string& program) {
     m_desktop.StartProgram(program);
-    const Timing timing = ProgramTiming();
+    const Timing& timing = m_timing;
     for (int attempt = 1; attempt <= timing.readerRetries; ++attempt) {
         if (auto conversation = m_client.Connect(service, topic)) return conversation;
         if (attempt < timing.readerRetries) m_desktop.Pause(timing.readerRetryMs);

@@ -2,7 +2,7 @@
 
 #include <QDBusConnection>
 
-#include "news/DdeClient.h"
+#include "readers/DdeClient.h"
 
 namespace kestrel {
 

@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "news/DdeBusClient.h"
-#include "news/DdeReaderLauncher.h"
 #include "platform/Timing.h"
+#include "readers/DdeBusClient.h"
+#include "readers/DdeReaderLauncher.h"
 #include "res/Cp932.h"
 #include "tests/fakes/CountingDdeClient.h"
 #include "tests/fakes/FakeReader.h"
@@ -23,11 +23,17 @@ using Connects = std::vector<std::pair<std::string, std::string>>;
 
 class DdeReaderLauncherTest : public ::testing::Test {
 protected:
-    DdeReaderLauncherTest() : m_saved(ProgramTiming()) {
-        // Long enough for a started fake reader to come up, short enough not to dawdle.
-        ProgramTiming().readerRetryMs = 200;
+    // Long enough for a started fake reader to come up, short enough not to dawdle.
+    static Timing ReaderTiming(int retryMs) {
+        Timing t;
+        t.readerRetryMs = retryMs;
+        return t;
     }
-    ~DdeReaderLauncherTest() override { ProgramTiming() = m_saved; }
+    // A launcher that gives up fast, for readers that never answer.
+    DdeReaderLauncher QuickLauncher() {
+        return DdeReaderLauncher{[this] { return m_settings; }, m_client, m_desktop, m_boxes,
+                                 ReaderTiming(1)};
+    }
 
     std::unique_ptr<FakeReader> Reader(const char* service, const char* topic) {
         return std::make_unique<FakeReader>(
@@ -37,13 +43,13 @@ protected:
 
     QTemporaryDir m_dir;
     int m_logs = 0;
-    Timing m_saved;
     ReaderLauncherSettings m_settings;
     DdeBusClient m_bus;
     test::CountingDdeClient m_client{m_bus};
     test::RecordingReaderDesktop m_desktop;
     test::RecordingMessageBoxes m_boxes;
-    DdeReaderLauncher m_launcher{[this] { return m_settings; }, m_client, m_desktop, m_boxes};
+    DdeReaderLauncher m_launcher{[this] { return m_settings; }, m_client, m_desktop, m_boxes,
+                                 ReaderTiming(200)};
 };
 
 TEST_F(DdeReaderLauncherTest, RunningMailReaderGetsItsCommandAndNothingIsStarted) {
@@ -88,11 +94,11 @@ TEST_F(DdeReaderLauncherTest, AbsentMailReaderIsStartedOnceAndWaitedFor) {
 }
 
 TEST_F(DdeReaderLauncherTest, MailReaderThatNeverAnswersEndsInTheSettingsBox) {
-    ProgramTiming().readerRetryMs = 1;
+    DdeReaderLauncher launcher = QuickLauncher();
     m_settings.MailReader = 2;
     m_settings.MailFile = "/bin/true";
 
-    m_launcher.LaunchMailReader();
+    launcher.LaunchMailReader();
 
     EXPECT_EQ(m_desktop.started, Strings{"/bin/true"});
     // One try before the start, then the retries.
@@ -193,16 +199,16 @@ TEST_F(DdeReaderLauncherTest, AbsentNewsReaderIsStartedAndThenKept) {
 }
 
 TEST_F(DdeReaderLauncherTest, NewsReaderThatNeverAnswersIsNotReported) {
-    ProgramTiming().readerRetryMs = 1;
+    DdeReaderLauncher launcher = QuickLauncher();
     m_settings.NewsReader = 0;
     m_settings.NewsFile = "/bin/true";
 
-    m_launcher.LaunchNewsReader("fj.news.misc");
+    launcher.LaunchNewsReader("fj.news.misc");
 
     EXPECT_EQ(m_desktop.started, Strings{"/bin/true"});
     EXPECT_EQ(m_client.connects.size(), 1u + 15u);
     EXPECT_TRUE(m_boxes.boxes.empty());
-    EXPECT_FALSE(m_launcher.HasNewsConversation());
+    EXPECT_FALSE(launcher.HasNewsConversation());
 }
 
 TEST_F(DdeReaderLauncherTest, NewsReaderEndingTheConversationMakesTheNextClickStartOver) {

@@ -1,6 +1,6 @@
-#include "news/DdeBusClient.h"
+#include "readers/DdeBusClient.h"
 
-#include "news/DdeBusConversation.h"
+#include "readers/DdeBusConversation.h"
 
 namespace kestrel {
 

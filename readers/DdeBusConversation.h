@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "news/DdeConversation.h"
+#include "readers/DdeConversation.h"
 
 class QDBusServiceWatcher;
 

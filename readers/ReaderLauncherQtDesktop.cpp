@@ -1,4 +1,4 @@
-#include "news/ReaderLauncherQtDesktop.h"
+#include "readers/ReaderLauncherQtDesktop.h"
 
 #include <QEventLoop>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "news/DdeBusConversation.h"
+#include "readers/DdeBusConversation.h"
 
 #include <QByteArray>
 #include <QDBusMessage>

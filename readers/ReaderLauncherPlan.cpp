@@ -1,4 +1,4 @@
-#include "news/ReaderLauncherPlan.h"
+#include "readers/ReaderLauncherPlan.h"
 
 #include "res/Text.h"
 #include "res/TextsReaders.h"

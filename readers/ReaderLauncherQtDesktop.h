@@ -1,6 +1,6 @@
 #pragma once
 
-#include "news/ReaderLauncherDesktop.h"
+#include "readers/ReaderLauncherDesktop.h"
 
 namespace kestrel {
 

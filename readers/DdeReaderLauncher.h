@@ -4,8 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "news/ReaderLauncher.h"
-#include "news/ReaderLauncherSettings.h"
+#include "platform/Timing.h"
+#include "readers/ReaderLauncher.h"
+#include "readers/ReaderLauncherSettings.h"
 
 namespace kestrel {
 
@@ -17,13 +18,13 @@ struct ReaderLaunchStep;
 
 // Starts the configured readers: readers that hold a conversation get the command or the
 // request, others are started as programs. The settings are fetched anew at every launch.
-// Retries follow ProgramTiming() (readerRetries attempts, readerRetryMs apart).
+// Retries follow the timing table (readerRetries attempts, readerRetryMs apart).
 class DdeReaderLauncher final : public ReaderLauncher {
 public:
     using SettingsSource = std::function<ReaderLauncherSettings()>;
 
     DdeReaderLauncher(SettingsSource settings, DdeClient& client, ReaderLauncherDesktop& desktop,
-                      MessageBoxes& boxes);
+                      MessageBoxes& boxes, const Timing& timing = ProgramTiming());
     ~DdeReaderLauncher() override;
 
     void LaunchMailReader() override;
@@ -50,6 +51,7 @@ private:
     DdeClient& m_client;
     ReaderLauncherDesktop& m_desktop;
     MessageBoxes& m_boxes;
+    const Timing m_timing;
     std::unique_ptr<DdeConversation> m_news;
     bool m_newsOpen = false;
 };

@@ -9,6 +9,8 @@
 
 #include "net/WorkerContext.h"
 
+#include "platform/Timing.h"
+
 namespace kestrel {
 
 class CNetSocket;
@@ -20,7 +22,8 @@ struct SocketEvent;
 // connection is closed right after; the query is neither parsed nor checked.
 class CIdentificationWnd final : public QObject {
 public:
-    explicit CIdentificationWnd(const WorkerContext& context, QObject* parent = nullptr);
+    explicit CIdentificationWnd(const WorkerContext& context, QObject* parent = nullptr,
+                                const Timing& timing = ProgramTiming());
     ~CIdentificationWnd() override;
 
     // Listen on port (0: a port the system picks) and answer with user from now on. False
@@ -40,6 +43,7 @@ private:
     void Log(std::string_view text);
 
     WorkerContext m_context;
+    const Timing m_timing;
     std::unique_ptr<CNetSocket> m_socket;
     std::string m_user;
     // Connections this window has closed whose closed event has not come back yet. Data

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "news/DdeBusClient.h"
+#include "readers/DdeBusClient.h"
 #include "res/Cp932.h"
 #include "tests/fakes/FakeReader.h"
 #include "tests/support/Spin.h"

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "news/DdeConversation.h"
+#include "readers/DdeConversation.h"
 
 namespace kestrel {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "news/ReaderLauncherPlan.h"
+#include "readers/ReaderLauncherPlan.h"
 #include "res/Cp932.h"
 
 namespace kestrel {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "news/DdeReaderLauncher.h"
+#include "readers/DdeReaderLauncher.h"
 
 namespace kestrel {
 

@@ -1,10 +1,10 @@
-#include "mail/CIdentificationWnd.h"
+#include "ident/CIdentificationWnd.h"
 
 #include <QString>
 
 #include <algorithm>
 
-#include "mail/IdentReply.h"
+#include "ident/IdentReply.h"
 #include "net/EventLog.h"
 #include "net/NetSocket.h"
 #include "net/SocketSupport.h"
@@ -15,8 +15,9 @@
 
 namespace kestrel {
 
-CIdentificationWnd::CIdentificationWnd(const WorkerContext& context, QObject* parent)
-    : QObject(parent), m_context(context) {
+CIdentificationWnd::CIdentificationWnd(const WorkerContext& context, QObject* parent,
+                                       const Timing& timing)
+    : QObject(parent), m_context(context), m_timing(timing) {
     setObjectName(QString::fromLatin1(txt::kIdentificationWindowTitle));
 }
 
@@ -32,7 +33,7 @@ void CIdentificationWnd::Log(std::string_view text) {
 
 bool CIdentificationWnd::Start(int port, const std::string& user) {
     Log(sjis(txt::kIdentSocketReady));
-    m_socket = std::make_unique<CNetSocket>(port, this, WM_IDENT_SOCKET, 0, 256);
+    m_socket = std::make_unique<CNetSocket>(port, this, WM_IDENT_SOCKET, 0, 256, m_timing);
     const int error = m_socket->GetLastError();
     if (error != 0 && !net::IsWouldBlock(error)) return false;
     m_user = user;

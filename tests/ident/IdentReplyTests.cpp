@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "mail/IdentReply.h"
+#include "ident/IdentReply.h"
 #include "res/Cp932.h"
 
 namespace kestrel::ident {

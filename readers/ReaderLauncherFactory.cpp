@@ -1,7 +1,7 @@
-#include "news/ReaderLauncherFactory.h"
+#include "readers/ReaderLauncherFactory.h"
 
-#include "news/DdeBusClient.h"
-#include "news/ReaderLauncherQtDesktop.h"
+#include "readers/DdeBusClient.h"
+#include "readers/ReaderLauncherQtDesktop.h"
 
 namespace kestrel {
 
