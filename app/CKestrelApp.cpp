@@ -14,6 +14,7 @@
 #include "app/SettingsStore.h"
 #include "app/WindowPlacement.h"
 #include "net/TraceLog.h"
+#include "news/WatchListFile.h"
 #include "platform/MessageEvent.h"
 #include "platform/ProgramDir.h"
 #include "platform/QtMessageBoxes.h"
@@ -21,6 +22,7 @@
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsCore.h"
+#include "res/TextsNews.h"
 #include "ui/CMainFrame.h"
 #include "ui/NoticePresenter.h"
 #include "ui/QtSoundPlayer.h"
@@ -60,6 +62,9 @@ bool CKestrelApp::InitInstance() {
     }
     m_instance = std::make_unique<SingleInstance>();
     m_instance->Claim(title);
+    // Copies of the watch list that a killed rewrite left behind; with this instance the only
+    // one, none of them can belong to a rewrite still under way.
+    WatchListFile::RemoveStaleCopies(ProgramFile(txt::kNewsWatchListName));
 
     m_store = std::make_unique<SettingsStore>();
     MigrateIniFile(*m_store, *m_boxes, ProgramDir());
