@@ -412,14 +412,22 @@ TEST(PasswordScrambler, UnscramblesOnlyWhatTheProgramCouldHaveWritten) {
     const std::string abc = "004b0b9c15d41fd6";
     const Case cases[] = {
         {"", "", true},
-        {"abc", "", true},          // shorter than one group
-        {"004b", "", true},         // marker only
-        {abc + "12", "abc", true},  // trailing characters ignored
-        {abc + "123", "abc", true},
+        {"abc", "", false},  // a cut marker
+        {"004b", "", true},  // marker only
+        {"ffff" + abc.substr(4), "abc", true},
         {scramble(std::string(16, 'z')), std::string(16, 'z'), true},
         {std::string(72, '1'), "", false},  // 18 groups: never written by the program
         {"004b0b9c15d4zzzz", "", false},    // not hexadecimal
+        {"zzzz0b9c15d41fd6", "", false},    // the marker is not either
         {"004b0b9c15d40002", "", false},    // decodes to a NUL byte
+        // A value cut or altered by hand must not read as another password.
+        {abc + "12", "", false},
+        {abc.substr(0, 15), "", false},
+        {abc.substr(0, 13), "", false},
+        {"004b0b9d15d41fd6", "", false},  // not a whole multiple: 2971 = 99 * 30 + 1
+        {"004b0ba415d41fd6", "", false},  // 2980: between two characters
+        {"004b0f0215d41fd6", "", false},  // 3842 = 128 * 30 + 2: above 127
+        {"004bea6215d41fd6", "", false},  // 60002 = 2000 * 30 + 2
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);

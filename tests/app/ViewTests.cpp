@@ -10,11 +10,11 @@
 
 #include "app/CKestrelView.h"
 #include "app/CStatusForm.h"
-#include "identity/LocalIdentity.h"
 #include "app/PasswordChangeFlow.h"
 #include "app/PasswordScrambler.h"
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
+#include "identity/LocalIdentity.h"
 #include "platform/MessageEvent.h"
 #include "res/Cp932.h"
 #include "res/Ids.h"
@@ -250,6 +250,23 @@ TEST_F(ViewTest, FirstStartWithSavedPasswordSkipsTheDialog) {
         EXPECT_TRUE(view->ServiceRunning());
         ASSERT_EQ(workers.log.starts.size(), 1u);
         EXPECT_EQ(workers.log.starts[0], "your.pop.server:110 taro/secret 3");
+    }
+}
+
+TEST_F(ViewTest, ASavedPasswordThatDoesNotReadBackWholeIsAskedFor) {
+    std::string plain = "secret", scrambled;
+    ASSERT_TRUE(EncodePassword(PasswordDirection::Scramble, plain, scrambled));
+    for (const std::string& stored : {scrambled.substr(0, scrambled.size() - 2),
+                                      scrambled.substr(0, 4) + "0f02" + scrambled.substr(8)}) {
+        SCOPED_TRACE(stored);
+        Reset();
+        store->Write(key::Password, stored);
+        Build();
+        EXPECT_TRUE(view->CurrentCredentials().password.empty());
+        login.answers.push_back(std::nullopt);
+        view->StartService();
+        EXPECT_EQ(login.shown.size(), 1u);
+        EXPECT_TRUE(workers.log.verified.empty());
     }
 }
 
