@@ -351,6 +351,17 @@ TEST(ListCodec, EncodingRoundTrips) {
     EXPECT_EQ(EncodeList({}), "");
 }
 
+TEST(ListCodec, AnItemEndingInALoneLeadByteKeepsItsSeparator) {
+    // 89 63 is one double-byte character, 83 the lead byte of a character cut off after it.
+    const std::vector<std::string> items = {"\x89\x63\x83", "b", "\x83", Sj("ミ") + "\x83", "c"};
+    const std::string stored = EncodeList(items);
+    EXPECT_EQ(stored, "\x89\x63~:_b~:_" + Sj("ミ") + "~:_c~:_");
+    const std::vector<std::string> back = DecodeList(stored);
+    EXPECT_EQ(back, (std::vector<std::string>{"\x89\x63", "b", Sj("ミ"), "c"}));
+    // Saved and read again, nothing moves.
+    EXPECT_EQ(EncodeList(back), stored);
+}
+
 // Password scrambling --------------------------------------------------------------------
 
 std::string scramble(const std::string& plain, bool* ok = nullptr) {
