@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "net/EventLog.h"
+#include "net/LogText.h"
 #include "net/SocketChannel.h"
 #include "news/NewsCheckState.h"
 #include "news/NntpReply.h"
@@ -142,7 +143,7 @@ NewsCheckDialogue::Step NewsCheckDialogue::AskGroups(WatchListFile& list, std::s
         }
         const auto reply = m_reader.Read(m_channel, m_state.closing, m_timing);
         if (reply.outcome == NntpReplyReader::Outcome::Stopped) return Stop();
-        Log(m_reader.Text());
+        Log(net::LogSafeText(m_reader.Text()));
         if (m_reader.Text().size() < 4) return Step::Ok;
 
         const std::int32_t last = nntp::ParseGroupLast(m_reader.Text());
