@@ -36,7 +36,7 @@ std::optional<WatchList::Group> WatchList::ParseLine(const Line& line) {
     const std::size_t colon = text.find(':');
     Group group;
     group.name = std::string(text.substr(0, colon));
-    if (group.name.size() < 2) return std::nullopt;
+    if (group.name.size() < 2 || group.name.size() > kMaxNameLength) return std::nullopt;
     if (colon != std::string_view::npos) {
         std::string_view number = text.substr(colon + 1);
         number = number.substr(0, number.find(':'));

@@ -22,6 +22,10 @@ public:
     // person keeps, small enough that a runaway file costs no more than this much memory.
     // A line running past it is not usable; the bytes beyond are kept as they are.
     static constexpr std::size_t kHeadLimit = 4 << 20;
+    // The longest usable name: its rewritten line, name ":" number (up to 11 characters for
+    // an int32) and the line end, must still fit the limit, or the next check would skip the
+    // group it has just remembered.
+    static constexpr std::size_t kMaxNameLength = kLineLimit - 1 - 1 - 11;
 
     struct Line {
         std::size_t offset = 0;  // where the line starts in the file
@@ -42,8 +46,8 @@ public:
 
     // The group a line names: the text before the first ":" (up to a zero byte, as a C string
     // ends there), at least 2 bytes; the number between the first and the second ":".
-    // Nothing for a line that is not usable: too short a name, too long a line, or no line
-    // end (only text before a line end counts).
+    // Nothing for a line that is not usable: too short or too long a name, too long a line,
+    // or no line end (only text before a line end counts).
     static std::optional<Group> ParseLine(const Line& line);
 
     // The new bytes of the lines read, lines[i] belonging to entries[i]: a line whose entry

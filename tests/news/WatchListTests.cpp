@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -75,10 +76,21 @@ TEST(WatchList, ALineRunsToItsLineEndAndALastLineNeedsItsLineEnd) {
         EXPECT_EQ(ReadLines(c.content), c.lines) << c.name;
     }
     // Beyond the limit a line names no group, whatever it holds.
-    const std::string fits = "fj." + std::string(118, 'a') + ":12\r\n";  // 124 and the end
     const std::string over = "fj." + std::string(119, 'a') + ":12\n";
-    EXPECT_TRUE(WatchList::ParseLine(*WatchList::ReadLine(fits, 0)));
     EXPECT_FALSE(WatchList::ParseLine(*WatchList::ReadLine(over, 0)));
+    // A name is usable only as long as its rewritten line, with any number, still fits.
+    const std::string longest(WatchList::kMaxNameLength, 'a');
+    for (const std::string& line : {longest + "\r\n", longest + ":-2147483648\n"}) {
+        const auto group = WatchList::ParseLine(*WatchList::ReadLine(line, 0));
+        ASSERT_TRUE(group) << line;
+        GroupEntry entry;
+        std::memcpy(entry.name, group->name.data(), group->name.size());
+        entry.last = INT32_MIN;
+        const auto read = WatchList::ReadLine(line, 0);
+        const std::string rewritten = WatchList::Rewritten(&*read, &entry, 1);
+        EXPECT_TRUE(WatchList::ParseLine(*WatchList::ReadLine(rewritten, 0))) << rewritten;
+    }
+    EXPECT_FALSE(WatchList::ParseLine(*WatchList::ReadLine(longest + "a\n", 0)));
 }
 
 TEST(WatchList, NameBeforeTheFirstColonNumberBeforeTheSecond) {
