@@ -30,7 +30,8 @@ bool scramble(const std::string& plain, std::string& out) {
     // Groups are written back to front: the marker's group (k = 0) comes first.
     for (std::size_t k = 0; k < len; ++k) {
         const auto b = static_cast<unsigned char>(text[len - 1 - k]);
-        if (b > 127) {
+        // A zero byte would scramble, but could never be read back.
+        if (b > 127 || b == 0) {
             out.clear();
             return false;
         }

@@ -409,6 +409,8 @@ TEST(PasswordScrambler, RefusesWhatCannotBeSaved) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(scramble(Sj("パス"), &ok), "");
     EXPECT_FALSE(ok);
+    EXPECT_EQ(scramble(std::string("pa\0ss", 5), &ok), "");  // would not read back
+    EXPECT_FALSE(ok);
     // An empty password scrambles to the marker alone, which reads back empty.
     EXPECT_EQ(unscramble(scramble("", &ok)), "");
     EXPECT_TRUE(ok);
