@@ -13,6 +13,7 @@
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
 #include "app/WindowPlacement.h"
+#include "identity/CChatHistory.h"
 #include "net/TraceLog.h"
 #include "news/WatchListFile.h"
 #include "platform/MessageEvent.h"
@@ -62,9 +63,11 @@ bool CKestrelApp::InitInstance() {
     }
     m_instance = std::make_unique<SingleInstance>();
     m_instance->Claim(title);
-    // Copies of the watch list that a killed rewrite left behind; with this instance the only
-    // one, none of them can belong to a rewrite still under way.
+    // Copies of the watch list, the chat history and the settings that a kill left behind
+    // during a save; with this instance the only one, none can belong to a save under way.
     WatchListFile::RemoveStaleCopies(ProgramFile(txt::kNewsWatchListName));
+    CChatHistory::RemoveStaleCopies(ProgramDir());
+    SettingsStore::RemoveStaleCopies();
 
     m_store = std::make_unique<SettingsStore>();
     MigrateIniFile(*m_store, *m_boxes, ProgramDir());

@@ -15,6 +15,8 @@
 #include "platform/ProgramDir.h"
 #include "platform/SingleInstance.h"
 #include "res/Ids.h"
+#include "res/Text.h"
+#include "res/TextsCore.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/support/Spin.h"
 #include "ui/CMainFrame.h"
@@ -72,14 +74,18 @@ TEST(AppStartup, StartsTheWindowPairWritesTheBannerAndPostsTheServiceStart) {
                    {QStringLiteral("Position/left"), w - 418},
                    {QStringLiteral("Position/top"), -3}});
     std::remove(EventLogPath().c_str());
-    // Left by a rewrite of the watch list that a kill cut short.
+    // Left by a rewrite of the watch list and a save of the chat history that kills cut short.
     const std::string copy = ProgramFile(".newschck.lst.Ab12Cd");
     std::ofstream(copy) << "fj.a:1\n";
+    const std::string historyCopy =
+        ProgramFile("." + sjis(txt::kHistoryPrefix) + "261210.txt.xY9zQ1");
+    std::ofstream(historyCopy) << "half a save";
     RecordingMessageBoxes boxes;
     {
         CKestrelApp app(&boxes);
         ASSERT_TRUE(app.InitInstance());
         EXPECT_FALSE(std::ifstream(copy));
+        EXPECT_FALSE(std::ifstream(historyCopy));
         ASSERT_NE(app.MainFrame(), nullptr);
         EXPECT_EQ(app.MainFrame()->windowTitle(), QStringLiteral("Kestrel for Intranet"));
         EXPECT_TRUE(app.MainFrame()->isVisible());
