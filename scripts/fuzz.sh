@@ -3,7 +3,9 @@
 # time from its seed corpus. Fails on a crash, a sanitizer report, a leak, a slow input or a
 # broken property; prints each harness's executions per second.
 #
-#   scripts/fuzz.sh [seconds-per-harness]     (default 25: with the build, the whole stays under 8 minutes on 2 cores)
+#   scripts/fuzz.sh [seconds-per-harness]
+#
+# The default of 25 s keeps the whole, build included, under 8 minutes on 2 cores.
 #
 # Inputs that fail are kept in build-fuzz/artifacts/; the corpora grown by a run stay in
 # build-fuzz/corpus/ and never touch the seeds in tests/fuzz/corpus/.
