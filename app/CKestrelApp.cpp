@@ -13,7 +13,9 @@
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
 #include "app/WindowPlacement.h"
+#include "identity/CChatHistory.h"
 #include "net/TraceLog.h"
+#include "news/WatchListFile.h"
 #include "platform/MessageEvent.h"
 #include "platform/ProgramDir.h"
 #include "platform/QtMessageBoxes.h"
@@ -21,6 +23,7 @@
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsCore.h"
+#include "res/TextsNews.h"
 #include "ui/CMainFrame.h"
 #include "ui/NoticePresenter.h"
 #include "ui/QtSoundPlayer.h"
@@ -60,6 +63,11 @@ bool CKestrelApp::InitInstance() {
     }
     m_instance = std::make_unique<SingleInstance>();
     m_instance->Claim(title);
+    // Copies of the watch list, the chat history and the settings that a kill left behind
+    // during a save; with this instance the only one, none can belong to a save under way.
+    WatchListFile::RemoveStaleCopies(ProgramFile(txt::kNewsWatchListName));
+    CChatHistory::RemoveStaleCopies(ProgramDir());
+    SettingsStore::RemoveStaleCopies();
 
     m_store = std::make_unique<SettingsStore>();
     MigrateIniFile(*m_store, *m_boxes, ProgramDir());

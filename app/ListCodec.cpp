@@ -18,6 +18,19 @@ std::size_t findOnBoundary(std::string_view text, std::string_view sep, std::siz
     return std::string_view::npos;
 }
 
+// The item without a lead byte left alone at its end: such a byte would take the
+// separator's '~' for its second byte when the list is read back, and the item would grow
+// the separator and everything after it.
+std::string_view withoutLoneLead(std::string_view item) {
+    std::size_t i = 0;
+    while (i < item.size()) {
+        const bool lead = isCp932Lead(static_cast<unsigned char>(item[i]));
+        if (lead && i + 1 == item.size()) return item.substr(0, i);
+        i += lead ? 2 : 1;
+    }
+    return item;
+}
+
 }  // namespace
 
 std::vector<std::string> DecodeList(std::string_view stored) {
@@ -41,7 +54,8 @@ std::vector<std::string> DecodeList(std::string_view stored) {
 std::string EncodeList(const std::vector<std::string>& items) {
     const std::string& sep = sjis(txt::kListSeparator);
     std::string out;
-    for (const std::string& item : items) {
+    for (const std::string& whole : items) {
+        const std::string_view item = withoutLoneLead(whole);
         if (item.empty()) continue;
         out += item;
         out += sep;

@@ -13,7 +13,9 @@ namespace kestrel {
 // Items in stored order; empty items are skipped, a text without a separator is one item.
 std::vector<std::string> DecodeList(std::string_view stored);
 
-// The stored form; empty items are left out, as reading would drop them anyway.
+// The stored form; empty items are left out, as reading would drop them anyway. A lead byte
+// left alone at an item's end (a cut character) is not written: it would swallow the
+// separator.
 std::string EncodeList(const std::vector<std::string>& items);
 
 }  // namespace kestrel

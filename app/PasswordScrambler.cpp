@@ -30,7 +30,8 @@ bool scramble(const std::string& plain, std::string& out) {
     // Groups are written back to front: the marker's group (k = 0) comes first.
     for (std::size_t k = 0; k < len; ++k) {
         const auto b = static_cast<unsigned char>(text[len - 1 - k]);
-        if (b > 127) {
+        // A zero byte would scramble, but could never be read back.
+        if (b > 127 || b == 0) {
             out.clear();
             return false;
         }
@@ -41,24 +42,38 @@ bool scramble(const std::string& plain, std::string& out) {
     return true;
 }
 
+// The value of one group of four hexadecimal digits; -1 when a digit is not one.
+long groupValue(const std::string& scrambled, std::size_t group) {
+    long x = 0;
+    for (std::size_t d = 0; d < 4; ++d) {
+        const int v = hexDigit(scrambled[4 * group + d]);
+        if (v < 0) return -1;
+        x = x * 16 + v;
+    }
+    return x;
+}
+
+// Only a text the scrambling could have written reads back: a cut or altered value would
+// otherwise give another password, which the log-in would send to the server unasked.
 bool unscramble(const std::string& scrambled, std::string& out) {
     out.clear();
+    if (scrambled.size() % 4 != 0) return false;
     const std::size_t groups = scrambled.size() / 4;
     if (groups == 0) return true;
     if (groups > kMaxGroups) return false;
+    // The marker's value is never read, so any marker keeps old values readable; its digits
+    // still have to be digits.
+    if (groupValue(scrambled, 0) < 0) return false;
     for (std::size_t i = 0; i + 1 < groups; ++i) {
         const std::size_t k = groups - 1 - i;
-        long x = 0;
-        for (std::size_t d = 0; d < 4; ++d) {
-            const int v = hexDigit(scrambled[4 * k + d]);
-            if (v < 0) {
-                out.clear();
-                return false;
-            }
-            x = x * 16 + v;
+        const long x = groupValue(scrambled, k);
+        const long f = static_cast<long>(factor(k));
+        if (x < 2 || (x - 2) % f != 0) {
+            out.clear();
+            return false;
         }
-        const auto c = static_cast<unsigned char>((x - 2) / static_cast<long>(factor(k)));
-        if (c == 0) {
+        const long c = (x - 2) / f;
+        if (c < 1 || c > 127) {
             out.clear();
             return false;
         }

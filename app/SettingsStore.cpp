@@ -1,5 +1,8 @@
 #include "app/SettingsStore.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 #include <QStringList>
 
@@ -94,6 +97,32 @@ void SettingsStore::Write(const SettingKey& key, const std::string& value) {
 void SettingsStore::Flush() {
     std::lock_guard lock(m_mutex);
     m_settings->sync();
+}
+
+void SettingsStore::RemoveStaleCopies() {
+    const QString file =
+        QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                  QString::fromLatin1(txt::kVendorKey), QString::fromLatin1(txt::kAppKey))
+            .fileName();
+    const QFileInfo info(file);
+    // A save writes the whole file anew beside it ("Kestrel.conf.XXXXXX") and renames it
+    // over the old one, holding "Kestrel.conf.lock" meanwhile.
+    QDir dir = info.dir();
+    const QString prefix = info.fileName() + QLatin1Char('.');
+    const QStringList copies =
+        dir.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden);
+    for (const QString& copy : copies) {
+        if (copy != prefix + QStringLiteral("lock")) dir.remove(copy);
+    }
+    // The lock names the process that held it: one whose process is gone is taken over and
+    // released, which removes the file. A kill between making the lock and writing its
+    // name into it leaves one that names no process; Qt would wait for it to age.
+    QLockFile lock(file + QStringLiteral(".lock"));
+    if (lock.tryLock(0)) {
+        lock.unlock();
+    } else if (qint64 pid = 0; !lock.getLockInfo(&pid, nullptr, nullptr)) {
+        lock.removeStaleLockFile();
+    }
 }
 
 std::string SettingsStore::FilePath() const {

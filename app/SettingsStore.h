@@ -47,6 +47,11 @@ public:
     // The file behind the store, for the log and for tests.
     std::string FilePath() const;
 
+    // At start, before any store is made: remove the new copy of the file and the lock that a
+    // save cut short by a kill leaves beside it. A single instance runs, so no save of ours
+    // can own them then.
+    static void RemoveStaleCopies();
+
 private:
     static QString path(std::string_view sectionName, std::string_view name);
 

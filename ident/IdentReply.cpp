@@ -14,7 +14,16 @@ std::optional<std::string> QueryOf(const char* data, int length) {
     const void* zero = std::memchr(data, '\0', size);
     const std::size_t text =
         zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - data) : size;
-    return std::string(data, text);
+    // Only the query line is echoed: whatever follows its line end in the same packet, and
+    // any control byte, would otherwise go back to the asker inside our reply line.
+    std::string query;
+    for (std::size_t i = 0; i < text; ++i) {
+        const auto c = static_cast<unsigned char>(data[i]);
+        if (c == '\r' || c == '\n') break;
+        if (c < 0x20 || c == 0x7f) continue;
+        query.push_back(data[i]);
+    }
+    return query;
 }
 
 std::string BuildReply(std::string_view query, std::string_view user) {

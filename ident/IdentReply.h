@@ -14,7 +14,8 @@ namespace kestrel::ident {
 inline constexpr std::size_t kLineAreaSize = 256;
 
 // The query of one data event: the data without their last two bytes (the "\r\n" of a whole
-// query line), up to the first zero byte. None for data of 0 or 1 bytes, which get no reply.
+// query line), up to the first zero byte, CR or LF, with any other control byte left out.
+// None for data of 0 or 1 bytes, which get no reply.
 std::optional<std::string> QueryOf(const char* data, int length);
 
 // "%s:USERID:MS-DOS:%s\r\n" with the query and the user id, at most 255 bytes. When the two

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -20,8 +21,13 @@ public:
     static std::string FileNameFor(const std::tm& local);
 
     // Append a stamped header and every line, each ended by CR LF, to dir/fileName; creates
-    // the file (mode 0600) when missing. False when it cannot be opened.
+    // the file (mode 0600) when missing. The file is whole at every moment: it holds either
+    // the save or none of it. False when it cannot be opened or written.
     bool AppendTo(const std::string& dir, const std::tm& local) const;
+
+    // At start: remove the copies a save cut short by a kill left in dir. A single instance
+    // runs, so none can belong to a save under way. Returns how many were removed.
+    static std::size_t RemoveStaleCopies(const std::string& dir);
 
     // At exit: when there are lines, ask whether to save them; on Yes append them.
     void OfferSave(MessageBoxes& boxes, const std::string& dir, const std::tm& local) const;

@@ -7,6 +7,7 @@
 #include "mail/Pop3Reply.h"
 #include "mail/ReplyWait.h"
 #include "net/EventLog.h"
+#include "net/LogText.h"
 #include "net/NetSocket.h"
 #include "net/NetSocketChannel.h"
 #include "net/SocketChannel.h"
@@ -87,7 +88,7 @@ bool CAuthenticationWnd::Exchange(SocketChannel& channel, const std::string& com
         Log(text);
         return false;
     }
-    Log(m_reply.Text());
+    Log(net::LogSafeText(m_reply.Text()));
     return true;
 }
 

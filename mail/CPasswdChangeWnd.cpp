@@ -8,6 +8,7 @@
 #include "mail/PoppassdReply.h"
 #include "mail/ReplyWait.h"
 #include "net/EventLog.h"
+#include "net/LogText.h"
 #include "net/NetSocket.h"
 #include "net/NetSocketChannel.h"
 #include "net/SocketChannel.h"
@@ -92,7 +93,7 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
 
     WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
     if (wait.outcome != WaitOutcome::Reply) return waitFailure(wait);
-    Log(m_reply.Text());
+    Log(net::LogSafeText(m_reply.Text()));
     if (!poppassd::IsOk(m_reply.Text())) {
         Show(sjis(txt::kPoppassdNotReady));
         Log(sjis(txt::kPoppassdNotReadyLog));
@@ -102,7 +103,7 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
     if (!Send(channel, commands.user, commands.user)) return sendFailure();
     wait = WaitForReply(channel, m_reply, nullptr, timing);
     if (wait.outcome != WaitOutcome::Reply) return waitFailure(wait);
-    Log(m_reply.Text());
+    Log(net::LogSafeText(m_reply.Text()));
     if (!poppassd::IsUserAccepted(m_reply.Text())) {
         const std::string text =
             pop3::FormatRejection(sjis(txt::kPoppassdUserRejectedFormat), user, m_reply.Text(),
@@ -119,7 +120,7 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
     }
     wait = WaitForReply(channel, m_reply, nullptr, timing);
     if (wait.outcome != WaitOutcome::Reply) return waitFailure(wait);
-    Log(m_reply.Text());
+    Log(net::LogSafeText(m_reply.Text()));
     if (!poppassd::IsOk(m_reply.Text())) {
         Show(sjis(txt::kPoppassdPasswordInvalid));
         Log(sjis(txt::kPoppassdPasswordInvalid));
@@ -144,7 +145,7 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
         Show(text);
         return false;
     }
-    Log(m_reply.Text());
+    Log(net::LogSafeText(m_reply.Text()));
     if (!poppassd::IsOk(m_reply.Text())) {
         // No box here: the caller tells the user that the change failed.
         Log(sjis(txt::kPoppassdChangeFailed));

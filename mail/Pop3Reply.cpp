@@ -1,5 +1,7 @@
 #include "mail/Pop3Reply.h"
 
+#include "net/LogText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <limits>
@@ -72,8 +74,12 @@ std::string FormatRejection(std::string_view format, std::string_view user, std:
     std::size_t room = limit - fixed;
     const std::size_t userLength = Cp932PrefixLength(user, room);
     room -= userLength;
-    const std::size_t replyLength = Cp932PrefixLength(reply, room);
-    return FillText(format, {user.substr(0, userLength), reply.substr(0, replyLength)});
+    // The reply goes to the event log inside this text: a line of its own from the server
+    // must not pass for one of ours.
+    const std::string safe = net::LogSafeText(reply);
+    const std::size_t replyLength = Cp932PrefixLength(safe, room);
+    return FillText(format,
+                    {user.substr(0, userLength), std::string_view(safe).substr(0, replyLength)});
 }
 
 }  // namespace kestrel::pop3

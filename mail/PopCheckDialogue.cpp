@@ -3,6 +3,7 @@
 #include "mail/Pop3Reply.h"
 #include "mail/ReplyWait.h"
 #include "net/EventLog.h"
+#include "net/LogText.h"
 #include "net/SocketChannel.h"
 #include "res/Text.h"
 #include "res/TextsMail.h"
@@ -28,7 +29,7 @@ PopCheckDialogue::Step PopCheckDialogue::Await(bool stopTested) {
         WaitForReply(m_channel, m_reply, stopTested ? &m_stop : nullptr, m_timing);
     switch (wait.outcome) {
         case WaitOutcome::Reply:
-            Log(m_reply.Text());
+            Log(net::LogSafeText(m_reply.Text()));
             return Step::Ok;
         case WaitOutcome::Stopped:
             Log(sjis(txt::kPopSocketDeleteAtProcessing));

@@ -1,5 +1,6 @@
 #include "net/SocketSupport.h"
 
+#include "net/LogText.h"
 #include "net/TraceLog.h"
 
 #include <algorithm>
@@ -54,7 +55,7 @@ unsigned SocketId(const void* object) {
 std::string DataText(const char* data, int length) {
     if (!data || length <= 0) return {};
     const auto* end = static_cast<const char*>(std::memchr(data, '\0', length));
-    return std::string(data, end ? end - data : length);
+    return LogSafeText(std::string_view(data, end ? end - data : length));
 }
 
 PeerAddress FromSockaddr(const sockaddr_in& addr) {

@@ -20,7 +20,8 @@ bool IsWouldBlock(int error);
 // The 32-bit identity printed with "%08X": the low half of the object's address.
 unsigned SocketId(const void* object);
 
-// Data bytes as text: up to the first zero byte, never more than length.
+// Data bytes as text for a trace line: up to the first zero byte, never more than length,
+// control bytes escaped (LogSafeText).
 std::string DataText(const char* data, int length);
 
 // Peer of a connected socket; empty and 0 when it cannot be determined.

@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrel {
@@ -18,6 +19,7 @@ namespace kestrel {
 namespace {
 
 constexpr std::size_t kMaxMessageBytes = 256;
+constexpr off_t kRotateBytes = kLogRotateBytes;
 // Another process (a second copy started by hand, a tool tailing with a lock) may hold the
 // file for a moment; waiting this long is cheaper than losing the line.
 constexpr int kLockAttempts = 200;
@@ -78,9 +80,21 @@ bool AppendLogLine(const std::string& path, std::string_view message) {
     const std::string line = ShapeLogLine(message, std::time(nullptr));
 
     std::lock_guard guard(WriterLock());
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     LockAgainstOtherProcesses(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 &&
+        st.st_size + static_cast<off_t>(line.size()) > kRotateBytes) {
+        // Renamed while held: a writer in another process that opened the old file before
+        // finishes its line there, in the old file.
+        if (::rename(path.c_str(), (path + kOldLogSuffix).c_str()) == 0) {
+            ::close(fd);
+            fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+            if (fd < 0) return false;
+            LockAgainstOtherProcesses(fd);
+        }
+    }
     const bool written = WriteAll(fd, line);
     ::close(fd);  // also drops the flock
     return written;

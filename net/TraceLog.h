@@ -8,9 +8,16 @@ namespace kestrel {
 
 // Shape one line (stamp, message cut to 256 bytes, "--nothing--" for an empty one, cut after
 // the first empty line) and append it to the file, creating it readable and writable by the
-// user only. Writers inside the process are serialised, so no line is lost to another thread
-// of the program. Returns false when the line could not be written.
+// user only. A file that the line would take past kLogRotateBytes is first renamed to the
+// same name with kOldLogSuffix (replacing the older one), so a log never grows without end. Writers
+// inside the process are serialised, so no line is lost to another thread of the program. Returns
+// false when the line could not be written.
 bool AppendLogLine(const std::string& path, std::string_view message);
+// Tracing is left on for weeks in an office, and a busy ident port writes a few hundred bytes
+// a query. A mebibyte holds some days of ordinary checks, enough to look back on a fault, and
+// the two logs with their old files never take more than 4 MiB of the program's directory.
+inline constexpr long long kLogRotateBytes = 1 << 20;
+inline constexpr char kOldLogSuffix[] = ".1";
 
 // The line AppendLogLine writes for a message at the given time (local time stamp).
 std::string ShapeLogLine(std::string_view message, std::time_t when);

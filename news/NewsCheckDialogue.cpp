@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "net/EventLog.h"
+#include "net/LogText.h"
 #include "net/SocketChannel.h"
 #include "news/NewsCheckState.h"
 #include "news/NntpReply.h"
@@ -67,16 +68,20 @@ std::optional<std::string> NewsCheckDialogue::Run(const std::string& listPath) {
     }
 
     std::size_t newCount = 0;
-    std::size_t keepFrom = 0;
-    if (AskGroups(list, newCount, keepFrom) != Step::Ok) return std::nullopt;
+    WatchList::Line lines[MAX_GROUPS];
+    std::size_t lineCount = 0;
+    if (AskGroups(list, newCount, lines, lineCount) != Step::Ok) return std::nullopt;
     if (Closing()) {
         Stop();
         return std::nullopt;
     }
 
     if (newCount > 0) {
-        const std::string lines = WatchList::RewrittenLines(m_state.entries, MAX_GROUPS);
-        if (!list.Rewrite(lines, keepFrom)) {
+        // Past the lines read, the file's bytes stay as they are.
+        const std::size_t keepFrom =
+            lineCount == 0 ? 0 : lines[lineCount - 1].offset + lines[lineCount - 1].size;
+        const std::string head = WatchList::Rewritten(lines, m_state.entries, lineCount);
+        if (!list.Rewrite(head, keepFrom)) {
             Log(cannotOpen);
             return std::nullopt;
         }
@@ -102,26 +107,20 @@ std::optional<std::string> NewsCheckDialogue::Run(const std::string& listPath) {
     return report;
 }
 
-// keepFrom: where the file's bytes that the rewrite keeps unchanged begin: the start of the
-// line of the first entry left empty, or the end of the last line read.
+// lines: every line read, in file order, index for index with the entries; an entry left
+// empty keeps its line's bytes at the rewrite.
 NewsCheckDialogue::Step NewsCheckDialogue::AskGroups(WatchListFile& list, std::size_t& newCount,
-                                                     std::size_t& keepFrom) {
+                                                     WatchList::Line* lines,
+                                                     std::size_t& lineCount) {
     for (auto& entry : m_state.entries) entry = GroupEntry{};
     std::memset(m_state.newNames, 0, sizeof m_state.newNames);
 
-    std::size_t lineStart[MAX_GROUPS] = {};
-    std::size_t linesRead = 0;
     std::size_t offset = 0;
-    const auto keep = [&] {
-        const std::size_t rewritten = WatchList::RewrittenCount(m_state.entries, MAX_GROUPS);
-        keepFrom = rewritten < linesRead ? lineStart[rewritten] : offset;
-        return Step::Ok;
-    };
     for (int index = 0; index < MAX_GROUPS; ++index) {
         if (Closing()) return Stop();
         const auto line = WatchList::ReadLine(list.Head(), offset);
         if (!line) break;
-        lineStart[linesRead++] = line->offset;
+        lines[lineCount++] = *line;
         offset = line->offset + line->size;
 
         const auto group = WatchList::ParseLine(*line);
@@ -134,8 +133,8 @@ NewsCheckDialogue::Step NewsCheckDialogue::AskGroups(WatchListFile& list, std::s
         }
         const auto reply = m_reader.Read(m_channel, m_state.closing, m_timing);
         if (reply.outcome == NntpReplyReader::Outcome::Stopped) return Stop();
-        Log(m_reader.Text());
-        if (m_reader.Text().size() < 4) return keep();
+        Log(net::LogSafeText(m_reader.Text()));
+        if (m_reader.Text().size() < 4) return Step::Ok;
 
         const std::int32_t last = nntp::ParseGroupLast(m_reader.Text());
         GroupEntry& entry = m_state.entries[index];
@@ -146,7 +145,7 @@ NewsCheckDialogue::Step NewsCheckDialogue::AskGroups(WatchListFile& list, std::s
             entry.last = last;
         }
     }
-    return keep();
+    return Step::Ok;
 }
 
 }  // namespace kestrel

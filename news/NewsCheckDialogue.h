@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "news/NntpReplyReader.h"
+#include "news/WatchList.h"
 #include "platform/Timing.h"
 
 namespace kestrel {
@@ -30,7 +31,8 @@ public:
 private:
     enum class Step { Ok, Failed, Stopped };
 
-    Step AskGroups(WatchListFile& list, std::size_t& newCount, std::size_t& keepFrom);
+    Step AskGroups(WatchListFile& list, std::size_t& newCount, WatchList::Line* lines,
+                   std::size_t& lineCount);
     Step Fail(const std::string& text);
     Step Stop();
     bool Closing() const;

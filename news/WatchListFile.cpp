@@ -5,14 +5,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 
 #include "news/WatchList.h"
+#include "res/Ids.h"
 
 namespace kestrel {
 namespace {
+
+constexpr std::size_t kReadChunk = 16384;
+// The rewrite's copy lies beside the list under this name and mkstemp's six characters.
+constexpr char kCopyPrefix[] = ".newschck.lst.";
+constexpr std::size_t kCopySuffix = 6;
 
 long long MtimeNs(const struct stat& st) {
     return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
@@ -78,9 +87,11 @@ bool WatchListFile::Open(const std::string& path) {
     } else {
         m_path = path;
     }
-    m_head.resize(WatchList::kHeadBytes);
+    // Enough for the lines a check uses: MAX_GROUPS line ends, the whole file, or the limit.
     std::size_t got = 0;
-    while (got < m_head.size()) {
+    std::size_t lineEnds = 0;
+    while (got < WatchList::kHeadLimit && lineEnds < MAX_GROUPS) {
+        m_head.resize(std::min(got + kReadChunk, WatchList::kHeadLimit));
         const ssize_t n =
             ::pread(m_fd, m_head.data() + got, m_head.size() - got, static_cast<off_t>(got));
         if (n < 0 && errno == EINTR) continue;
@@ -89,6 +100,8 @@ bool WatchListFile::Open(const std::string& path) {
             return false;
         }
         if (n == 0) break;
+        lineEnds += static_cast<std::size_t>(
+            std::count(m_head.data() + got, m_head.data() + got + n, '\n'));
         got += static_cast<std::size_t>(n);
     }
     m_head.resize(got);
@@ -127,7 +140,7 @@ bool WatchListFile::Rewrite(std::string_view lines, std::size_t keepFrom) {
     }
     if (static_cast<long long>(keepFrom) > m_size) return false;
 
-    std::string temp = DirectoryOf(m_path) + "/.newschck.lst.XXXXXX";
+    std::string temp = DirectoryOf(m_path) + "/" + kCopyPrefix + std::string(kCopySuffix, 'X');
     const int out = ::mkstemp(temp.data());
     if (out < 0) return false;
     const bool written = ::fchmod(out, held.st_mode & 07777) == 0 &&
@@ -144,6 +157,27 @@ bool WatchListFile::Rewrite(std::string_view lines, std::size_t keepFrom) {
         ::close(dir);
     }
     return true;
+}
+
+std::size_t WatchListFile::RemoveStaleCopies(const std::string& path) {
+    const std::string dirPath = DirectoryOf(path);
+    DIR* dir = ::opendir(dirPath.c_str());
+    if (!dir) return 0;
+    const std::string_view prefix = kCopyPrefix;
+    std::size_t removed = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string_view name = e->d_name;
+        if (name.size() != prefix.size() + kCopySuffix || name.substr(0, prefix.size()) != prefix)
+            continue;
+        // Only plain files: whatever else carries the name is not ours to remove.
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode))
+            continue;
+        if (::unlinkat(::dirfd(dir), e->d_name, 0) == 0) ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 }  // namespace kestrel

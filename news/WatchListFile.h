@@ -24,7 +24,8 @@ public:
     bool Open(const std::string& path);
     bool IsOpen() const { return m_fd >= 0; }
 
-    // The file's first bytes (at most WatchList::kHeadBytes, or all of a smaller file).
+    // The file's first bytes: up to its MAX_GROUPS-th line end or its end, never more than
+    // WatchList::kHeadLimit.
     std::string_view Head() const { return m_head; }
 
     // Replace the list by lines followed by the file's own bytes from keepFrom to its end,
@@ -36,6 +37,11 @@ public:
     bool Rewrite(std::string_view lines, std::size_t keepFrom);
 
     void Close();
+
+    // Remove the copies a rewrite left beside the list at path when the program was killed
+    // before its rename. Only for the start of the program: a single instance runs, so no
+    // rewrite can own one then. Returns how many were removed.
+    static std::size_t RemoveStaleCopies(const std::string& path);
 
 private:
     bool CopyTail(int to, std::size_t from) const;

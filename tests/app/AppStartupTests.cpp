@@ -15,6 +15,8 @@
 #include "platform/ProgramDir.h"
 #include "platform/SingleInstance.h"
 #include "res/Ids.h"
+#include "res/Text.h"
+#include "res/TextsCore.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/support/Spin.h"
 #include "ui/CMainFrame.h"
@@ -39,6 +41,9 @@ std::string ReadFile(const std::string& path) {
 }
 
 TEST(AppStartup, SecondStartShowsOneBoxAndLeavesTheFirstRunning) {
+    // A rewrite of the running program may own this copy of the watch list.
+    const std::string copy = ProgramFile(".newschck.lst.Ab12Cd");
+    std::ofstream(copy) << "fj.a:1\n";
     for (const char* running : {"Kestrel for Intranet", "KestrelServer for Intranet"}) {
         SCOPED_TRACE(running);
         SingleInstance first;
@@ -54,7 +59,9 @@ TEST(AppStartup, SecondStartShowsOneBoxAndLeavesTheFirstRunning) {
         EXPECT_EQ(boxes.boxes[0].captionUtf8(), "Kestrel for Intranet");
         EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Stop);
         EXPECT_TRUE(SingleInstance::AnyRunning({QString::fromUtf8(running)}));
+        EXPECT_EQ(ReadFile(copy), "fj.a:1\n");
     }
+    std::remove(copy.c_str());
 }
 
 TEST(AppStartup, StartsTheWindowPairWritesTheBannerAndPostsTheServiceStart) {
@@ -67,10 +74,18 @@ TEST(AppStartup, StartsTheWindowPairWritesTheBannerAndPostsTheServiceStart) {
                    {QStringLiteral("Position/left"), w - 418},
                    {QStringLiteral("Position/top"), -3}});
     std::remove(EventLogPath().c_str());
+    // Left by a rewrite of the watch list and a save of the chat history that kills cut short.
+    const std::string copy = ProgramFile(".newschck.lst.Ab12Cd");
+    std::ofstream(copy) << "fj.a:1\n";
+    const std::string historyCopy =
+        ProgramFile("." + sjis(txt::kHistoryPrefix) + "261210.txt.xY9zQ1");
+    std::ofstream(historyCopy) << "half a save";
     RecordingMessageBoxes boxes;
     {
         CKestrelApp app(&boxes);
         ASSERT_TRUE(app.InitInstance());
+        EXPECT_FALSE(std::ifstream(copy));
+        EXPECT_FALSE(std::ifstream(historyCopy));
         ASSERT_NE(app.MainFrame(), nullptr);
         EXPECT_EQ(app.MainFrame()->windowTitle(), QStringLiteral("Kestrel for Intranet"));
         EXPECT_TRUE(app.MainFrame()->isVisible());

@@ -351,6 +351,17 @@ TEST(ListCodec, EncodingRoundTrips) {
     EXPECT_EQ(EncodeList({}), "");
 }
 
+TEST(ListCodec, AnItemEndingInALoneLeadByteKeepsItsSeparator) {
+    // 89 63 is one double-byte character, 83 the lead byte of a character cut off after it.
+    const std::vector<std::string> items = {"\x89\x63\x83", "b", "\x83", Sj("ミ") + "\x83", "c"};
+    const std::string stored = EncodeList(items);
+    EXPECT_EQ(stored, "\x89\x63~:_b~:_" + Sj("ミ") + "~:_c~:_");
+    const std::vector<std::string> back = DecodeList(stored);
+    EXPECT_EQ(back, (std::vector<std::string>{"\x89\x63", "b", Sj("ミ"), "c"}));
+    // Saved and read again, nothing moves.
+    EXPECT_EQ(EncodeList(back), stored);
+}
+
 // Password scrambling --------------------------------------------------------------------
 
 std::string scramble(const std::string& plain, bool* ok = nullptr) {
@@ -398,6 +409,8 @@ TEST(PasswordScrambler, RefusesWhatCannotBeSaved) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(scramble(Sj("パス"), &ok), "");
     EXPECT_FALSE(ok);
+    EXPECT_EQ(scramble(std::string("pa\0ss", 5), &ok), "");  // would not read back
+    EXPECT_FALSE(ok);
     // An empty password scrambles to the marker alone, which reads back empty.
     EXPECT_EQ(unscramble(scramble("", &ok)), "");
     EXPECT_TRUE(ok);
@@ -412,14 +425,22 @@ TEST(PasswordScrambler, UnscramblesOnlyWhatTheProgramCouldHaveWritten) {
     const std::string abc = "004b0b9c15d41fd6";
     const Case cases[] = {
         {"", "", true},
-        {"abc", "", true},          // shorter than one group
-        {"004b", "", true},         // marker only
-        {abc + "12", "abc", true},  // trailing characters ignored
-        {abc + "123", "abc", true},
+        {"abc", "", false},  // a cut marker
+        {"004b", "", true},  // marker only
+        {"ffff" + abc.substr(4), "abc", true},
         {scramble(std::string(16, 'z')), std::string(16, 'z'), true},
         {std::string(72, '1'), "", false},  // 18 groups: never written by the program
         {"004b0b9c15d4zzzz", "", false},    // not hexadecimal
+        {"zzzz0b9c15d41fd6", "", false},    // the marker is not either
         {"004b0b9c15d40002", "", false},    // decodes to a NUL byte
+        // A value cut or altered by hand must not read as another password.
+        {abc + "12", "", false},
+        {abc.substr(0, 15), "", false},
+        {abc.substr(0, 13), "", false},
+        {"004b0b9d15d41fd6", "", false},  // not a whole multiple: 2971 = 99 * 30 + 1
+        {"004b0ba415d41fd6", "", false},  // 2980: between two characters
+        {"004b0f0215d41fd6", "", false},  // 3842 = 128 * 30 + 2: above 127
+        {"004bea6215d41fd6", "", false},  // 60002 = 2000 * 30 + 2
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);

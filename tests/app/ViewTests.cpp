@@ -94,6 +94,23 @@ TEST_F(ViewTest, FirstStartWithSavedPasswordSkipsTheDialog) {
     }
 }
 
+TEST_F(ViewTest, ASavedPasswordThatDoesNotReadBackWholeIsAskedFor) {
+    std::string plain = "secret", scrambled;
+    ASSERT_TRUE(EncodePassword(PasswordDirection::Scramble, plain, scrambled));
+    for (const std::string& stored : {scrambled.substr(0, scrambled.size() - 2),
+                                      scrambled.substr(0, 4) + "0f02" + scrambled.substr(8)}) {
+        SCOPED_TRACE(stored);
+        Reset();
+        store->Write(key::Password, stored);
+        Build();
+        EXPECT_TRUE(view->CurrentCredentials().password.empty());
+        login.answers.push_back(std::nullopt);
+        view->StartService();
+        EXPECT_EQ(login.shown.size(), 1u);
+        EXPECT_TRUE(workers.log.verified.empty());
+    }
+}
+
 TEST_F(ViewTest, CancelledLogInStartsNothingAndSaysNothing) {
     Build();
     login.answers.push_back(std::nullopt);

@@ -24,6 +24,11 @@ TEST(IdentQuery, IsTheDataWithoutItsLastTwoBytesUpToAZeroByte) {
                      10),
          "61"},
         {std::string("\xff\x81\x40zz", 5), "\xff\x81\x40"},
+        // Only the query line, never what follows it in the same packet, nor control bytes.
+        {"1, 2\r\nforged: line\r\n", "1, 2"},
+        {"1, 2\nforged\r\n", "1, 2"},
+        {"1, 2\rX\r\n", "1, 2"},
+        {"6\t1\x1b[2J93,\x7f 23\r\n", "61[2J93, 23"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(QueryOf(c.data.data(), static_cast<int>(c.data.size())), c.query) << c.data;

@@ -135,6 +135,16 @@ TEST_F(IdentificationWndTest, AnswersTheQueryAndClosesTheConnection) {
     EXPECT_TRUE(IsReplyLog(texts[2], "6193, 23:USERID:MS-DOS:alice\r\n")) << texts[2];
 }
 
+TEST_F(IdentificationWndTest, TextAfterTheQueryLineIsNeitherEchoedNorALineOfTheLog) {
+    IdentClient client(wnd.Port());
+    ASSERT_TRUE(client.Send("1, 2\r\n05/19 09:30:05  forged\r\n\x1b[2J\r\n"));
+    EXPECT_EQ(client.UntilClosed(), "1, 2:USERID:MS-DOS:alice\r\n");
+    EXPECT_TRUE(SpinUntil([&] { return HandlerLog().size() == 2; }));
+    const Strings texts = HandlerLog();
+    EXPECT_EQ(texts[0], "1, 2\\r\\n05/19 09:30:05  forged\\r\\n\\x1b[2J\r\n");
+    EXPECT_TRUE(IsReplyLog(texts[1], "1, 2:USERID:MS-DOS:alice\r\n")) << texts[1];
+}
+
 TEST_F(IdentificationWndTest, TheFirstDataAreAnsweredEvenWhenTheLineIsNotComplete) {
     struct Case {
         std::string first;

@@ -75,8 +75,8 @@ TEST_F(NewsCheckIntegration, ANewArticleIsReportedAndRemembered) {
     ASSERT_GE(highA, 0);
     ASSERT_GE(highB, 0);
 
-    const std::string known = "fj.a:" + std::to_string(highA) + "\nfj.b:" + std::to_string(highB) +
-                              "\nfj.kestrel.unknown:3\n";
+    const std::string known = "fj.a:" + std::to_string(highA) +
+                              "\r\nfj.b:" + std::to_string(highB) + "\r\nfj.kestrel.unknown:3\r\n";
     WriteFile(list, known);
     RunOneCheck();
     ASSERT_FALSE(HasFailure());
@@ -103,7 +103,7 @@ TEST_F(NewsCheckIntegration, AGroupAddedWithoutANumberIsNewOnceItHasArticles) {
     WriteFile(list, "fj.b\n");
     RunOneCheck();
     EXPECT_EQ(frame.reports, Strings{"fj.b "});
-    EXPECT_EQ(ReadFile(list), "fj.b:" + std::to_string(posted) + "\r\n");
+    EXPECT_EQ(ReadFile(list), "fj.b:" + std::to_string(posted) + "\n");  // its own line end
 }
 
 }  // namespace

@@ -85,6 +85,11 @@ TEST(Pop3Reply, RejectionQuotesTheReplyWhenItFits) {
                                              "-ERR unknown\r\n", kCheckFailureAreaSize);
     EXPECT_EQ(cp932ToUtf8(text),
               "protocol error\naliceはサーバに拒否されました\n-ERR unknown\r\n\n");
+    // The text goes to the event log: a second line from the server stays inside the quote.
+    EXPECT_EQ(
+        cp932ToUtf8(FormatRejection(sjis(txt::kPopUserRejectedFormat), "alice",
+                                    "-ERR no\r\n05/19 09:30:05  +OK\r\n", kCheckFailureAreaSize)),
+        "protocol error\naliceはサーバに拒否されました\n-ERR no\\r\\n05/19 09:30:05  +OK\r\n\n");
 }
 
 TEST(Pop3Reply, RejectionOfALongReplyIsCutToItsAreaAtACharacterBoundary) {

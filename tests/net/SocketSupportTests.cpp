@@ -69,6 +69,23 @@ TEST(DataText, StopsAtZeroOrLength) {
     EXPECT_EQ(DataText(nullptr, 4), "");
 }
 
+TEST(DataText, OutsideTextCannotStartALineOfTheTrace) {
+    const struct {
+        std::string data;
+        std::string text;
+    } cases[] = {
+        {"+OK ready\r\n", "+OK ready\r\n"},  // one line end at the end stays
+        {"6193, 23\n", "6193, 23\n"},
+        {"1, 2\r\n05/19 09:30:05  forged\r\n", "1, 2\\r\\n05/19 09:30:05  forged\r\n"},
+        {"a\rb\tc\x1b[2J\x7f\r", "a\\rb\\tc\\x1b[2J\\x7f\\r"},
+        {"\r\n\r\n", "\\r\\n\r\n"},
+        {"\x83\x5c\x83\x7e", "\x83\x5c\x83\x7e"},  // double-byte text is left alone
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DataText(c.data.data(), static_cast<int>(c.data.size())), c.text) << c.data;
+    }
+}
+
 TEST(ResolveHost, DottedNamesAndFailures) {
     sockaddr_in out{};
     struct Case {

@@ -91,6 +91,34 @@ TEST_F(TraceLogTest, AppendsLinesToAPrivateFile) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
+TEST_F(TraceLogTest, ALogAboutToPassItsLimitMovesToOneOldFile) {
+    const std::string old = m_path + kOldLogSuffix;
+    std::remove(old.c_str());
+    for (const char filler : {'a', 'b'}) {
+        std::ofstream(m_path, std::ios::binary) << std::string(kLogRotateBytes - 10, filler);
+        ASSERT_TRUE(AppendLogLine(m_path, "next"));
+        EXPECT_EQ(ReadAll(old), std::string(kLogRotateBytes - 10, filler));  // the older one goes
+        const std::string text = ReadAll(m_path);
+        EXPECT_EQ(text.size(), 16u + 6);
+        EXPECT_EQ(text.substr(16), "next\r\n");
+    }
+    // A line that still fits stays in the file.
+    std::ofstream(m_path, std::ios::binary) << std::string(kLogRotateBytes - 22, 'c');
+    ASSERT_TRUE(AppendLogLine(m_path, "next"));
+    EXPECT_EQ(ReadAll(m_path).size(), static_cast<std::size_t>(kLogRotateBytes));
+
+    // Written on and on, the two files stay within the limit and lose only what is older.
+    for (int i = 0; i < 10000; ++i) ASSERT_TRUE(AppendLogLine(m_path, std::string(250, 'x')));
+    struct stat now {};
+    struct stat before {};
+    ASSERT_EQ(::stat(m_path.c_str(), &now), 0);
+    ASSERT_EQ(::stat(old.c_str(), &before), 0);
+    EXPECT_LE(now.st_size, kLogRotateBytes);
+    EXPECT_LE(before.st_size, kLogRotateBytes);
+    EXPECT_GT(before.st_size, kLogRotateBytes - 300);
+    std::remove(old.c_str());
+}
+
 TEST_F(TraceLogTest, UnwritablePathFailsQuietly) {
     EXPECT_FALSE(AppendLogLine("/nonexistent-kestrel-dir/x.log", "line"));
     EXPECT_FALSE(AppendLogLine("", "line"));

@@ -94,7 +94,7 @@ TEST_F(NewsCheckWndTest, ACheckReportsTheGrownGroupsAndRemembersTheirNumbers) {
     auto wnd = RunOneCheck(server, "fj.a:100\nfj.b\nfj.c:5\nfj.d:0:comment\n");
     EXPECT_EQ(wnd->objectName(), QStringLiteral("NewsCheck Window"));
     EXPECT_EQ(frame.reports, Strings{"fj.a fj.d "});
-    EXPECT_EQ(ReadFile(list), "fj.a:120\r\nfj.b:0\r\nfj.c:5\r\nfj.d:3\r\n");
+    EXPECT_EQ(ReadFile(list), "fj.a:120\nfj.b:0\nfj.c:5\nfj.d:3\n");
     ASSERT_TRUE(server.waitForLines(5, 5000));
     EXPECT_EQ(server.lines(),
               (Strings{"group fj.a", "group fj.b", "group fj.c", "group fj.d", "quit"}));
@@ -116,18 +116,18 @@ TEST_F(NewsCheckWndTest, OnlyALargerLastNumberIsNewAndNothingNewLeavesTheFileAlo
         Strings reports;
         std::string file;  // empty: not written at all
     } cases[] = {
-        {"grown", "fj.a:100\n", "211 10 20 120 fj.a\r\n", {"fj.a "}, "fj.a:120\r\n"},
+        {"grown", "fj.a:100\n", "211 10 20 120 fj.a\r\n", {"fj.a "}, "fj.a:120\n"},
         {"same", "fj.a:100\n", "211 10 20 100 fj.a\r\n", {}, ""},
         {"lower", "fj.a:100\n", "211 10 20 99 fj.a\r\n", {}, ""},
         {"no such group", "fj.a:100\n", "411 no such group\r\n", {}, ""},
         {"added without a number, empty group", "fj.a\n", "211 0 0 0 fj.a\r\n", {}, ""},
-        {"negative in the file", "fj.a:-5\n", "211 0 0 0 fj.a\r\n", {"fj.a "}, "fj.a:0\r\n"},
+        {"negative in the file", "fj.a:-5\n", "211 0 0 0 fj.a\r\n", {"fj.a "}, "fj.a:0\n"},
         {"huge in the file", "fj.a:99999999999\n", "211 1 1 2147483647 fj.a\r\n", {}, ""},
         {"huge from the server",
          "fj.a:7\n",
          "211 1 1 99999999999 fj.a\r\n",
          {"fj.a "},
-         "fj.a:2147483647\r\n"},
+         "fj.a:2147483647\n"},
     };
     for (const auto& c : cases) {
         ScriptedLineServer server(NntpScript({{"fj.a", c.reply}}));
@@ -145,9 +145,9 @@ TEST_F(NewsCheckWndTest, OnlyALargerLastNumberIsNewAndNothingNewLeavesTheFileAlo
     }
 }
 
-TEST_F(NewsCheckWndTest, LinesThatNameNoGroupAreNotAskedAndNotRewritten) {
-    // fj.a, fj.a: and fj.a:0 all mean fj.a with 0; a one-character name is skipped, and the
-    // lines from it on keep their bytes.
+TEST_F(NewsCheckWndTest, LinesThatNameNoGroupAreNotAskedAndKeepTheirBytes) {
+    // fj.a, fj.a: and fj.a:0 all mean fj.a with 0; a one-character name is skipped and keeps
+    // its bytes, and the asking goes on after it.
     ScriptedLineServer server(NntpScript({{"fj.a", "211 1 1 1 fj.a\r\n"},
                                           {"fj.b", "211 1 1 1 fj.b\r\n"},
                                           {"fj.c", "211 1 1 1 fj.c\r\n"},
@@ -158,7 +158,35 @@ TEST_F(NewsCheckWndTest, LinesThatNameNoGroupAreNotAskedAndNotRewritten) {
     EXPECT_EQ(server.lines(),
               (Strings{"group fj.a", "group fj.b", "group fj.c", "group fj.d", "quit"}));
     EXPECT_EQ(frame.reports, Strings{"fj.a fj.b fj.c fj.d "});
-    EXPECT_EQ(ReadFile(list), "fj.a:1\r\nfj.b:1\r\nfj.c:1\r\na:5\nfj.d:0:note\nfj.e:0");
+    EXPECT_EQ(ReadFile(list), "fj.a:1\nfj.b:1\nfj.c:1\na:5\nfj.d:1\nfj.e:0");
+}
+
+TEST_F(NewsCheckWndTest, UnusableLinesAreSkippedAndKeptAndTheCheckAfterFindsNothingNew) {
+    // A blank line, a CR in a name, a line far beyond the limit (whose end once passed for a
+    // group of its own), a one-character name, a last line without its line end; LF and CR LF
+    // mixed as a hand-edited list has them.
+    const std::string longLine = "fj." + std::string(290, 'x') + ":5";
+    const std::string content =
+        "fj.a:5\n\nfj.b:5\r\nfj\rc:5\n" + longLine + "\na:5\r\nfj.d:5:note\nfj.e:5";
+    const std::vector<Exchange> exchanges = {{"fj.a", "211 9 1 1000 fj.a\r\n"},
+                                             {"fj.b", "211 9 1 1000 fj.b\r\n"},
+                                             {"fj.d", "211 9 1 1000 fj.d\r\n"}};
+    const std::string rewritten =
+        "fj.a:1000\n\nfj.b:1000\r\nfj\rc:5\n" + longLine + "\na:5\r\nfj.d:1000\nfj.e:5";
+    {
+        ScriptedLineServer server(NntpScript(exchanges));
+        auto wnd = RunOneCheck(server, content);
+        ASSERT_TRUE(server.waitForLines(4, 5000));
+        EXPECT_EQ(server.lines(), (Strings{"group fj.a", "group fj.b", "group fj.d", "quit"}));
+        EXPECT_EQ(server.mismatches(), 0u);
+        EXPECT_EQ(frame.reports, Strings{"fj.a fj.b fj.d "});
+        EXPECT_EQ(ReadFile(list), rewritten);
+    }
+    ScriptedLineServer server(NntpScript(exchanges));
+    auto wnd = RunOneCheck(server, std::nullopt);
+    ASSERT_TRUE(server.waitForLines(4, 5000));
+    EXPECT_TRUE(frame.reports.empty());
+    EXPECT_EQ(ReadFile(list), rewritten);
 }
 
 TEST_F(NewsCheckWndTest, TheSixtyFirstLineIsNeverAskedAndKeepsItsBytes) {
@@ -166,7 +194,7 @@ TEST_F(NewsCheckWndTest, TheSixtyFirstLineIsNeverAskedAndKeepsItsBytes) {
     std::vector<Exchange> exchanges;
     for (int i = 1; i <= 60; ++i) {
         const std::string group = "fj.g" + std::to_string(i);
-        content += group + ":5\n";
+        content += group + ":5\r\n";
         exchanges.push_back(
             {group, "211 1 1 " + std::string(i == 1 ? "6 " : "5 ") + group + "\r\n"});
     }
@@ -193,7 +221,7 @@ TEST_F(NewsCheckWndTest, AShortReplyEndsTheAskingButKeepsWhatWasLearned) {
     EXPECT_EQ(server.lines(), (Strings{"group fj.a", "group fj.b", "quit"}));
     EXPECT_TRUE(log.has("1\r\n"));
     EXPECT_EQ(frame.reports, Strings{"fj.a "});
-    EXPECT_EQ(ReadFile(list), "fj.a:5\r\nfj.b:1\nfj.c:1\n");
+    EXPECT_EQ(ReadFile(list), "fj.a:5\nfj.b:1\nfj.c:1\n");
 }
 
 TEST_F(NewsCheckWndTest, AServerThatClosesMidDialogueStillGetsItsNewsRemembered) {
@@ -202,7 +230,7 @@ TEST_F(NewsCheckWndTest, AServerThatClosesMidDialogueStillGetsItsNewsRemembered)
                                S::close()});
     auto wnd = RunOneCheck(server, "fj.a:1\nfj.b:1\nfj.c:1\n");
     EXPECT_EQ(frame.reports, Strings{"fj.a "});
-    EXPECT_EQ(ReadFile(list), "fj.a:5\r\nfj.b:1\nfj.c:1\n");
+    EXPECT_EQ(ReadFile(list), "fj.a:5\nfj.b:1\nfj.c:1\n");
     EXPECT_EQ(log.texts().back(), "nntp socket delete\r\n");
 }
 
@@ -239,7 +267,7 @@ TEST_F(NewsCheckWndTest, FailedGreetingsEndTheCheckWithoutAsking) {
 TEST_F(NewsCheckWndTest, AnOverlongReplyIsCutAndTheNextReplyStillRight) {
     const std::string longReply = "211 10 20 120 fj.a " + std::string(3000, 'x') + "\r\n";
     ScriptedLineServer server(NntpScript({{"fj.a", longReply}, {"fj.b", "211 1 1 9 fj.b\r\n"}}));
-    auto wnd = RunOneCheck(server, "fj.a:100\nfj.b:8\n");
+    auto wnd = RunOneCheck(server, "fj.a:100\r\nfj.b:8\r\n");
     EXPECT_EQ(frame.reports, Strings{"fj.a fj.b "});
     EXPECT_EQ(ReadFile(list), "fj.a:120\r\nfj.b:9\r\n");
     EXPECT_TRUE(log.has(longReply.substr(0, 1023)));

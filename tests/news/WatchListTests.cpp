@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -26,6 +27,7 @@ namespace {
 
 using test::ReadFile;
 using test::WriteFile;
+using Strings = std::vector<std::string>;
 
 struct Read {
     std::string text;
@@ -49,7 +51,7 @@ std::vector<Read> ReadLines(std::string_view content) {
     return out;
 }
 
-TEST(WatchList, LinesAreCutAtTheLimitAndALastLineNeedsItsLineEnd) {
+TEST(WatchList, ALineRunsToItsLineEndAndALastLineNeedsItsLineEnd) {
     const std::string t124(124, 'n');
     const std::string t125(125, 'n');
     const struct {
@@ -61,19 +63,34 @@ TEST(WatchList, LinesAreCutAtTheLimitAndALastLineNeedsItsLineEnd) {
         {"no line end at the end", "fj.a\nfj.b", {{"fj.a", true, 5}, {"fj.b", false, 4}}},
         {"124 characters and the line end fill the limit", t124 + "\n", {{t124, true, 125}}},
         {"the same with CR LF", t124 + "\r\n", {{t124, true, 126}}},
-        {"125 characters: the line end is a line of its own",
-         t125 + "\nfj.a\n",
-         {{t125, false, 125}, {"", true, 1}, {"fj.a", true, 5}}},
-        {"a long line goes on as the next line",
-         std::string(200, 'x') + "\n",
-         {{std::string(125, 'x'), false, 125}, {std::string(75, 'x'), true, 76}}},
+        {"125 characters stay one line", t125 + "\nfj.a\n", {{t125, true, 126}, {"fj.a", true, 5}}},
+        {"a long line is never split",
+         std::string(300, 'x') + "\r\nfj.a\n",
+         {{std::string(300, 'x'), true, 302}, {"fj.a", true, 5}}},
         {"a lone CR is text", "fj\ra\n", {{"fj\ra", true, 5}}},
+        {"CR before CR LF", "fj.a\r\r\n", {{"fj.a\r", true, 7}}},
         {"empty lines", "\n\r\n", {{"", true, 1}, {"", true, 2}}},
         {"empty file", "", {}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ReadLines(c.content), c.lines) << c.name;
     }
+    // Beyond the limit a line names no group, whatever it holds.
+    const std::string over = "fj." + std::string(119, 'a') + ":12\n";
+    EXPECT_FALSE(WatchList::ParseLine(*WatchList::ReadLine(over, 0)));
+    // A name is usable only as long as its rewritten line, with any number, still fits.
+    const std::string longest(WatchList::kMaxNameLength, 'a');
+    for (const std::string& line : {longest + "\r\n", longest + ":-2147483648\n"}) {
+        const auto group = WatchList::ParseLine(*WatchList::ReadLine(line, 0));
+        ASSERT_TRUE(group) << line;
+        GroupEntry entry;
+        std::memcpy(entry.name, group->name.data(), group->name.size());
+        entry.last = INT32_MIN;
+        const auto read = WatchList::ReadLine(line, 0);
+        const std::string rewritten = WatchList::Rewritten(&*read, &entry, 1);
+        EXPECT_TRUE(WatchList::ParseLine(*WatchList::ReadLine(rewritten, 0))) << rewritten;
+    }
+    EXPECT_FALSE(WatchList::ParseLine(*WatchList::ReadLine(longest + "a\n", 0)));
 }
 
 TEST(WatchList, NameBeforeTheFirstColonNumberBeforeTheSecond) {
@@ -125,9 +142,11 @@ TEST(WatchList, AnyBytesSplitIntoLinesThatCoverTheFileExactly) {
         std::size_t offset = 0;
         while (auto line = WatchList::ReadLine(content, offset)) {
             ASSERT_GT(line->size, 0u);
-            ASSERT_LE(line->text.size(), WatchList::kLineLimit);
             ASSERT_LE(line->offset + line->size, content.size());
+            ASSERT_EQ(std::string(line->text) + std::string(line->end),
+                      content.substr(line->offset, line->size));
             if (auto group = WatchList::ParseLine(*line)) {
+                ASSERT_LT(group->name.size(), WatchList::kLineLimit);
                 ASSERT_LT(group->name.size(), sizeof GroupEntry{}.name);
             }
             offset += line->size;
@@ -136,18 +155,25 @@ TEST(WatchList, AnyBytesSplitIntoLinesThatCoverTheFileExactly) {
     }
 }
 
-TEST(WatchList, RewrittenLinesStopAtTheFirstEmptyEntry) {
-    GroupEntry entries[4];
+TEST(WatchList, RewriteReplacesOnlyTheAskedLinesAndKeepsTheirLineEnds) {
+    const std::string content = "fj.a:5:note\n\nfj.b:5\r\nz\nfj.c:1\nfj.d";
+    std::vector<WatchList::Line> lines;
+    std::size_t at = 0;
+    while (const auto line = WatchList::ReadLine(content, at)) {
+        lines.push_back(*line);
+        at += line->size;
+    }
+    ASSERT_EQ(lines.size(), 6u);
+    GroupEntry entries[6];
     std::strcpy(entries[0].name, "fj.a");
     entries[0].last = 120;
-    std::strcpy(entries[1].name, "fj.b");
-    entries[1].last = -3;
-    std::strcpy(entries[3].name, "fj.d");  // after the gap: not written
-    entries[3].last = 9;
-    EXPECT_EQ(WatchList::RewrittenLines(entries, 4), "fj.a:120\r\nfj.b:-3\r\n");
-    EXPECT_EQ(WatchList::RewrittenCount(entries, 4), 2u);
-    std::memset(entries[2].name, 'x', sizeof entries[2].name);  // no zero byte: still bounded
-    EXPECT_EQ(WatchList::RewrittenLines(entries, 3).size(), 20u + 255 + 3);
+    std::strcpy(entries[2].name, "fj.b");
+    entries[2].last = -3;
+    // entries[4]: fj.c was never asked (a short reply ended the asking)
+    EXPECT_EQ(WatchList::Rewritten(lines.data(), entries, 6),
+              "fj.a:120\n\nfj.b:-3\r\nz\nfj.c:1\nfj.d");
+    std::memset(entries[1].name, 'x', sizeof entries[1].name);  // no zero byte: still bounded
+    EXPECT_EQ(WatchList::Rewritten(lines.data(), entries, 2).size(), 9u + 255 + 3);
 }
 
 class WatchListFileTest : public ::testing::Test {
@@ -186,6 +212,39 @@ TEST_F(WatchListFileTest, AMissingOrLockedListCannotBeOpened) {
     EXPECT_FALSE(file.Open(path));
     ::close(other);
     EXPECT_TRUE(file.Open(path));
+}
+
+TEST_F(WatchListFileTest, TheHeadReachesTheSixtiethLineHoweverLongTheLinesBefore) {
+    std::string content = std::string(20000, 'x') + "\n";
+    for (int i = 0; i < 59; ++i) content += "fj.a:" + std::string(200, '1') + "\n";
+    const std::string beyond = "fj.z:1\n" + std::string(100000, 'q');
+    WriteFile(path, content + beyond);
+    WatchListFile file;
+    ASSERT_TRUE(file.Open(path));
+    ASSERT_GE(file.Head().size(), content.size());
+    EXPECT_EQ(file.Head().substr(0, content.size()), content);
+    EXPECT_LT(file.Head().size(), content.size() + beyond.size());
+}
+
+TEST_F(WatchListFileTest, StaleCopiesAreRemovedAndNothingElse) {
+    const std::string dir = ProgramDir();
+    const Strings stale = {".newschck.lst.a1B2c3", ".newschck.lst.XXXXXX"};
+    const Strings kept = {".newschck.lst.toolong", ".newschck.lst.abc", "newschck.lst.abcdef",
+                          ".newschck.lsx.abcdef"};
+    for (const auto& name : stale) WriteFile(dir + "/" + name, "fj.a:1\n");
+    for (const auto& name : kept) WriteFile(dir + "/" + name, "fj.a:1\n");
+    const std::string subdir = dir + "/.newschck.lst.dirdir";
+    ASSERT_EQ(::mkdir(subdir.c_str(), 0700), 0);
+    WriteFile(path, "fj.a:1\n");
+
+    EXPECT_EQ(WatchListFile::RemoveStaleCopies(path), stale.size());
+    for (const auto& name : stale) EXPECT_FALSE(ReadFile(dir + "/" + name)) << name;
+    for (const auto& name : kept) EXPECT_TRUE(ReadFile(dir + "/" + name)) << name;
+    EXPECT_EQ(ReadFile(path), "fj.a:1\n");
+    struct stat st {};
+    EXPECT_EQ(::stat(subdir.c_str(), &st), 0);
+    for (const auto& name : kept) ::unlink((dir + "/" + name).c_str());
+    ::rmdir(subdir.c_str());
 }
 
 TEST_F(WatchListFileTest, RewriteKeepsTheRestByteForByteAndTheMode) {
