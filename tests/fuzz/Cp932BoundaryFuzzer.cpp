@@ -32,11 +32,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t max = data[0];
     const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
 
-    const std::size_t cut = pop3::Cp932PrefixLength(text, max);
+    const std::size_t cut = Cp932PrefixLength(text, max);
     FUZZ_CHECK(cut <= max || cut == text.size());
     FUZZ_CHECK(cut <= text.size());
     FUZZ_CHECK(OnBoundary(text, cut));
     if (text.size() > max) FUZZ_CHECK(cut + 1 >= max);  // at most one byte short
+
+    // A fixed field gets a whole-character prefix and its zero byte, never more.
+    char field[64];
+    CopyField(field, text);
+    const std::string_view copied(field);
+    FUZZ_CHECK(copied.size() < sizeof field);
+    FUZZ_CHECK(text.substr(0, copied.size()) == copied || copied.size() < text.size());
+    FUZZ_CHECK(copied.find('\0') == std::string_view::npos);
 
     const std::string safe = net::LogSafeText(text);
     std::string_view body = safe;

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "mail/IdentReply.h"
+#include "ident/IdentReply.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 using namespace kestrel;

@@ -10,6 +10,7 @@
 #include "chat/MemberRecord.h"
 #include "chat/MemberTable.h"
 #include "identity/LocalIdentity.h"
+#include "res/Cp932.h"
 
 namespace {
 
