@@ -13,6 +13,7 @@
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
 #include "app/WindowPlacement.h"
+#include "mail/SeenMailStore.h"
 #include "net/TraceLog.h"
 #include "platform/MessageEvent.h"
 #include "platform/ProgramDir.h"
@@ -81,6 +82,7 @@ bool CKestrelApp::InitInstance() {
     values.noticeOpen = 0;
 
     m_sound = std::make_unique<QtSoundPlayer>();
+    auto seenMail = std::make_shared<SeenMailStore>(ProgramFile(SeenMailStore::kFileName));
     // The reader settings are read from the store at each launch, as the readers' own
     // settings code always did.
     m_notices = MakeNoticePresenter(
@@ -90,10 +92,10 @@ bool CKestrelApp::InitInstance() {
                 m_store->GetInt(key::MailReader), m_store->GetString(key::MailFile),
                 m_store->GetInt(key::NewsReader), m_store->GetString(key::NewsFile)};
         },
-        nullptr);
+        nullptr, seenMail);
     m_frame = std::make_unique<CMainFrame>(values, *m_notices, *m_sound);
     if (auto* qtBoxes = dynamic_cast<QtMessageBoxes*>(m_boxes)) qtBoxes->SetParent(m_frame.get());
-    m_workers = MakeWorkerFactory(*m_frame, *m_boxes, values);
+    m_workers = MakeWorkerFactory(*m_frame, *m_boxes, values, seenMail);
     m_login = std::make_unique<QtLoginDialog>(*m_boxes, m_frame.get());
     m_passwordDialog = std::make_unique<QtPasswordChangeDialog>(m_frame.get());
     m_view = new CKestrelView(ViewContext{values, identity, *m_store, *m_boxes, *m_frame,

@@ -10,11 +10,13 @@
 
 #include "mail/Pop3Reply.h"
 #include "mail/PopCheckDialogue.h"
+#include "mail/SeenMailStore.h"
 #include "net/EventLog.h"
 #include "net/NetSocket.h"
 #include "net/NetSocketChannel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/MessageEvent.h"
+#include "platform/ProgramDir.h"
 #include "platform/Timing.h"
 #include "res/Ids.h"
 #include "res/Text.h"
@@ -55,14 +57,17 @@ struct CPopCheckWnd::Job {
     std::shared_ptr<CNetSocket> socket;
     std::string user;
     std::string password;
+    MailAccount account;
     Timing timing;
 };
 
 CPopCheckWnd::CPopCheckWnd(const WorkerContext& context, std::function<bool()> noticeOpen,
-                           QObject* parent)
+                           QObject* parent, std::shared_ptr<SeenMailStore> seen)
     : QObject(parent),
       m_context(context),
       m_noticeOpen(std::move(noticeOpen)),
+      m_seen(seen ? std::move(seen)
+                  : std::make_shared<SeenMailStore>(ProgramFile(SeenMailStore::kFileName))),
       m_timers([this](int id) { OnTimer(id); }) {
     setObjectName(QString::fromLatin1(txt::kPopCheckWindowTitle));
 }
@@ -175,8 +180,10 @@ void CPopCheckWnd::OnTimer(int id) {
     // worker is still starting up.
     m_record.busy = 1;
     try {
-        m_thread = std::thread(&CPopCheckWnd::PopCheckThread, this,
-                               Job{socket, m_record.user, m_record.password, ProgramTiming()});
+        m_thread = std::thread(
+            &CPopCheckWnd::PopCheckThread, this,
+            Job{socket, m_record.user, m_record.password,
+                MailAccount{m_record.server, m_record.port, m_record.user}, ProgramTiming()});
     } catch (const std::system_error&) {
         m_record.busy = 0;
         Log(sjis(txt::kPopSocketDelete));
@@ -187,6 +194,7 @@ void CPopCheckWnd::PopCheckThread(Job job) {
     if (m_record.stop.load() == 0) {
         NetSocketChannel channel(job.socket);
         PopCheckDialogue dialogue(channel, SinkOf(m_context), m_record.stop, job.timing);
+        dialogue.UseSeenMail(m_seen.get(), job.account);
         if (auto unread = dialogue.Run(job.user, job.password)) {
             PostMessage(m_context.frame, WM_UNREAD_MAIL, static_cast<std::intptr_t>(*unread));
         }

@@ -14,6 +14,7 @@
 namespace kestrel {
 
 class CNetSocket;
+class SeenMailStore;
 struct Timing;
 
 // The hidden "PopCheck Window": counts the unread mail on the POP3 server every interval and
@@ -22,9 +23,11 @@ struct Timing;
 class CPopCheckWnd final : public QObject {
 public:
     // noticeOpen tells whether a notification popup is open; checks skip their turn while it
-    // is (none given: never).
+    // is (none given: never). seen keeps the mail already read for servers without LAST; the
+    // popups mark it when they start the mail reader (none given: the program directory's
+    // file, unmarked).
     explicit CPopCheckWnd(const WorkerContext& context, std::function<bool()> noticeOpen = {},
-                          QObject* parent = nullptr);
+                          QObject* parent = nullptr, std::shared_ptr<SeenMailStore> seen = {});
     ~CPopCheckWnd() override;
     CPopCheckWnd(const CPopCheckWnd&) = delete;
     CPopCheckWnd& operator=(const CPopCheckWnd&) = delete;
@@ -51,6 +54,7 @@ private:
     std::function<bool()> m_noticeOpen;
     unsigned m_interval = 0;
     PopCheckRecord m_record;
+    std::shared_ptr<SeenMailStore> m_seen;
     std::thread m_thread;
     WindowTimers m_timers;
 };

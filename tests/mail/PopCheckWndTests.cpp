@@ -104,6 +104,7 @@ TEST_F(PopCheckWndTest, CountRulesOverTheWire) {
         std::vector<std::uint32_t> counts;
         Strings lines;
         const char* logged;
+        S::Script more = {};
     } cases[] = {
         {"no mail",
          "+OK alice has 0 messages (0 octets)\r\n",
@@ -123,15 +124,20 @@ TEST_F(PopCheckWndTest, CountRulesOverTheWire) {
          {},
          {"user alice", "pass s3cret", "last", "quit"},
          "quit\r\n"},
+        // Still logged as a failure of LAST, and then counted by the listing: nothing of
+        // this mailbox has been read yet.
         {"last refused",
          "+OK alice has 5 messages (90 octets)\r\n",
          "-ERR no LAST\r\n",
-         {},
-         {"user alice", "pass s3cret", "last"},
-         "LAST COMMAND ERROR\r\n"},
+         {2},
+         {"user alice", "pass s3cret", "last", "uidl", "quit"},
+         "LAST COMMAND ERROR\r\n",
+         {S::expectLine("uidl"), S::send("+OK\r\n1 a1\r\n2 b2\r\n.\r\n")}},
     };
     for (const auto& c : cases) {
-        ScriptedLineServer server(PopScript(c.passReply, c.lastReply));
+        S::Script script = PopScript(c.passReply, c.lastReply);
+        script.insert(script.end(), c.more.begin(), c.more.end());
+        ScriptedLineServer server(script);
         auto wnd = RunOneCheck(server);
         EXPECT_EQ(frame.counts, c.counts) << c.name;
         EXPECT_TRUE(log.has(c.logged)) << c.name;
