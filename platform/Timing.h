@@ -7,8 +7,12 @@ namespace kestrel {
 // Every duration the program waits for, in one table. The defaults are the program's own
 // values; tests scale the table down instead of waiting real seconds.
 struct Timing {
-    int pollSliceMs = 50;          // one wait for a protocol reply
-    int pollSlices = 100;          // slices per reply (about 5 s)
+    int pollSliceMs = 50;  // one wait for a protocol reply
+    int pollSlices = 100;  // slices per reply (about 5 s)
+    // Slices for the log-in's PASS reply (15 s): a server holds back its answer to a wrong
+    // password as a penalty (dovecot up to 15 s, about 6 s at first), which must end as
+    // "wrong password", not as "no answer".
+    int passReplySlices = 300;
     int newPassSliceMs = 100;      // poppassd new-password reply
     int newPassSlices = 1500;      // 2 min 30 s
     int mailFirstCheckMs = 10000;  // first mail check after start

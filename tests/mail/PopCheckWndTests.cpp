@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "mail/CPopCheckWnd.h"
+#include "mail/SeenMailStore.h"
+#include "platform/ProgramDir.h"
 #include "res/Cp932.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/fakes/ScriptedLineServer.h"
@@ -40,15 +42,17 @@ class PopCheckWndTest : public ::testing::Test {
 protected:
     PopCheckWndTest() : m_timing(test::FastTiming()) {}
 
-    std::unique_ptr<CPopCheckWnd> Make(std::function<bool()> noticeOpen = {}) {
+    std::unique_ptr<CPopCheckWnd> Make(std::function<bool()> noticeOpen = {},
+                                       std::shared_ptr<SeenMailStore> seen = {}) {
         return std::make_unique<CPopCheckWnd>(WorkerContext{&frame, &log, &boxes},
-                                              std::move(noticeOpen));
+                                              std::move(noticeOpen), nullptr, std::move(seen));
     }
     // Start a check against the server and wait for its dialogue to end.
-    std::unique_ptr<CPopCheckWnd> RunOneCheck(const ScriptedLineServer& server) {
+    std::unique_ptr<CPopCheckWnd> RunOneCheck(const ScriptedLineServer& server,
+                                              std::shared_ptr<SeenMailStore> seen = {}) {
         log.clear();
         frame.counts.clear();
-        auto wnd = Make();
+        auto wnd = Make({}, std::move(seen));
         EXPECT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
         EXPECT_TRUE(SpinUntil([&] { return log.has("pop3 socket connecting\r\n"); }));
         EXPECT_TRUE(SpinUntil([&] { return !wnd->Busy(); }));
@@ -145,6 +149,60 @@ TEST_F(PopCheckWndTest, CountRulesOverTheWire) {
         ASSERT_TRUE(server.waitForFinished(1, 5000)) << c.name;
         EXPECT_EQ(server.lines(), c.lines) << c.name;
     }
+}
+
+// A server of today ("+OK Logged in.", no LAST) with the listing given.
+S::Script TodayScript(std::size_t messages, const std::string& listing) {
+    return {S::send(kGreeting),
+            S::expectLine("user"),
+            S::send("+OK\r\n"),
+            S::expectLine("pass"),
+            S::send("+OK Logged in.\r\n"),
+            S::expectLine("stat"),
+            S::send("+OK " + std::to_string(messages) + " 4096\r\n"),
+            S::expectLine("last"),
+            S::send("-ERR Unknown command: LAST\r\n"),
+            S::expectLine("uidl"),
+            S::send(listing)};
+}
+
+std::string Listing(std::size_t messages) {
+    std::string listing = "+OK\r\n";
+    for (std::size_t i = 1; i <= messages; ++i) {
+        listing += std::to_string(i) + " " + std::string(60, 'u') + std::to_string(i) + "\r\n";
+    }
+    return listing + ".\r\n";
+}
+
+TEST_F(PopCheckWndTest, ATodaysServerIsCountedAgainstTheReaderStartsAcrossRestarts) {
+    const std::string path = ProgramFile("wnd-seen.dat");
+    ScriptedLineServer server(std::vector<S::Script>{
+        TodayScript(3, Listing(3)), TodayScript(3, Listing(3)), TodayScript(4, Listing(4)),
+        TodayScript(4, Listing(4)), TodayScript(4, Listing(4))});
+    auto seen = std::make_shared<SeenMailStore>(path);
+    RunOneCheck(server, seen);
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{3});
+    seen->MarkRead();  // the reader started from the popup
+    RunOneCheck(server, seen);
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{0});
+    RunOneCheck(server, seen);  // one more delivered
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{1});
+
+    seen = std::make_shared<SeenMailStore>(path);  // a restart: the new one is still unread
+    RunOneCheck(server, seen);
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{1});
+    seen->MarkRead();
+    seen = std::make_shared<SeenMailStore>(path);
+    RunOneCheck(server, seen);
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{0});
+    server.stop();
+    EXPECT_EQ(server.mismatches(), 0u);
+}
+
+TEST_F(PopCheckWndTest, AHundredThousandMessageListingIsCountedOverTheWire) {
+    ScriptedLineServer server(TodayScript(100000, Listing(100000)));
+    RunOneCheck(server, std::make_shared<SeenMailStore>(""));
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{100000});
 }
 
 TEST_F(PopCheckWndTest, FailedDialoguesAreLoggedAndReportNothing) {
