@@ -1,5 +1,6 @@
 #include "app/RealServices.h"
 
+#include "app/MarkingReaderLauncher.h"
 #include "app/ServiceWorkers.h"
 #include "mail/CAuthenticationWnd.h"
 #include "mail/CIdentificationWnd.h"
@@ -88,28 +89,6 @@ public:
 private:
     WorkerContext m_context;
     ProgramValues& m_values;
-    std::shared_ptr<SeenMailStore> m_seen;
-};
-
-// Starting the mail reader is the user going to read the mail: what the mail check last
-// listed stops counting as unread.
-class MarkingReaderLauncher final : public ReaderLauncher {
-public:
-    MarkingReaderLauncher(std::unique_ptr<ReaderLauncher> launcher,
-                          std::shared_ptr<SeenMailStore> seen)
-        : m_launcher(std::move(launcher)), m_seen(std::move(seen)) {}
-
-    void LaunchMailReader() override {
-        if (m_seen) m_seen->MarkRead();
-        m_launcher->LaunchMailReader();
-    }
-    void LaunchNewsReader(const std::string& group) override {
-        m_launcher->LaunchNewsReader(group);
-    }
-    void CloseNewsConversation() override { m_launcher->CloseNewsConversation(); }
-
-private:
-    std::unique_ptr<ReaderLauncher> m_launcher;
     std::shared_ptr<SeenMailStore> m_seen;
 };
 
