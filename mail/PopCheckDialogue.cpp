@@ -31,9 +31,11 @@ PopCheckDialogue::Step PopCheckDialogue::Fail(const std::string& text) {
     return Step::Failed;
 }
 
-PopCheckDialogue::Step PopCheckDialogue::Await(bool stopTested) {
+PopCheckDialogue::Step PopCheckDialogue::Await(bool stopTested, int slices) {
+    Timing timing = m_timing;
+    if (slices > 0) timing.pollSlices = slices;
     const WaitResult wait =
-        WaitForReply(m_channel, m_reply, stopTested ? &m_stop : nullptr, m_timing);
+        WaitForReply(m_channel, m_reply, stopTested ? &m_stop : nullptr, timing);
     switch (wait.outcome) {
         case WaitOutcome::Reply:
             Log(m_reply.Text());
@@ -126,7 +128,9 @@ std::optional<std::uint32_t> PopCheckDialogue::Run(std::string_view user,
 
     // The event log is a plain file beside the program: the password never goes into it.
     if (SendCommand(passCommand, sjis(txt::kPopPassLogged)) != Step::Ok) return std::nullopt;
-    if (Await(true) != Step::Ok) return std::nullopt;
+    // Long enough for a server's penalty on a wrong password and for its wait on a box that
+    // another session holds, so either ends as what it is.
+    if (Await(true, m_timing.passReplySlices) != Step::Ok) return std::nullopt;
     if (!pop3::IsPositiveReply(m_reply.Text())) {
         Fail(sjis(pop3::IsTemporaryRefusal(m_reply.Text()) ? txt::kPopServerBusy
                                                            : txt::kPopPasswordInvalid));

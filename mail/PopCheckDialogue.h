@@ -37,7 +37,8 @@ public:
 private:
     enum class Step { Ok, Failed, Stopped };
 
-    Step Await(bool stopTested);
+    // slices: the wait's budget, the ordinary one when 0.
+    Step Await(bool stopTested, int slices = 0);
     Step AwaitListing(pop3::UidlListing& listing);
     std::optional<std::uint32_t> CountByUidl();
     Step SendCommand(const std::string& command, std::string_view logged);

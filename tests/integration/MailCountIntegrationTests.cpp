@@ -10,12 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "mail/CAuthenticationWnd.h"
 #include "mail/CPopCheckWnd.h"
 #include "mail/SeenMailStore.h"
 #include "platform/ProgramDir.h"
+#include "res/Cp932.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/integration/support/HarnessEnv.h"
 #include "tests/integration/support/HarnessMail.h"
+#include "tests/integration/support/LineClient.h"
 #include "tests/mail/MailTestSupport.h"
 #include "tests/support/Spin.h"
 
@@ -23,6 +26,10 @@ namespace kestrel {
 namespace {
 
 using test::SpinUntil;
+
+std::string sjisOf(const char* utf8) {
+    return utf8ToCp932(utf8);
+}
 
 class MailCountAgainstDovecot : public ::testing::Test {
 protected:
@@ -98,6 +105,38 @@ TEST_F(MailCountAgainstDovecot, UnreadIsWhatCameSinceTheReaderWasStarted) {
     ASSERT_TRUE(test::deliverMail(maildir, "after the reader"));
     EXPECT_EQ(Check(seen), 1u);
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// dovecot refuses a second session of a user with [IN-USE] once its wait for the box has run
+// out (about 10 s): the check logs a busy server and reports nothing, the log-in says the
+// server is busy instead of calling the password wrong.
+TEST_F(MailCountAgainstDovecot, ABoxHeldByAnotherSessionIsABusyServer) {
+    test::LineClient holder;
+    ASSERT_TRUE(holder.connect(port));
+    ASSERT_EQ(holder.readLine().value_or("").rfind("+OK", 0), 0u);
+    ASSERT_EQ(holder.command("USER " + user).rfind("+OK", 0), 0u);
+    ASSERT_EQ(holder.command("PASS " + password), "+OK Logged in.");
+
+    auto seen = std::make_shared<SeenMailStore>("");
+    test::UnreadReceiver frame;
+    {
+        Timing t;
+        t.mailFirstCheckMs = 1;
+        t.minuteMs = 3600000;
+        test::ScopedTiming checkTiming{t};
+        CPopCheckWnd wnd(WorkerContext{&frame, &log, &boxes}, {}, nullptr, seen);
+        ASSERT_TRUE(wnd.Start(host, port, user, password, 1));
+        ASSERT_TRUE(SpinUntil([&] { return log.has("pop3 socket delete\r\n"); }, 30000));
+    }
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(frame.counts.empty());
+    EXPECT_TRUE(log.has("-ERR [IN-USE] Mailbox is locked by another POP3 session.\r\n"));
+    EXPECT_TRUE(log.mentions(sjisOf("混み合っています")));
+
+    CAuthenticationWnd verify(WorkerContext{nullptr, &log, &boxes});
+    EXPECT_FALSE(verify.Verify(host, port, user, password));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8().rfind("POPサーバが混み合っているため", 0), 0u);
 }
 
 }  // namespace

@@ -205,6 +205,26 @@ TEST_F(PopCheckWndTest, AHundredThousandMessageListingIsCountedOverTheWire) {
     EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{100000});
 }
 
+// A box held by another session: the server answers PASS only after its own wait for the
+// box, later than an ordinary reply; the check still hears it, says the server is busy and
+// leaves the next turn to try again.
+TEST_F(PopCheckWndTest, ALateInUseAnswerIsABusyServer) {
+    const Timing t = ProgramTiming();
+    ASSERT_GT(t.passReplySlices, t.pollSlices);
+    const int lockWaitMs = t.pollSliceMs * (t.pollSlices + t.passReplySlices) / 2;
+    ScriptedLineServer server(
+        {S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"), S::expectLine("pass"),
+         S::wait(lockWaitMs),
+         S::send("-ERR [IN-USE] Mailbox is locked by another POP3 session.\r\n")});
+    auto wnd = RunOneCheck(server);
+    const Strings logged = Utf8Log();
+    ASSERT_GE(logged.size(), 2u);
+    EXPECT_EQ(logged[logged.size() - 2],
+              "POPサーバが混み合っています(次回の監視で再試行します)\r\n");
+    EXPECT_TRUE(frame.counts.empty());
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 TEST_F(PopCheckWndTest, FailedDialoguesAreLoggedAndReportNothing) {
     struct Case {
         const char* name;

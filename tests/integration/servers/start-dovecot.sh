@@ -49,6 +49,8 @@ auth_mechanisms = plain
 first_valid_uid = 1
 mail_location = maildir:$root/mail/%u
 pop3_uidl_format = %08Xu%08Xv
+# A second session of a user is refused with [IN-USE] while the first holds the box.
+pop3_lock_session = yes
 passdb {
   driver = passwd-file
   args = scheme=PLAIN username_format=%u $root/users
