@@ -14,6 +14,7 @@
 #include "app/SettingsStore.h"
 #include "app/WindowPlacement.h"
 #include "identity/CChatHistory.h"
+#include "mail/SeenMailStore.h"
 #include "net/TraceLog.h"
 #include "news/WatchListFile.h"
 #include "platform/MessageEvent.h"
@@ -89,6 +90,7 @@ bool CKestrelApp::InitInstance() {
     values.noticeOpen = 0;
 
     m_sound = std::make_unique<QtSoundPlayer>();
+    auto seenMail = std::make_shared<SeenMailStore>(ProgramFile(SeenMailStore::kFileName));
     // The reader settings are read from the store at each launch, as the readers' own
     // settings code always did.
     m_notices = MakeNoticePresenter(
@@ -98,10 +100,10 @@ bool CKestrelApp::InitInstance() {
                 m_store->GetInt(key::MailReader), m_store->GetString(key::MailFile),
                 m_store->GetInt(key::NewsReader), m_store->GetString(key::NewsFile)};
         },
-        nullptr);
+        nullptr, seenMail);
     m_frame = std::make_unique<CMainFrame>(values, *m_notices, *m_sound);
     if (auto* qtBoxes = dynamic_cast<QtMessageBoxes*>(m_boxes)) qtBoxes->SetParent(m_frame.get());
-    m_workers = MakeWorkerFactory(*m_frame, *m_boxes, values);
+    m_workers = MakeWorkerFactory(*m_frame, *m_boxes, values, seenMail);
     m_login = std::make_unique<QtLoginDialog>(*m_boxes, m_frame.get());
     m_passwordDialog = std::make_unique<QtPasswordChangeDialog>(m_frame.get());
     m_view = new CKestrelView(ViewContext{values, identity, *m_store, *m_boxes, *m_frame,

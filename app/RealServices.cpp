@@ -1,10 +1,12 @@
 #include "app/RealServices.h"
 
+#include "app/MarkingReaderLauncher.h"
 #include "app/ServiceWorkers.h"
 #include "ident/CIdentificationWnd.h"
 #include "mail/CAuthenticationWnd.h"
 #include "mail/CPasswdChangeWnd.h"
 #include "mail/CPopCheckWnd.h"
+#include "mail/SeenMailStore.h"
 #include "net/WorkerContext.h"
 #include "news/CNewsCheckWnd.h"
 #include "readers/ReaderLauncherFactory.h"
@@ -20,8 +22,11 @@ namespace {
 
 class PopCheckWorker final : public MailWorker {
 public:
-    PopCheckWorker(const WorkerContext& context, ProgramValues& values)
-        : m_wnd(context, [&values] { return values.noticeOpen.load() != 0; }) {}
+    PopCheckWorker(const WorkerContext& context, ProgramValues& values,
+                   std::shared_ptr<SeenMailStore> seen)
+        : m_wnd(
+              context, [&values] { return values.noticeOpen.load() != 0; }, nullptr,
+              ProgramTiming(), std::move(seen)) {}
     bool Start(const std::string& server, int port, const std::string& user,
                const std::string& password, unsigned interval) override {
         return m_wnd.Start(server, port, user, password, interval);
@@ -56,11 +61,12 @@ private:
 
 class RealWorkers final : public WorkerFactory {
 public:
-    RealWorkers(CMainFrame& frame, MessageBoxes& boxes, ProgramValues& values)
-        : m_context{&frame, &frame, &boxes}, m_values(values) {}
+    RealWorkers(CMainFrame& frame, MessageBoxes& boxes, ProgramValues& values,
+                std::shared_ptr<SeenMailStore> seen)
+        : m_context{&frame, &frame, &boxes}, m_values(values), m_seen(std::move(seen)) {}
 
     std::unique_ptr<MailWorker> MakeMailWorker() override {
-        return std::make_unique<PopCheckWorker>(m_context, m_values);
+        return std::make_unique<PopCheckWorker>(m_context, m_values, m_seen);
     }
     std::unique_ptr<NewsWorker> MakeNewsWorker() override {
         return std::make_unique<NewsCheckWorker>(m_context, m_values);
@@ -83,51 +89,64 @@ public:
 private:
     WorkerContext m_context;
     ProgramValues& m_values;
+    std::shared_ptr<SeenMailStore> m_seen;
 };
 
 // Each popup gets a launcher of its own, which keeps its news conversation while it is open.
 class DialogNoticePresenter final : public NoticePresenter {
 public:
     DialogNoticePresenter(MessageBoxes& boxes, std::function<ReaderLauncherSettings()> settings,
-                          QWidget* parent)
-        : m_boxes(boxes), m_settings(std::move(settings)), m_parent(parent) {}
+                          QWidget* parent, std::shared_ptr<SeenMailStore> seen)
+        : m_boxes(boxes),
+          m_settings(std::move(settings)),
+          m_parent(parent),
+          m_seen(std::move(seen)) {}
 
     void ShowNewsAndMail(const std::string& groups, const std::string& mailText) override {
-        auto launcher = MakeDesktopReaderLauncher(m_settings, m_boxes);
+        auto launcher = MakeLauncher();
         CNewsMailNoticeDlg dlg(*launcher, m_parent);
         dlg.SetNewGroups(groups);
         dlg.SetMailText(mailText);
         dlg.exec();
     }
     void ShowNews(const std::string& groups) override {
-        auto launcher = MakeDesktopReaderLauncher(m_settings, m_boxes);
+        auto launcher = MakeLauncher();
         CNewsNoticeDlg dlg(*launcher, m_parent);
         dlg.SetNewGroups(groups);
         dlg.exec();
     }
     void ShowMail(const std::string& mailText) override {
-        auto launcher = MakeDesktopReaderLauncher(m_settings, m_boxes);
+        auto launcher = MakeLauncher();
         CMailNoticeDlg dlg(*launcher, m_parent);
         dlg.SetMailText(mailText);
         dlg.exec();
     }
 
 private:
+    std::unique_ptr<ReaderLauncher> MakeLauncher() {
+        return std::make_unique<MarkingReaderLauncher>(
+            MakeDesktopReaderLauncher(m_settings, m_boxes), m_seen);
+    }
+
     MessageBoxes& m_boxes;
     std::function<ReaderLauncherSettings()> m_settings;
     QWidget* m_parent;
+    std::shared_ptr<SeenMailStore> m_seen;
 };
 
 }  // namespace
 
 std::unique_ptr<NoticePresenter> MakeNoticePresenter(
-    MessageBoxes& boxes, std::function<ReaderLauncherSettings()> settings, QWidget* parent) {
-    return std::make_unique<DialogNoticePresenter>(boxes, std::move(settings), parent);
+    MessageBoxes& boxes, std::function<ReaderLauncherSettings()> settings, QWidget* parent,
+    std::shared_ptr<SeenMailStore> seen) {
+    return std::make_unique<DialogNoticePresenter>(boxes, std::move(settings), parent,
+                                                   std::move(seen));
 }
 
 std::unique_ptr<WorkerFactory> MakeWorkerFactory(CMainFrame& frame, MessageBoxes& boxes,
-                                                 ProgramValues& values) {
-    return std::make_unique<RealWorkers>(frame, boxes, values);
+                                                 ProgramValues& values,
+                                                 std::shared_ptr<SeenMailStore> seen) {
+    return std::make_unique<RealWorkers>(frame, boxes, values, std::move(seen));
 }
 
 }  // namespace kestrel

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "mail/Pop3Count.h"
 #include "mail/Pop3Reply.h"
 #include "mail/ReplyWait.h"
 #include "net/EventLog.h"
@@ -119,9 +120,17 @@ bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& use
     }
 
     // The event log is a plain file beside the program: the password never goes into it.
+    Timing passTiming = timing;
+    passTiming.pollSlices = timing.passReplySlices;
     if (!Exchange(channel, passCommand, sjis(txt::kPopPassLogged), txt::kAuthSendErrorPassFormat,
-                  txt::kAuthReceiveErrorPassFormat, timing))
+                  txt::kAuthReceiveErrorPassFormat, passTiming))
         return false;
+    if (pop3::IsTemporaryRefusal(m_reply.Text())) {
+        // The box is in use or the server is in trouble: the password may well be right. The
+        // log-in fails this time and the user starts it again a little later.
+        Show(sjis(txt::kAuthServerBusy));
+        return false;
+    }
     if (!pop3::IsPositiveReply(m_reply.Text())) {
         Show(pop3::FormatRejection(sjis(txt::kAuthPasswordRejectedFormat), user, m_reply.Text(),
                                    pop3::kVerifyFailureAreaSize));

@@ -7,9 +7,11 @@
 
 #include "mail/Pop3Reply.h"
 #include "mail/PopCheckDialogue.h"
+#include "mail/SeenMailStore.h"
 #include "net/NetSocket.h"
 #include "net/NetSocketChannel.h"
 #include "platform/MessageEvent.h"
+#include "platform/ProgramDir.h"
 #include "res/Cp932.h"
 #include "res/Ids.h"
 #include "res/Text.h"
@@ -41,9 +43,12 @@ constexpr PeriodicCheckTexts kTexts{
 }  // namespace
 
 CPopCheckWnd::CPopCheckWnd(const WorkerContext& context, std::function<bool()> noticeOpen,
-                           QObject* parent, const Timing& timing)
+                           QObject* parent, const Timing& timing,
+                           std::shared_ptr<SeenMailStore> seen)
     : QObject(parent),
       m_context(context),
+      m_seen(seen ? std::move(seen)
+                  : std::make_shared<SeenMailStore>(ProgramFile(SeenMailStore::kFileName))),
       m_check(context, std::move(noticeOpen),
               {TIMER_MAIL_CHECK, &Timing::mailFirstCheckMs, kTexts, m_record.busy, m_record.stop,
                [this] { return MakeDialogue(); }},
@@ -93,10 +98,12 @@ bool CPopCheckWnd::SetInterval(unsigned interval) {
 }
 
 PeriodicCheck::Dialogue CPopCheckWnd::MakeDialogue() {
-    return [this, user = std::string(m_record.user), password = Secret(m_record.password)](
+    return [this, user = std::string(m_record.user), password = Secret(m_record.password),
+            account = MailAccount{m_record.server, m_record.port, m_record.user}](
                const std::shared_ptr<CNetSocket>& socket, const Timing& timing) {
         NetSocketChannel channel(socket);
         PopCheckDialogue dialogue(channel, m_check.Sink(), m_record.stop, timing);
+        dialogue.UseSeenMail(m_seen.get(), account);
         if (auto unread = dialogue.Run(user, password.text)) {
             PostMessage(m_context.frame, WM_UNREAD_MAIL, static_cast<std::intptr_t>(*unread));
         }

@@ -12,15 +12,20 @@
 
 namespace kestrel {
 
+class SeenMailStore;
+
 // The hidden "PopCheck Window": counts the unread mail on the POP3 server every interval and
 // posts the count to the main frame as WM_UNREAD_MAIL (wParam = count). Each check runs its
 // dialogue on a thread of its own; destroying the window stops and waits for it.
 class CPopCheckWnd final : public QObject {
 public:
     // noticeOpen tells whether a notification popup is open; checks skip their turn while it
-    // is (none given: never).
+    // is (none given: never). seen keeps the mail already read for servers without LAST; the
+    // popups mark it when they start the mail reader (none given: the program directory's
+    // file, unmarked).
     explicit CPopCheckWnd(const WorkerContext& context, std::function<bool()> noticeOpen = {},
-                          QObject* parent = nullptr, const Timing& timing = ProgramTiming());
+                          QObject* parent = nullptr, const Timing& timing = ProgramTiming(),
+                          std::shared_ptr<SeenMailStore> seen = {});
     ~CPopCheckWnd() override;
     CPopCheckWnd(const CPopCheckWnd&) = delete;
     CPopCheckWnd& operator=(const CPopCheckWnd&) = delete;
@@ -42,6 +47,7 @@ private:
 
     WorkerContext m_context;
     PopCheckRecord m_record;
+    std::shared_ptr<SeenMailStore> m_seen;
     PeriodicCheck m_check;
 };
 

@@ -1,7 +1,10 @@
 #include "mail/PopCheckDialogue.h"
 
+#include "mail/Pop3Count.h"
 #include "mail/Pop3Reply.h"
 #include "mail/ReplyWait.h"
+#include "mail/SeenMailStore.h"
+#include "mail/UidlListing.h"
 #include "net/EventLog.h"
 #include "net/LogText.h"
 #include "net/SocketChannel.h"
@@ -14,6 +17,11 @@ PopCheckDialogue::PopCheckDialogue(SocketChannel& channel, LogSink& log,
                                    const std::atomic<int>& stop, const Timing& timing)
     : m_channel(channel), m_log(log), m_stop(stop), m_timing(timing) {}
 
+void PopCheckDialogue::UseSeenMail(SeenMailStore* seen, MailAccount account) {
+    m_seen = seen;
+    m_account = std::move(account);
+}
+
 void PopCheckDialogue::Log(std::string_view text) {
     m_log.PostLog(text);
 }
@@ -24,9 +32,11 @@ PopCheckDialogue::Step PopCheckDialogue::Fail(const std::string& text) {
     return Step::Failed;
 }
 
-PopCheckDialogue::Step PopCheckDialogue::Await(bool stopTested) {
+PopCheckDialogue::Step PopCheckDialogue::Await(bool stopTested, int slices) {
+    Timing timing = m_timing;
+    if (slices > 0) timing.pollSlices = slices;
     const WaitResult wait =
-        WaitForReply(m_channel, m_reply, stopTested ? &m_stop : nullptr, m_timing);
+        WaitForReply(m_channel, m_reply, stopTested ? &m_stop : nullptr, timing);
     switch (wait.outcome) {
         case WaitOutcome::Reply:
             Log(net::LogSafeText(m_reply.Text()));
@@ -38,6 +48,49 @@ PopCheckDialogue::Step PopCheckDialogue::Await(bool stopTested) {
             break;
     }
     return Fail(FillNumbers(sjis(txt::kPopErrorFormat), wait.lastRead, wait.lastError));
+}
+
+// A listing may run to megabytes: the wait gives up only after a whole reply budget in which
+// nothing came, however long the listing as a whole takes.
+PopCheckDialogue::Step PopCheckDialogue::AwaitListing(pop3::UidlListing& listing) {
+    char chunk[16384];
+    int lastRead = -1;
+    for (int idle = 0; idle < m_timing.pollSlices;) {
+        if (m_stop.load() != 0) {
+            Log(sjis(txt::kPopSocketDeleteAtProcessing));
+            return Step::Stopped;
+        }
+        m_channel.WaitReadable(m_timing.pollSliceMs);
+        lastRead = m_channel.Receive(chunk, static_cast<int>(sizeof chunk));
+        if (lastRead > 0) {
+            listing.Feed(std::string_view(chunk, static_cast<std::size_t>(lastRead)));
+            if (listing.Finished()) return Step::Ok;
+            idle = 0;
+        } else if (lastRead == 0) {
+            break;  // the server has closed
+        } else {
+            ++idle;
+        }
+    }
+    return Fail(FillNumbers(sjis(txt::kPopErrorFormat), lastRead, m_channel.GetLastError()));
+}
+
+std::optional<std::uint32_t> PopCheckDialogue::CountByUidl() {
+    if (!m_seen) {
+        Log(sjis(txt::kPopSocketDelete));
+        return std::nullopt;
+    }
+    if (SendCommand(txt::kPopUidl, txt::kPopUidl) != Step::Ok) return std::nullopt;
+    pop3::UidlListing listing;
+    if (AwaitListing(listing) != Step::Ok) return std::nullopt;
+    Log(listing.StatusLine() + "\r\n");
+    if (listing.state() != pop3::UidlListing::State::Done) {
+        Fail(sjis(txt::kPopUidlError));
+        return std::nullopt;
+    }
+    const SeenMailStore::Count count = m_seen->Observe(m_account, listing.TakeUidls());
+    if (!count.saved) Log(sjis(txt::kSeenMailFileError));
+    return count.unread;
 }
 
 PopCheckDialogue::Step PopCheckDialogue::SendCommand(const std::string& command,
@@ -76,22 +129,37 @@ std::optional<std::uint32_t> PopCheckDialogue::Run(std::string_view user,
 
     // The event log is a plain file beside the program: the password never goes into it.
     if (SendCommand(passCommand, sjis(txt::kPopPassLogged)) != Step::Ok) return std::nullopt;
-    if (Await(true) != Step::Ok) return std::nullopt;
+    // Long enough for a server's penalty on a wrong password and for its wait on a box that
+    // another session holds, so either ends as what it is.
+    if (Await(true, m_timing.passReplySlices) != Step::Ok) return std::nullopt;
     if (!pop3::IsPositiveReply(m_reply.Text())) {
-        Fail(sjis(txt::kPopPasswordInvalid));
+        Fail(sjis(pop3::IsTemporaryRefusal(m_reply.Text()) ? txt::kPopServerBusy
+                                                           : txt::kPopPasswordInvalid));
         return std::nullopt;
     }
-    const std::uint32_t total = pop3::ParseMessageTotal(m_reply.Text());
 
-    std::uint32_t last = 0;
-    if (total != 0) {
-        if (SendCommand(txt::kPopLast, txt::kPopLast) != Step::Ok) return std::nullopt;
-        if (Await(false) != Step::Ok) return std::nullopt;
-        if (!pop3::IsPositiveReply(m_reply.Text())) {
-            Fail(sjis(txt::kPopLastError));
+    using Next = pop3::PopCountPlan::Next;
+    pop3::PopCountPlan plan;
+    Next next = plan.OnPass(m_reply.Text());
+    if (next == Next::Stat) {
+        if (SendCommand(txt::kPopStat, txt::kPopStat) != Step::Ok) return std::nullopt;
+        if (Await(true) != Step::Ok) return std::nullopt;
+        next = plan.OnStat(m_reply.Text());
+        if (next == Next::Fail) {
+            Fail(sjis(txt::kPopStatError));
             return std::nullopt;
         }
-        last = pop3::ParseLastNumber(m_reply.Text());
+    }
+    if (next == Next::Last) {
+        if (SendCommand(txt::kPopLast, txt::kPopLast) != Step::Ok) return std::nullopt;
+        if (Await(false) != Step::Ok) return std::nullopt;
+        next = plan.OnLast(m_reply.Text());
+    }
+    if (next == Next::Uidl) {
+        Log(sjis(txt::kPopLastError));
+        const auto unread = CountByUidl();
+        if (!unread) return std::nullopt;
+        plan.OnUidl(*unread);
     }
 
     Log(txt::kPopQuit);
@@ -100,9 +168,7 @@ std::optional<std::uint32_t> PopCheckDialogue::Run(std::string_view user,
         Log(FillNumbers(sjis(txt::kPopErrorFormat), -1, m_channel.GetLastError()));
     }
     Log(sjis(txt::kPopSocketDelete));
-
-    if (last > total) return std::nullopt;
-    return total - last;
+    return plan.Unread();
 }
 
 }  // namespace kestrel

@@ -57,6 +57,26 @@ std::optional<std::string> NewsCheckDialogue::Run(const std::string& listPath) {
     }
 
     m_state.status = 2;
+
+    // Whatever the answer, the groups are asked next: a server without reader mode has
+    // already been serving readers.
+    const std::string modeReader = txt::kNntpModeReader;
+    Log(modeReader);
+    if (m_channel.Send(modeReader.data(), static_cast<int>(modeReader.size())) == -1) {
+        Fail(FillNumbers(sjis(txt::kNntpErrorFormat), -1, m_channel.GetLastError()));
+        return std::nullopt;
+    }
+    const auto mode = m_reader.Read(m_channel, m_state.closing, m_timing);
+    if (mode.outcome == NntpReplyReader::Outcome::Stopped) {
+        Stop();
+        return std::nullopt;
+    }
+    if (mode.outcome == NntpReplyReader::Outcome::Nothing) {
+        Fail(FillNumbers(sjis(txt::kNntpErrorFormat), mode.lastRead, mode.lastError));
+        return std::nullopt;
+    }
+    Log(m_reader.Text());
+
     const std::string cannotOpen =
         FillText(sjis(txt::kNewsListCannotOpenFormat), {utf8ToCp932(listPath)});
     // Held open, and so locked, until the rewrite is done: nothing that honours the lock can

@@ -15,10 +15,11 @@ class SocketChannel;
 class WatchListFile;
 struct NewsCheckState;
 
-// One news check over an open channel: the greeting, one GROUP per usable line of the watch
-// list, the rewrite of the list when a group has grown, QUIT. Fills the state's entries and
-// new names and moves its status to 2 once the greeting is accepted; the caller sets it back
-// to 0. Every command and reply goes to the event log.
+// One news check over an open channel: the greeting ("200" or "201"), MODE READER (its
+// answer only logged), one GROUP per usable line of the watch list, the rewrite of the list
+// when a group has grown, QUIT. Fills the state's entries and new names and moves its status
+// to 2 once the greeting is accepted; the caller sets it back to 0. Every command and reply
+// goes to the event log.
 class NewsCheckDialogue {
 public:
     NewsCheckDialogue(SocketChannel& channel, LogSink& log, NewsCheckState& state,

@@ -15,7 +15,8 @@ bool IsBlank(char c) {
 }  // namespace
 
 bool IsReady(std::string_view greeting) {
-    return greeting.substr(0, 3) == "200";
+    const std::string_view code = greeting.substr(0, 3);
+    return code == "200" || code == "201";
 }
 
 std::int32_t ParseNumber(std::string_view text) {

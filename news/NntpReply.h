@@ -9,7 +9,8 @@
 // numbers read. No sockets here.
 namespace kestrel::nntp {
 
-// Only "200" (posting allowed) in the first three bytes lets a check go on; "201" does not.
+// "200" (posting allowed) or "201" (no posting) in the first three bytes lets a check go on:
+// the check only reads.
 bool IsReady(std::string_view greeting);
 
 // The last article number of a GROUP reply "211 count first last group": from the fifth

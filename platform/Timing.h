@@ -6,9 +6,15 @@ namespace kestrel {
 
 // Every duration the program waits for, in one table. The defaults are the program's own
 // values; tests scale the table down instead of waiting real seconds.
+//
+// The PASS reply gets a longer budget than other replies: a server holds back its answer to a
+// wrong password as a penalty (dovecot: about 6 s, up to 15 s) and its [IN-USE] refusal until
+// its own wait for the box has run out (dovecot: about 10 s); either must end as what it is,
+// not as "no answer".
 struct Timing {
     int pollSliceMs = 50;          // one wait for a protocol reply
     int pollSlices = 100;          // slices per reply (about 5 s)
+    int passReplySlices = 300;     // PASS reply, 15 s: past a server's penalty or lock wait
     int newPassSliceMs = 100;      // poppassd new-password reply
     int newPassSlices = 1500;      // 2 min 30 s
     int mailFirstCheckMs = 10000;  // first mail check after start

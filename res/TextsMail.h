@@ -13,6 +13,8 @@ inline constexpr char kPopUserFormat[] = "user %s\r\n";
 inline constexpr char kPopPassFormat[] = "pass %s\r\n";
 inline constexpr char kPopPassLogged[] = "pass ********\r\n";
 inline constexpr char kPopLast[] = "last\r\n";
+inline constexpr char kPopStat[] = "stat\r\n";
+inline constexpr char kPopUidl[] = "uidl\r\n";
 inline constexpr char kPopQuit[] = "quit\r\n";
 
 // Interval boxes.
@@ -40,6 +42,14 @@ inline constexpr char kPopUserRejectedFormat[] = "protocol error\n%sはサーバ
 inline constexpr char kPopPasswordInvalid[] = "パスワードが不正です\r\n";
 inline constexpr char kPopLastError[] = "LAST COMMAND ERROR\r\n";
 inline constexpr char kPopCommandRefused[] = "COMMAND ERROR\r\n";
+inline constexpr char kPopStatError[] = "STAT COMMAND ERROR\r\n";
+inline constexpr char kPopUidlError[] = "UIDL COMMAND ERROR\r\n";
+// A PASS the server refuses for the moment ([IN-USE], [LOGIN-DELAY], [SYS/TEMP]): the next
+// check tries again.
+inline constexpr char kPopServerBusy[] =
+    "POPサーバが混み合っています(次回の監視で再試行します)\r\n";
+// The file of mail already read could not be written; the count goes on from memory.
+inline constexpr char kSeenMailFileError[] = "SEEN MAIL FILE ERROR\r\n";
 
 // Log-in verification.
 inline constexpr char kAuthFailedCaption[] = "認証失敗";
@@ -60,6 +70,10 @@ inline constexpr char kAuthPasswordRejectedFormat[] =
     "protocol error\n%sはサーバに拒否されました(パスワード異常)\n%s\n";
 // A name or password that cannot be put into a command line at all.
 inline constexpr char kAuthAccountTooLong[] = "ユーザ名またはパスワードが長すぎます";
+// The server refused the log-in for the moment; the user logs in again a little later.
+inline constexpr char kAuthServerBusy[] =
+    "POPサーバが混み合っているため、認証できませんでした。\nしばらくしてから、もう一度ログインして"
+    "ください。";
 inline constexpr char kAuthAccountBadChar[] = "ユーザ名またはパスワードに改行文字が含まれています";
 
 }  // namespace kestrel::txt

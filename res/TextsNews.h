@@ -11,6 +11,9 @@ inline constexpr char kNewsWatchListName[] = "newschck.lst";
 // Commands.
 inline constexpr char kNntpGroupFormat[] = "group %s\r\n";
 inline constexpr char kNntpQuit[] = "quit\r\n";
+// Asked after the greeting: a server that serves readers only in reader mode answers GROUP
+// after it; one that has no such mode says so (5xx), which changes nothing.
+inline constexpr char kNntpModeReader[] = "mode reader\r\n";
 
 // News check event log.
 inline constexpr char kNewsTimerSetComplete[] = "NEWS TIMER SET COMPLETE\r\n";

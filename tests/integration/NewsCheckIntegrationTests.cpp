@@ -34,12 +34,13 @@ class NewsCheckIntegration : public ::testing::Test {
 protected:
     void TearDown() override { ::unlink(list.c_str()); }
 
-    // One check from the timer's tick to the end of its dialogue.
-    void RunOneCheck() {
+    // One check from the timer's tick to the end of its dialogue (against the server on
+    // checkPort, the posting one when 0).
+    void RunOneCheck(int checkPort = 0) {
         log.clear();
         frame.reports.clear();
         CNewsCheckWnd wnd(WorkerContext{&frame, &log, &boxes}, {}, nullptr, timing);
-        ASSERT_EQ(wnd.InitCheck("127.0.0.1", port, 3), 1);
+        ASSERT_EQ(wnd.InitCheck("127.0.0.1", checkPort ? checkPort : port, 3), 1);
         ASSERT_TRUE(SpinUntil([&] { return log.has("nntp socket connecting\r\n"); }, 20000));
         ASSERT_TRUE(SpinUntil([&] { return !wnd.Busy(); }, 60000));
         QCoreApplication::sendPostedEvents();
@@ -104,6 +105,26 @@ TEST_F(NewsCheckIntegration, AGroupAddedWithoutANumberIsNewOnceItHasArticles) {
     RunOneCheck();
     EXPECT_EQ(frame.reports, Strings{"fj.b "});
     EXPECT_EQ(ReadFile(list), "fj.b:" + std::to_string(posted) + "\n");  // its own line end
+}
+
+// A read-only reader server greets with "201"; the check goes on, asks for reader mode and
+// reports the new article like any other server.
+TEST_F(NewsCheckIntegration, AReadOnlyServerReportsANewArticle) {
+    const int readOnlyPort = harnessPort("KESTREL_IT_NNTP_RO_PORT");
+    ASSERT_FALSE(HasFailure());
+    LineClient news;
+    ASSERT_TRUE(news.connect(readOnlyPort));
+    ASSERT_EQ(news.readLine().value_or("").rfind("201 ", 0), 0u);
+    const int high = HighOf(news, "fj.a");
+    ASSERT_GE(high, 0);
+
+    WriteFile(list, "fj.a:" + std::to_string(high) + "\n");
+    const int posted = Post("fj.a");
+    ASSERT_GT(posted, high);
+    RunOneCheck(readOnlyPort);
+    EXPECT_TRUE(log.has("mode reader\r\n"));
+    EXPECT_EQ(frame.reports, Strings{"fj.a "});
+    EXPECT_EQ(ReadFile(list), "fj.a:" + std::to_string(posted) + "\n");
 }
 
 }  // namespace

@@ -81,6 +81,37 @@ TEST_F(AuthenticationWndTest, AWrongPasswordHasItsOwnWordingAndIsNotLogged) {
     EXPECT_EQ(server.lines(), (Strings{"user alice", "pass wrong"}));  // no QUIT after a failure
 }
 
+// The answer to a wrong password comes late on purpose (a failed-log-in penalty); the wait
+// for it outlasts an ordinary reply budget, so it still reads as a wrong password.
+TEST_F(AuthenticationWndTest, AWrongPasswordAnsweredAfterAPenaltyIsStillAWrongPassword) {
+    const Timing t = timing;
+    ASSERT_GT(t.passReplySlices, t.pollSlices);
+    const int penaltyMs = t.pollSliceMs * (t.pollSlices + t.passReplySlices) / 2;
+    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"),
+                               S::expectLine("pass"), S::wait(penaltyMs),
+                               S::send("-ERR [AUTH] Authentication failed.\r\n")});
+    EXPECT_FALSE(Verify(server, "alice", "wrong"));
+    ExpectOneBox(
+        "protocol error\naliceはサーバに拒否されました(パスワード異常)\n-ERR [AUTH] "
+        "Authentication failed.\r\n\n");
+}
+
+TEST_F(AuthenticationWndTest, ABusyServerIsNotAWrongPassword) {
+    for (const char* reply :
+         {"-ERR [IN-USE] Mailbox is locked by another POP3 session\r\n",
+          "-ERR [LOGIN-DELAY] Wait a minute\r\n", "-ERR [SYS/TEMP] Try again later\r\n"}) {
+        boxes.boxes.clear();
+        ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"),
+                                   S::expectLine("pass"), S::send(reply)});
+        EXPECT_FALSE(Verify(server, "alice", "pw")) << reply;
+        ExpectOneBox(
+            "POPサーバが混み合っているため、認証できませんでした。\nしばらくしてから、もう一度ロ"
+            "グインしてください。");
+        server.stop();
+        EXPECT_EQ(server.lines(), (Strings{"user alice", "pass pw"})) << reply;
+    }
+}
+
 TEST_F(AuthenticationWndTest, AnUnreachableServerShowsTheLastReadAndError) {
     CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
     EXPECT_FALSE(wnd.Verify("127.0.0.1", test::ClosedPort(), "alice", "pw"));

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "mail/CPopCheckWnd.h"
+#include "mail/SeenMailStore.h"
+#include "platform/ProgramDir.h"
 #include "res/Cp932.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/fakes/ScriptedLineServer.h"
@@ -38,15 +40,18 @@ S::Script PopScript(const std::string& passReply, const std::string& lastReply =
 
 class PopCheckWndTest : public ::testing::Test {
 protected:
-    std::unique_ptr<CPopCheckWnd> Make(std::function<bool()> noticeOpen = {}) {
+    std::unique_ptr<CPopCheckWnd> Make(std::function<bool()> noticeOpen = {},
+                                       std::shared_ptr<SeenMailStore> seen = {}) {
         return std::make_unique<CPopCheckWnd>(WorkerContext{&frame, &log, &boxes},
-                                              std::move(noticeOpen), nullptr, timing);
+                                              std::move(noticeOpen), nullptr, timing,
+                                              std::move(seen));
     }
     // Start a check against the server and wait for its dialogue to end.
-    std::unique_ptr<CPopCheckWnd> RunOneCheck(const ScriptedLineServer& server) {
+    std::unique_ptr<CPopCheckWnd> RunOneCheck(const ScriptedLineServer& server,
+                                              std::shared_ptr<SeenMailStore> seen = {}) {
         log.clear();
         frame.counts.clear();
-        auto wnd = Make();
+        auto wnd = Make({}, std::move(seen));
         EXPECT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
         EXPECT_TRUE(SpinUntil([&] { return log.has("pop3 socket connecting\r\n"); }));
         EXPECT_TRUE(SpinUntil([&] { return !wnd->Busy(); }));
@@ -95,6 +100,7 @@ TEST_F(PopCheckWndTest, CountRulesOverTheWire) {
         std::vector<std::uint32_t> counts;
         Strings lines;
         const char* logged;
+        S::Script more = {};
     } cases[] = {
         {"no mail",
          "+OK alice has 0 messages (0 octets)\r\n",
@@ -114,15 +120,20 @@ TEST_F(PopCheckWndTest, CountRulesOverTheWire) {
          {},
          {"user alice", "pass s3cret", "last", "quit"},
          "quit\r\n"},
+        // Still logged as a failure of LAST, and then counted by the listing: nothing of
+        // this mailbox has been read yet.
         {"last refused",
          "+OK alice has 5 messages (90 octets)\r\n",
          "-ERR no LAST\r\n",
-         {},
-         {"user alice", "pass s3cret", "last"},
-         "LAST COMMAND ERROR\r\n"},
+         {2},
+         {"user alice", "pass s3cret", "last", "uidl", "quit"},
+         "LAST COMMAND ERROR\r\n",
+         {S::expectLine("uidl"), S::send("+OK\r\n1 a1\r\n2 b2\r\n.\r\n")}},
     };
     for (const auto& c : cases) {
-        ScriptedLineServer server(PopScript(c.passReply, c.lastReply));
+        S::Script script = PopScript(c.passReply, c.lastReply);
+        script.insert(script.end(), c.more.begin(), c.more.end());
+        ScriptedLineServer server(script);
         auto wnd = RunOneCheck(server);
         EXPECT_EQ(frame.counts, c.counts) << c.name;
         EXPECT_TRUE(log.has(c.logged)) << c.name;
@@ -130,6 +141,80 @@ TEST_F(PopCheckWndTest, CountRulesOverTheWire) {
         ASSERT_TRUE(server.waitForFinished(1, 5000)) << c.name;
         EXPECT_EQ(server.lines(), c.lines) << c.name;
     }
+}
+
+// A server of today ("+OK Logged in.", no LAST) with the listing given.
+S::Script TodayScript(std::size_t messages, const std::string& listing) {
+    return {S::send(kGreeting),
+            S::expectLine("user"),
+            S::send("+OK\r\n"),
+            S::expectLine("pass"),
+            S::send("+OK Logged in.\r\n"),
+            S::expectLine("stat"),
+            S::send("+OK " + std::to_string(messages) + " 4096\r\n"),
+            S::expectLine("last"),
+            S::send("-ERR Unknown command: LAST\r\n"),
+            S::expectLine("uidl"),
+            S::send(listing)};
+}
+
+std::string Listing(std::size_t messages) {
+    std::string listing = "+OK\r\n";
+    for (std::size_t i = 1; i <= messages; ++i) {
+        listing += std::to_string(i) + " " + std::string(60, 'u') + std::to_string(i) + "\r\n";
+    }
+    return listing + ".\r\n";
+}
+
+TEST_F(PopCheckWndTest, ATodaysServerIsCountedAgainstTheReaderStartsAcrossRestarts) {
+    const std::string path = ProgramFile("wnd-seen.dat");
+    ScriptedLineServer server(std::vector<S::Script>{
+        TodayScript(3, Listing(3)), TodayScript(3, Listing(3)), TodayScript(4, Listing(4)),
+        TodayScript(4, Listing(4)), TodayScript(4, Listing(4))});
+    auto seen = std::make_shared<SeenMailStore>(path);
+    RunOneCheck(server, seen);
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{3});
+    seen->MarkRead();  // the reader started from the popup
+    RunOneCheck(server, seen);
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{0});
+    RunOneCheck(server, seen);  // one more delivered
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{1});
+
+    seen = std::make_shared<SeenMailStore>(path);  // a restart: the new one is still unread
+    RunOneCheck(server, seen);
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{1});
+    seen->MarkRead();
+    seen = std::make_shared<SeenMailStore>(path);
+    RunOneCheck(server, seen);
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{0});
+    server.stop();
+    EXPECT_EQ(server.mismatches(), 0u);
+}
+
+TEST_F(PopCheckWndTest, AHundredThousandMessageListingIsCountedOverTheWire) {
+    ScriptedLineServer server(TodayScript(100000, Listing(100000)));
+    RunOneCheck(server, std::make_shared<SeenMailStore>(""));
+    EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{100000});
+}
+
+// A box held by another session: the server answers PASS only after its own wait for the
+// box, later than an ordinary reply; the check still hears it, says the server is busy and
+// leaves the next turn to try again.
+TEST_F(PopCheckWndTest, ALateInUseAnswerIsABusyServer) {
+    const Timing t = timing;
+    ASSERT_GT(t.passReplySlices, t.pollSlices);
+    const int lockWaitMs = t.pollSliceMs * (t.pollSlices + t.passReplySlices) / 2;
+    ScriptedLineServer server(
+        {S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"), S::expectLine("pass"),
+         S::wait(lockWaitMs),
+         S::send("-ERR [IN-USE] Mailbox is locked by another POP3 session.\r\n")});
+    auto wnd = RunOneCheck(server);
+    const Strings logged = log.utf8();
+    ASSERT_GE(logged.size(), 2u);
+    EXPECT_EQ(logged[logged.size() - 2],
+              "POPサーバが混み合っています(次回の監視で再試行します)\r\n");
+    EXPECT_TRUE(frame.counts.empty());
+    EXPECT_TRUE(boxes.boxes.empty());
 }
 
 TEST_F(PopCheckWndTest, FailedDialoguesAreLoggedAndReportNothing) {

@@ -32,10 +32,23 @@ using S = ScriptedLineServer;
 using Exchange = std::pair<std::string, std::string>;  // group asked, reply
 
 const char kReady[] = "200 news.example InterNetNews NNRP server ready (posting ok)\r\n";
+const char kReaderMode[] = "200 news.example InterNetNews NNRP server ready (reader mode)\r\n";
+
+S::Script operator+(S::Script first, const S::Script& then) {
+    first.insert(first.end(), then.begin(), then.end());
+    return first;
+}
+
+// The greeting and the answer to MODE READER.
+S::Script Greeting(std::string greeting = kReady, std::string modeReply = kReaderMode) {
+    return {S::send(std::move(greeting)), S::expectLine("mode reader"),
+            S::send(std::move(modeReply))};
+}
 
 // A server that greets, answers the groups in order and takes the QUIT.
-S::Script NntpScript(const std::vector<Exchange>& exchanges, std::string greeting = kReady) {
-    S::Script script = {S::send(std::move(greeting))};
+S::Script NntpScript(const std::vector<Exchange>& exchanges, std::string greeting = kReady,
+                     std::string modeReply = kReaderMode) {
+    S::Script script = Greeting(std::move(greeting), std::move(modeReply));
     for (const auto& [group, reply] : exchanges) {
         script.push_back(S::expectLine("group " + group));
         script.push_back(S::send(reply));
@@ -95,16 +108,16 @@ TEST_F(NewsCheckWndTest, ACheckReportsTheGrownGroupsAndRemembersTheirNumbers) {
     EXPECT_EQ(wnd->objectName(), QStringLiteral("NewsCheck Window"));
     EXPECT_EQ(frame.reports, Strings{"fj.a fj.d "});
     EXPECT_EQ(ReadFile(list), "fj.a:120\nfj.b:0\nfj.c:5\nfj.d:3\n");
-    ASSERT_TRUE(server.waitForLines(5, 5000));
-    EXPECT_EQ(server.lines(),
-              (Strings{"group fj.a", "group fj.b", "group fj.c", "group fj.d", "quit"}));
+    ASSERT_TRUE(server.waitForLines(6, 5000));
+    EXPECT_EQ(server.lines(), (Strings{"mode reader", "group fj.a", "group fj.b", "group fj.c",
+                                       "group fj.d", "quit"}));
     EXPECT_EQ(server.mismatches(), 0u);
-    EXPECT_EQ(
-        log.texts(),
-        (Strings{"NEWS TIMER SET COMPLETE\r\n", "Newscheck Start!!\r\n",
-                 "nntp socket connecting\r\n", "group fj.a\r\n", "211 10 20 120 fj.a\r\n",
-                 "group fj.b\r\n", "211 0 1 0 fj.b\r\n", "group fj.c\r\n", "411 no such group\r\n",
-                 "group fj.d\r\n", "211 3 1 3 fj.d\r\n", "quit\r\n", "nntp socket delete\r\n"}));
+    EXPECT_EQ(log.texts(), (Strings{"NEWS TIMER SET COMPLETE\r\n", "Newscheck Start!!\r\n",
+                                    "nntp socket connecting\r\n", "mode reader\r\n", kReaderMode,
+                                    "group fj.a\r\n", "211 10 20 120 fj.a\r\n", "group fj.b\r\n",
+                                    "211 0 1 0 fj.b\r\n", "group fj.c\r\n", "411 no such group\r\n",
+                                    "group fj.d\r\n", "211 3 1 3 fj.d\r\n", "quit\r\n",
+                                    "nntp socket delete\r\n"}));
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
@@ -154,9 +167,9 @@ TEST_F(NewsCheckWndTest, LinesThatNameNoGroupAreNotAskedAndKeepTheirBytes) {
                                           {"fj.d", "211 1 1 1 fj.d\r\n"}}));
     const std::string content = "fj.a\nfj.b:\nfj.c:0\na:5\nfj.d:0:note\nfj.e:0";
     auto wnd = RunOneCheck(server, content);
-    ASSERT_TRUE(server.waitForLines(5, 5000));
-    EXPECT_EQ(server.lines(),
-              (Strings{"group fj.a", "group fj.b", "group fj.c", "group fj.d", "quit"}));
+    ASSERT_TRUE(server.waitForLines(6, 5000));
+    EXPECT_EQ(server.lines(), (Strings{"mode reader", "group fj.a", "group fj.b", "group fj.c",
+                                       "group fj.d", "quit"}));
     EXPECT_EQ(frame.reports, Strings{"fj.a fj.b fj.c fj.d "});
     EXPECT_EQ(ReadFile(list), "fj.a:1\nfj.b:1\nfj.c:1\na:5\nfj.d:1\nfj.e:0");
 }
@@ -176,15 +189,16 @@ TEST_F(NewsCheckWndTest, UnusableLinesAreSkippedAndKeptAndTheCheckAfterFindsNoth
     {
         ScriptedLineServer server(NntpScript(exchanges));
         auto wnd = RunOneCheck(server, content);
-        ASSERT_TRUE(server.waitForLines(4, 5000));
-        EXPECT_EQ(server.lines(), (Strings{"group fj.a", "group fj.b", "group fj.d", "quit"}));
+        ASSERT_TRUE(server.waitForLines(5, 5000));
+        EXPECT_EQ(server.lines(),
+                  (Strings{"mode reader", "group fj.a", "group fj.b", "group fj.d", "quit"}));
         EXPECT_EQ(server.mismatches(), 0u);
         EXPECT_EQ(frame.reports, Strings{"fj.a fj.b fj.d "});
         EXPECT_EQ(ReadFile(list), rewritten);
     }
     ScriptedLineServer server(NntpScript(exchanges));
     auto wnd = RunOneCheck(server, std::nullopt);
-    ASSERT_TRUE(server.waitForLines(4, 5000));
+    ASSERT_TRUE(server.waitForLines(5, 5000));
     EXPECT_TRUE(frame.reports.empty());
     EXPECT_EQ(ReadFile(list), rewritten);
 }
@@ -201,11 +215,11 @@ TEST_F(NewsCheckWndTest, TheSixtyFirstLineIsNeverAskedAndKeepsItsBytes) {
     content += "fj.g61:5\nfj.g62\n";
     ScriptedLineServer server(NntpScript(exchanges));
     auto wnd = RunOneCheck(server, content);
-    ASSERT_TRUE(server.waitForLines(61, 5000));
+    ASSERT_TRUE(server.waitForLines(62, 5000));
     const Strings lines = server.lines();
-    ASSERT_EQ(lines.size(), 61u);
-    EXPECT_EQ(lines[59], "group fj.g60");
-    EXPECT_EQ(lines[60], "quit");
+    ASSERT_EQ(lines.size(), 62u);
+    EXPECT_EQ(lines[60], "group fj.g60");
+    EXPECT_EQ(lines[61], "quit");
     EXPECT_EQ(frame.reports, Strings{"fj.g1 "});
     std::string expected = "fj.g1:6\r\n";
     for (int i = 2; i <= 60; ++i) expected += "fj.g" + std::to_string(i) + ":5\r\n";
@@ -213,21 +227,22 @@ TEST_F(NewsCheckWndTest, TheSixtyFirstLineIsNeverAskedAndKeepsItsBytes) {
 }
 
 TEST_F(NewsCheckWndTest, AShortReplyEndsTheAskingButKeepsWhatWasLearned) {
-    ScriptedLineServer server({S::send(kReady), S::expectLine("group fj.a"),
-                               S::send("211 5 1 5 fj.a\r\n"), S::expectLine("group fj.b"),
-                               S::send("1\r\n"), S::expectLine("quit")});
+    ScriptedLineServer server(Greeting() + S::Script{S::expectLine("group fj.a"),
+                                                     S::send("211 5 1 5 fj.a\r\n"),
+                                                     S::expectLine("group fj.b"), S::send("1\r\n"),
+                                                     S::expectLine("quit")});
     auto wnd = RunOneCheck(server, "fj.a:1:old comment\nfj.b:1\nfj.c:1\n");
-    ASSERT_TRUE(server.waitForLines(3, 5000));
-    EXPECT_EQ(server.lines(), (Strings{"group fj.a", "group fj.b", "quit"}));
+    ASSERT_TRUE(server.waitForLines(4, 5000));
+    EXPECT_EQ(server.lines(), (Strings{"mode reader", "group fj.a", "group fj.b", "quit"}));
     EXPECT_TRUE(log.has("1\r\n"));
     EXPECT_EQ(frame.reports, Strings{"fj.a "});
     EXPECT_EQ(ReadFile(list), "fj.a:5\nfj.b:1\nfj.c:1\n");
 }
 
 TEST_F(NewsCheckWndTest, AServerThatClosesMidDialogueStillGetsItsNewsRemembered) {
-    ScriptedLineServer server({S::send(kReady), S::expectLine("group fj.a"),
-                               S::send("211 5 1 5 fj.a\r\n"), S::expectLine("group fj.b"),
-                               S::close()});
+    ScriptedLineServer server(Greeting() + S::Script{S::expectLine("group fj.a"),
+                                                     S::send("211 5 1 5 fj.a\r\n"),
+                                                     S::expectLine("group fj.b"), S::close()});
     auto wnd = RunOneCheck(server, "fj.a:1\nfj.b:1\nfj.c:1\n");
     EXPECT_EQ(frame.reports, Strings{"fj.a "});
     EXPECT_EQ(ReadFile(list), "fj.a:5\nfj.b:1\nfj.c:1\n");
@@ -240,8 +255,8 @@ TEST_F(NewsCheckWndTest, FailedGreetingsEndTheCheckWithoutAsking) {
         S::Script script;
         std::string logged;  // UTF-8
     } cases[] = {
-        {"posting not allowed",
-         {S::send("201 news.example ready (no posting)\r\n")},
+        {"access refused",
+         {S::send("502 news.example access denied\r\n")},
          "NNTPサーバ側の準備ができていません\n"},
         {"service not available",
          {S::send("400 go away\r\n")},
@@ -262,6 +277,42 @@ TEST_F(NewsCheckWndTest, FailedGreetingsEndTheCheckWithoutAsking) {
         server.stop();
         EXPECT_TRUE(server.lines().empty()) << c.name;
     }
+}
+
+// A read-only server ("201") is checked like any other, and reader mode is asked for; a
+// server that has no reader mode ("5xx") is asked the groups all the same.
+TEST_F(NewsCheckWndTest, ReadOnlyAndReaderModeServersAreChecked) {
+    const struct {
+        const char* name;
+        const char* greeting;
+        const char* modeReply;
+    } cases[] = {
+        {"read-only", "201 news.example NNRP server ready (no posting)\r\n",
+         "201 news.example NNRP server ready (no posting)\r\n"},
+        {"no reader mode", "200 news.example ready\r\n", "500 What?\r\n"},
+        {"readers refused reader mode", "201 news.example ready\r\n", "502 not for you\r\n"},
+    };
+    for (const auto& c : cases) {
+        ScriptedLineServer server(
+            NntpScript({{"fj.a", "211 10 20 120 fj.a\r\n"}}, c.greeting, c.modeReply));
+        auto wnd = RunOneCheck(server, "fj.a:100\n");
+        EXPECT_EQ(frame.reports, Strings{"fj.a "}) << c.name;
+        ASSERT_TRUE(server.waitForLines(3, 5000)) << c.name;
+        EXPECT_EQ(server.lines(), (Strings{"mode reader", "group fj.a", "quit"})) << c.name;
+        EXPECT_EQ(server.mismatches(), 0u) << c.name;
+        EXPECT_TRUE(log.has(c.modeReply)) << c.name;
+    }
+}
+
+TEST_F(NewsCheckWndTest, NoAnswerToReaderModeEndsTheCheck) {
+    ScriptedLineServer server({S::send(kReady), S::expectLine("mode reader"), S::stall()});
+    auto wnd = RunOneCheck(server, "fj.a:1\n");
+    const Strings logged = log.texts();
+    ASSERT_GE(logged.size(), 2u);
+    EXPECT_EQ(logged[logged.size() - 2], "ERROR     = -1\r\nLASTERROR = 11\r\n");
+    EXPECT_EQ(logged.back(), "nntp socket delete\r\n");
+    EXPECT_TRUE(frame.reports.empty());
+    EXPECT_EQ(ReadFile(test::WatchListPath()), "fj.a:1\n");
 }
 
 TEST_F(NewsCheckWndTest, AnOverlongReplyIsCutAndTheNextReplyStillRight) {
@@ -288,7 +339,7 @@ TEST_F(NewsCheckWndTest, ALockedListSkipsTheCheckAndIsLeftAlone) {
     EXPECT_EQ(ReadFile(list), "fj.a:1\n");
     wnd.reset();
     server.stop();
-    EXPECT_TRUE(server.lines().empty());
+    EXPECT_EQ(server.lines(), Strings{"mode reader"});  // no group asked
 }
 
 TEST_F(NewsCheckWndTest, InitCheckResults) {
@@ -351,13 +402,13 @@ TEST_F(NewsCheckWndTest, ATickWhileBusyOnlyRearms) {
 
 TEST_F(NewsCheckWndTest, DestroyingTheWindowStopsAStalledCheckAndLeavesTheList) {
     timing.pollSliceMs = 200;  // a missed stop would show as a 20 s wait ending in the error text
-    ScriptedLineServer server({S::send(kReady), S::expectLine("group fj.a"),
-                               S::send("211 1 1 9 fj.a\r\n"), S::expectLine("group fj.b"),
-                               S::stall()});
+    ScriptedLineServer server(Greeting() + S::Script{S::expectLine("group fj.a"),
+                                                     S::send("211 1 1 9 fj.a\r\n"),
+                                                     S::expectLine("group fj.b"), S::stall()});
     WriteFile(list, "fj.a:1\nfj.b:1\n");
     auto wnd = Make();
     ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
-    ASSERT_TRUE(SpinUntil([&] { return server.lines().size() == 2; }));
+    ASSERT_TRUE(SpinUntil([&] { return server.lines().size() == 3; }));
     wnd.reset();
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(log.texts().back(), "nntp socket delete (at processing)\r\n");

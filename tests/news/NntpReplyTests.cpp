@@ -13,10 +13,11 @@
 namespace kestrel {
 namespace {
 
-TEST(NntpReply, OnlyA200GreetingIsReady) {
+TEST(NntpReply, A200Or201GreetingIsReady) {
     EXPECT_TRUE(nntp::IsReady("200 news.example InterNetNews NNRP server ready\r\n"));
     EXPECT_TRUE(nntp::IsReady("200"));
-    for (const char* refused : {"201 no posting\r\n", "20", "", "400 go away\r\n", " 200 x"}) {
+    EXPECT_TRUE(nntp::IsReady("201 news.example ready (no posting)\r\n"));
+    for (const char* refused : {"202 x\r\n", "20", "", "400 go away\r\n", " 200 x"}) {
         EXPECT_FALSE(nntp::IsReady(refused)) << refused;
     }
 }

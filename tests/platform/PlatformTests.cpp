@@ -98,6 +98,7 @@ TEST(Timing, DefaultsAreTheProgramsDurations) {
     const Timing t;
     EXPECT_EQ(t.pollSliceMs, 50);
     EXPECT_EQ(t.pollSlices, 100);
+    EXPECT_EQ(t.passReplySlices, 300);
     EXPECT_EQ(t.newPassSliceMs, 100);
     EXPECT_EQ(t.newPassSlices, 1500);
     EXPECT_EQ(t.mailFirstCheckMs, 10000);

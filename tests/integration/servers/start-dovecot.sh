@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Private dovecot POP3 on 127.0.0.1:<free port>, with one passwd-file user whose Maildir holds
-# three messages. Usage: start-dovecot.sh <dir>; appends to <dir>/servers.env.
+# three messages, and a second user with a Maildir of its own that the mail-count tests fill
+# and empty as they go. Usage: start-dovecot.sh <dir>; appends to <dir>/servers.env.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
@@ -11,8 +12,11 @@ user=kestrel
 pass=secret
 port=$(harness_free_port)
 
-mkdir -p "$root/run" "$root/state" "$root/mail/$user"/{cur,new,tmp}
-printf '%s:{PLAIN}%s::::::\n' "$user" "$pass" >"$root/users"
+counted=counted
+counted_pass=secret-too
+
+mkdir -p "$root/run" "$root/state" "$root/mail/$user"/{cur,new,tmp} "$root/mail/$counted"/{cur,new,tmp}
+printf '%s:{PLAIN}%s::::::\n' "$user" "$pass" "$counted" "$counted_pass" >"$root/users"
 
 # Three unread messages, one of them with a Japanese subject in ISO-2022-JP as mail carries it.
 n=0
@@ -45,6 +49,8 @@ auth_mechanisms = plain
 first_valid_uid = 1
 mail_location = maildir:$root/mail/%u
 pop3_uidl_format = %08Xu%08Xv
+# A second session of a user is refused with [IN-USE] while the first holds the box.
+pop3_lock_session = yes
 passdb {
   driver = passwd-file
   args = scheme=PLAIN username_format=%u $root/users
@@ -97,4 +103,7 @@ harness_env "$dir" KESTREL_IT_POP3_PORT "$port"
 harness_env "$dir" KESTREL_IT_POP3_USER "$user"
 harness_env "$dir" KESTREL_IT_POP3_PASS "$pass"
 harness_env "$dir" KESTREL_IT_POP3_MESSAGES 3
+harness_env "$dir" KESTREL_IT_POP3_COUNTED_USER "$counted"
+harness_env "$dir" KESTREL_IT_POP3_COUNTED_PASS "$counted_pass"
+harness_env "$dir" KESTREL_IT_POP3_COUNTED_MAILDIR "$root/mail/$counted"
 harness_log "dovecot POP3 on 127.0.0.1:$port"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Private INN 2 instance on 127.0.0.1:<free port>, running as user news with every path inside
-# <dir>/inn and the groups fj.a and fj.b. Usage: start-inn.sh <dir>.
+# <dir>/inn and the groups fj.a and fj.b, and beside it a read-only reader server (nnrpd on a
+# port of its own, greeting "201": no posting) over the same spool. Usage: start-inn.sh <dir>.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
@@ -10,6 +11,7 @@ root=$dir/inn
 bin=/usr/lib/news/bin
 [[ -x $bin/innd ]] || harness_die "inn2 is not installed"
 port=$(harness_free_port)
+ro_port=$(harness_free_port)
 
 mkdir -p "$root"/{etc,db,run,log,http,spool/{articles,overview,incoming/tmp,outgoing,archive}}
 cp -a /etc/news/. "$root/etc/"
@@ -70,8 +72,28 @@ if ! harness_wait_port "$port" 30; then
     harness_die "innd does not listen on $port"
 fi
 
+# Readers may read, never post: nnrpd greets them with "201".
+cat >"$root/etc/readers-ro.conf" <<CONF
+auth "all" {
+    hosts: "*"
+    default: "<reader>"
+}
+access "readonly" {
+    users: "<reader>"
+    newsgroups: "*"
+    access: R
+}
+CONF
+chown news:news "$root/etc/readers-ro.conf"
+setsid setpriv --reuid=news --regid=news --init-groups env INNCONF="$conf" "$bin/nnrpd" -D -f \
+    -b 127.0.0.1 -p "$ro_port" -c "$root/etc/readers-ro.conf" \
+    >"$root/log/nnrpd-ro.out" 2>&1 </dev/null &
+echo $! >"$(harness_pidfile "$dir" nnrpd-ro)"
+harness_wait_port "$ro_port" 30 || harness_die "nnrpd does not listen on $ro_port"
+
 harness_env "$dir" KESTREL_IT_NNTP_HOST 127.0.0.1
 harness_env "$dir" KESTREL_IT_NNTP_PORT "$port"
+harness_env "$dir" KESTREL_IT_NNTP_RO_PORT "$ro_port"
 harness_env "$dir" KESTREL_IT_NNTP_GROUPS "fj.a fj.b"
 harness_env "$dir" KESTREL_IT_INNCONF "$conf"
 harness_env "$dir" KESTREL_IT_NNTP_POST "$here/post-article.py"
