@@ -20,6 +20,8 @@ packages=(
     clang libclang-rt-14-dev
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
     libgl-dev libxcb1-dev libgtest-dev libgmock-dev
+    # TLS to the mail and news servers; the command line makes the test certificates
+    libssl-dev openssl
     # sound: QSoundEffect decodes the wave itself and plays through PulseAudio (linked into
     # QtMultimedia); the GStreamer media backend wants its base elements to load at all
     libqt6multimedia6 gstreamer1.0-plugins-base
