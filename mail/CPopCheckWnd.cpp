@@ -13,12 +13,15 @@
 #include "net/EventLog.h"
 #include "net/NetSocket.h"
 #include "net/NetSocketChannel.h"
+#include "net/StartTls.h"
+#include "net/TlsChannel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/MessageEvent.h"
 #include "platform/Timing.h"
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsMail.h"
+#include "res/TextsTls.h"
 
 namespace kestrel {
 namespace {
@@ -56,6 +59,8 @@ struct CPopCheckWnd::Job {
     std::string user;
     std::string password;
     Timing timing;
+    std::string server;
+    TlsSettings tls;
 };
 
 CPopCheckWnd::CPopCheckWnd(const WorkerContext& context, std::function<bool()> noticeOpen,
@@ -175,8 +180,9 @@ void CPopCheckWnd::OnTimer(int id) {
     // worker is still starting up.
     m_record.busy = 1;
     try {
-        m_thread = std::thread(&CPopCheckWnd::PopCheckThread, this,
-                               Job{socket, m_record.user, m_record.password, ProgramTiming()});
+        m_thread = std::thread(
+            &CPopCheckWnd::PopCheckThread, this,
+            Job{socket, m_record.user, m_record.password, ProgramTiming(), m_record.server, m_tls});
     } catch (const std::system_error&) {
         m_record.busy = 0;
         Log(sjis(txt::kPopSocketDelete));
@@ -185,15 +191,54 @@ void CPopCheckWnd::OnTimer(int id) {
 
 void CPopCheckWnd::PopCheckThread(Job job) {
     if (m_record.stop.load() == 0) {
-        NetSocketChannel channel(job.socket);
+        NetSocketChannel socket(job.socket);
+        // In clear until told otherwise, so a check without TLS goes exactly as it always has.
+        TlsChannel channel(socket, job.server, job.tls.caFile);
         PopCheckDialogue dialogue(channel, SinkOf(m_context), m_record.stop, job.timing);
-        if (auto unread = dialogue.Run(job.user, job.password)) {
+        bool secured = true;
+        if (job.tls.security == ChannelSecurity::OnConnect) {
+            secured = channel.Handshake(&m_record.stop, job.timing);
+        } else if (job.tls.security == ChannelSecurity::StartTls) {
+            dialogue.SetBeforeFirstCommand([&] {
+                return StartTls(channel, kPop3StartTls, SinkOf(m_context), &m_record.stop,
+                                job.timing);
+            });
+        }
+        std::optional<std::uint32_t> unread;
+        if (secured) unread = dialogue.Run(job.user, job.password);
+        if (channel.Fault() != TlsFault::None) {
+            if (!secured) Log(sjis(txt::kPopSocketDelete));
+            ReportTlsFailure(channel, job.server);
+        } else if (channel.Secured()) {
+            ReportTlsSecured();
+        }
+        if (unread) {
             PostMessage(m_context.frame, WM_UNREAD_MAIL, static_cast<std::intptr_t>(*unread));
         }
     }
     Wipe(job.password);
     job.socket.reset();
     m_record.busy = 0;
+}
+
+void CPopCheckWnd::ReportTlsFailure(const TlsChannel& channel, const std::string& server) {
+    if (channel.Stopped()) return;
+    Log(pop3::FillText(txt::kTlsFailedLogFormat, {channel.FaultDetail()}));
+    std::string text =
+        pop3::FillText(sjis(txt::kPopTlsFailedFormat), {server, TlsFaultText(channel.Fault())});
+    QMetaObject::invokeMethod(
+        this,
+        [this, text = std::move(text)] {
+            if (text == m_tlsBoxShown || !m_context.boxes) return;
+            m_tlsBoxShown = text;
+            m_context.boxes->Show(text, sjis(txt::kMailWatchErrorCaption), BoxIcon::Stop);
+        },
+        Qt::QueuedConnection);
+}
+
+void CPopCheckWnd::ReportTlsSecured() {
+    QMetaObject::invokeMethod(
+        this, [this] { m_tlsBoxShown.clear(); }, Qt::QueuedConnection);
 }
 
 }  // namespace kestrel

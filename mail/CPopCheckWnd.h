@@ -8,12 +8,14 @@
 #include <thread>
 
 #include "mail/PopCheckRecord.h"
+#include "net/TlsSettings.h"
 #include "net/WorkerContext.h"
 #include "platform/WindowTimers.h"
 
 namespace kestrel {
 
 class CNetSocket;
+class TlsChannel;
 struct Timing;
 
 // The hidden "PopCheck Window": counts the unread mail on the POP3 server every interval and
@@ -36,6 +38,8 @@ public:
                const std::string& password, unsigned interval);
     // A new interval; the next check comes after the first-check delay.
     bool SetInterval(unsigned interval);
+    // TLS for the checks from the next one on (none until set).
+    void SetSecurity(const TlsSettings& settings) { m_tls = settings; }
 
     void OnTimer(int id);
 
@@ -46,11 +50,17 @@ private:
     void PopCheckThread(Job job);
     bool ArmInterval();
     void Log(std::string_view text);
+    // From the worker: a check that could not be secured; the box comes once per failure
+    // reason until a check is secured again, the log line every time.
+    void ReportTlsFailure(const TlsChannel& channel, const std::string& server);
+    void ReportTlsSecured();
 
     WorkerContext m_context;
     std::function<bool()> m_noticeOpen;
     unsigned m_interval = 0;
     PopCheckRecord m_record;
+    TlsSettings m_tls;
+    std::string m_tlsBoxShown;  // user-interface thread only
     std::thread m_thread;
     WindowTimers m_timers;
 };

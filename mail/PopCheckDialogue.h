@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,12 @@ public:
 
     std::optional<std::uint32_t> Run(std::string_view user, std::string_view password);
 
+    // A step between the greeting and the first command (the upgrade to TLS); false ends the
+    // check there, with nothing sent.
+    void SetBeforeFirstCommand(std::function<bool()> step) {
+        m_beforeFirstCommand = std::move(step);
+    }
+
 private:
     enum class Step { Ok, Failed, Stopped };
 
@@ -37,6 +44,7 @@ private:
     const std::atomic<int>& m_stop;
     Timing m_timing;
     ReplyBuffer m_reply;
+    std::function<bool()> m_beforeFirstCommand;
 };
 
 }  // namespace kestrel

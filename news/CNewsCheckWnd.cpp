@@ -10,6 +10,8 @@
 #include "net/EventLog.h"
 #include "net/NetSocket.h"
 #include "net/NetSocketChannel.h"
+#include "net/StartTls.h"
+#include "net/TlsChannel.h"
 #include "news/NewsCheckDialogue.h"
 #include "news/NntpReply.h"
 #include "news/WatchListFile.h"
@@ -22,6 +24,7 @@
 #include "res/Text.h"
 #include "res/TextsMail.h"
 #include "res/TextsNews.h"
+#include "res/TextsTls.h"
 
 namespace kestrel {
 namespace {
@@ -48,6 +51,8 @@ struct CNewsCheckWnd::Job {
     std::shared_ptr<CNetSocket> socket;
     std::string listPath;
     Timing timing;
+    std::string server;
+    TlsSettings tls;
 };
 
 CNewsCheckWnd::CNewsCheckWnd(const WorkerContext& context, std::function<bool()> noticeOpen,
@@ -157,8 +162,9 @@ void CNewsCheckWnd::OnTimer(int id) {
     // worker is still starting up.
     m_state.status = 1;
     try {
-        m_thread = std::thread(&CNewsCheckWnd::NewsCheckThread, this,
-                               Job{socket, m_state.listPath, ProgramTiming()});
+        m_thread =
+            std::thread(&CNewsCheckWnd::NewsCheckThread, this,
+                        Job{socket, m_state.listPath, ProgramTiming(), m_state.server, m_tls});
     } catch (const std::system_error&) {
         m_state.status = 0;
         Log(sjis(txt::kNntpSocketDelete));
@@ -167,14 +173,51 @@ void CNewsCheckWnd::OnTimer(int id) {
 
 void CNewsCheckWnd::NewsCheckThread(Job job) {
     if (m_state.closing.load() == 0) {
-        NetSocketChannel channel(job.socket);
+        NetSocketChannel socket(job.socket);
+        // In clear until told otherwise, so a check without TLS goes exactly as it always has.
+        TlsChannel channel(socket, job.server, job.tls.caFile);
         NewsCheckDialogue dialogue(channel, SinkOf(m_context), m_state, job.timing);
-        if (auto report = dialogue.Run(job.listPath)) {
-            PostMessage(m_context.frame, WM_NEW_NEWS, 0, 0, own(std::move(*report)));
+        bool secured = true;
+        if (job.tls.security == ChannelSecurity::OnConnect) {
+            secured = channel.Handshake(&m_state.closing, job.timing);
+        } else if (job.tls.security == ChannelSecurity::StartTls) {
+            dialogue.SetBeforeFirstCommand([&] {
+                return StartTls(channel, kNntpStartTls, SinkOf(m_context), &m_state.closing,
+                                job.timing);
+            });
         }
+        std::optional<std::string> report;
+        if (secured) report = dialogue.Run(job.listPath);
+        if (channel.Fault() != TlsFault::None) {
+            if (!secured) Log(sjis(txt::kNntpSocketDelete));
+            ReportTlsFailure(channel, job.server);
+        } else if (channel.Secured()) {
+            ReportTlsSecured();
+        }
+        if (report) PostMessage(m_context.frame, WM_NEW_NEWS, 0, 0, own(std::move(*report)));
     }
     job.socket.reset();
     m_state.status = 0;
+}
+
+void CNewsCheckWnd::ReportTlsFailure(const TlsChannel& channel, const std::string& server) {
+    if (channel.Stopped()) return;
+    Log(nntp::FillText(txt::kTlsFailedLogFormat, {channel.FaultDetail()}));
+    std::string text =
+        nntp::FillText(sjis(txt::kNntpTlsFailedFormat), {server, TlsFaultText(channel.Fault())});
+    QMetaObject::invokeMethod(
+        this,
+        [this, text = std::move(text)] {
+            if (text == m_tlsBoxShown || !m_context.boxes) return;
+            m_tlsBoxShown = text;
+            m_context.boxes->Show(text, sjis(txt::kNewsWatchErrorCaption), BoxIcon::Stop);
+        },
+        Qt::QueuedConnection);
+}
+
+void CNewsCheckWnd::ReportTlsSecured() {
+    QMetaObject::invokeMethod(
+        this, [this] { m_tlsBoxShown.clear(); }, Qt::QueuedConnection);
 }
 
 }  // namespace kestrel

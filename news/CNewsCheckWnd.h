@@ -8,6 +8,7 @@
 #include <string_view>
 #include <thread>
 
+#include "net/TlsSettings.h"
 #include "net/WorkerContext.h"
 #include "news/NewsCheckState.h"
 #include "platform/WindowTimers.h"
@@ -15,6 +16,7 @@
 namespace kestrel {
 
 class CNetSocket;
+class TlsChannel;
 
 // The hidden "NewsCheck Window": every interval asks the NNTP server for the groups of the
 // watch list newschck.lst and posts the names of those that have grown to the main frame as
@@ -37,6 +39,8 @@ public:
     // A new interval; the next check comes after the first-check delay. 1 done, 0 refused
     // (2 or less, with a box; the checks stay stopped) or the timer failed.
     int ChangeInterval(unsigned minutes);
+    // TLS for the checks from the next one on (none until set).
+    void SetSecurity(const TlsSettings& settings) { m_tls = settings; }
 
     void OnTimer(int id);
 
@@ -47,11 +51,17 @@ private:
     void NewsCheckThread(Job job);
     bool ArmInterval();
     void Log(std::string_view text);
+    // From the worker: a check that could not be secured; the box comes once per failure
+    // reason until a check is secured again, the log line every time.
+    void ReportTlsFailure(const TlsChannel& channel, const std::string& server);
+    void ReportTlsSecured();
 
     WorkerContext m_context;
     std::function<bool()> m_noticeOpen;
     unsigned m_interval = 0;
     NewsCheckState m_state;
+    TlsSettings m_tls;
+    std::string m_tlsBoxShown;  // user-interface thread only
     std::thread m_thread;
     WindowTimers m_timers;
 };

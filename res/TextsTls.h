@@ -20,4 +20,10 @@ inline constexpr char kTlsNotTrusted[] = "サーバ証明書が信頼できま�
 inline constexpr char kTlsWrongHost[] = "サーバ証明書が別のホスト名のものです";
 inline constexpr char kTlsCaFileUnreadable[] = "CAファイル(TLSCAFile)を読み込めません";
 
+// Boxes: the server's name, then the reason.
+inline constexpr char kPopTlsFailedFormat[] =
+    "POPサーバ %s と暗号化通信ができません\n%s\nユーザ名とパスワードは送信していません";
+inline constexpr char kNntpTlsFailedFormat[] =
+    "NNTPサーバ %s と暗号化通信ができません\n%s\nニュースの確認を中止しました";
+
 }  // namespace kestrel::txt
