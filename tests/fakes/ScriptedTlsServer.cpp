@@ -246,6 +246,12 @@ std::string ScriptedTlsServer::serverName() const {
     return m_serverName;
 }
 
+bool ScriptedTlsServer::waitForLines(std::size_t count, int timeoutMs) const {
+    std::unique_lock guard(m_lock);
+    return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                              [&] { return m_lines.size() >= count; });
+}
+
 bool ScriptedTlsServer::waitForFinished(std::size_t count, int timeoutMs) const {
     std::unique_lock guard(m_lock);
     return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),

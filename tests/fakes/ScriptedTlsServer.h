@@ -51,6 +51,7 @@ public:
     std::size_t mismatches() const;
     std::size_t handshakes() const;  // completed on the server's side
     std::string serverName() const;  // the SNI of the latest completed handshake
+    bool waitForLines(std::size_t count, int timeoutMs) const;
     bool waitForFinished(std::size_t count, int timeoutMs) const;
 
     void stop();
