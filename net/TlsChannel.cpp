@@ -5,10 +5,13 @@
 #include <openssl/x509v3.h>
 
 #include <arpa/inet.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <map>
+#include <mutex>
 #include <thread>
 
 #include "net/SocketSupport.h"
@@ -54,6 +57,41 @@ TlsFault FaultOfVerify(long result) {
     }
 }
 
+struct ContextFree {
+    void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
+};
+using Context = std::unique_ptr<SSL_CTX, ContextFree>;
+
+// The client context with its trust store, made once per CA file (and version of it) and kept:
+// loading the system's bundle costs tens of milliseconds, more than the rest of a check. A context
+// is safe to share between threads once set up. Null (with OpenSSL's errors queued) when the CA
+// file cannot be loaded.
+SSL_CTX* SharedContext(const std::string& caFile) {
+    static std::mutex lock;
+    static std::map<std::string, Context> contexts;
+    // A CA file replaced or edited since is loaded afresh.
+    std::string key = caFile;
+    struct stat st {};
+    if (!caFile.empty() && ::stat(cp932ToUtf8(caFile).c_str(), &st) == 0) {
+        key += '\n' + std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec) +
+               '.' + std::to_string(st.st_size);
+    }
+    std::lock_guard guard(lock);
+    if (auto found = contexts.find(key); found != contexts.end()) return found->second.get();
+    Context context(SSL_CTX_new(TLS_client_method()));
+    if (!context) return nullptr;
+    SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION);
+    SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_default_verify_paths(context.get());
+    if (!caFile.empty()) {
+        const std::string path = cp932ToUtf8(caFile);
+        if (SSL_CTX_load_verify_locations(context.get(), path.c_str(), nullptr) != 1) {
+            return nullptr;
+        }
+    }
+    return contexts.emplace(key, std::move(context)).first->second.get();
+}
+
 }  // namespace
 
 const std::string& TlsFaultText(TlsFault fault) {
@@ -76,7 +114,6 @@ const std::string& TlsFaultText(TlsFault fault) {
 }
 
 struct TlsChannel::Session {
-    SSL_CTX* context = nullptr;
     SSL* ssl = nullptr;
     BIO* incoming = nullptr;  // owned by ssl
     BIO* outgoing = nullptr;  // owned by ssl
@@ -84,7 +121,6 @@ struct TlsChannel::Session {
 
     ~Session() {
         if (ssl) SSL_free(ssl);
-        if (context) SSL_CTX_free(context);
     }
 };
 
@@ -122,18 +158,12 @@ bool TlsChannel::Handshake(const std::atomic<int>* stop, const Timing& timing) {
     m_session = std::make_unique<Session>();
     Session& s = *m_session;
     s.timing = timing;
-    s.context = SSL_CTX_new(TLS_client_method());
-    if (!s.context) return Fail(TlsFault::HandshakeFailed, OpenSslErrors());
-    SSL_CTX_set_min_proto_version(s.context, TLS1_2_VERSION);
-    SSL_CTX_set_verify(s.context, SSL_VERIFY_PEER, nullptr);
-    SSL_CTX_set_default_verify_paths(s.context);
-    if (!m_caFile.empty()) {
-        const std::string path = cp932ToUtf8(m_caFile);
-        if (SSL_CTX_load_verify_locations(s.context, path.c_str(), nullptr) != 1) {
-            return Fail(TlsFault::CaFileUnreadable, OpenSslErrors());
-        }
+    SSL_CTX* context = SharedContext(m_caFile);
+    if (!context) {
+        return Fail(m_caFile.empty() ? TlsFault::HandshakeFailed : TlsFault::CaFileUnreadable,
+                    OpenSslErrors());
     }
-    s.ssl = SSL_new(s.context);
+    s.ssl = SSL_new(context);
     s.incoming = BIO_new(BIO_s_mem());
     s.outgoing = BIO_new(BIO_s_mem());
     if (!s.ssl || !s.incoming || !s.outgoing) {
@@ -160,7 +190,9 @@ bool TlsChannel::Handshake(const std::atomic<int>* stop, const Timing& timing) {
         }
         ERR_clear_error();
         const int result = SSL_do_handshake(s.ssl);
-        if (!Flush(&timing)) return Fail(TlsFault::HandshakeFailed, "send failed");
+        // The last flight waits for the first command, so that both go out in one segment:
+        // sent apart, the command would sit behind Nagle until the server's delayed ACK.
+        if (result != 1 && !Flush(&timing)) return Fail(TlsFault::HandshakeFailed, "send failed");
         if (result == 1) {
             m_state = State::Secured;
             m_drained = false;  // the server may have sent more with its last flight
@@ -235,6 +267,8 @@ int TlsChannel::Send(const char* data, int length) {
 int TlsChannel::WaitReadable(int timeoutMs) {
     if (m_state == State::Clear) return m_inner.WaitReadable(timeoutMs);
     if (m_state == State::Closed) return -1;
+    // Whatever TLS still holds to send goes before a wait for the answer to it.
+    if (!Flush(nullptr)) return -1;
     if (!m_drained || SSL_pending(m_session->ssl) > 0 || m_peerClosed) return 1;
     return m_inner.WaitReadable(timeoutMs);
 }
@@ -243,6 +277,10 @@ int TlsChannel::Receive(char* buffer, int size) {
     if (m_state == State::Clear) return m_inner.Receive(buffer, size);
     if (m_state == State::Closed || !buffer || size <= 0) {
         m_error = m_state == State::Closed ? ENOTCONN : EINVAL;
+        return -1;
+    }
+    if (!Flush(nullptr)) {
+        m_error = ECONNRESET;
         return -1;
     }
     SSL* ssl = m_session->ssl;

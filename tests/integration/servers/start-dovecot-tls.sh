@@ -2,7 +2,7 @@
 # A second private dovecot, TLS only: a test CA and a server certificate for 127.0.0.2 made
 # here with openssl; POP3 with STLS required (plain log-in refused outside TLS) on
 # 127.0.0.2:<port>, and POP3S on 127.0.0.2 and 127.0.0.1 at <port> (the same certificate, so
-# 127.0.0.1 is the "wrong host"). dovecot treats a client at its own address as secured, so
+# 127.0.0.1 is the "wrong host"), and plain POP3 on 127.0.0.1:<port> for the bench. dovecot treats a client at its own address as secured, so
 # the STLS listener is on 127.0.0.2, where a client from 127.0.0.1 is a remote one.
 # Usage: start-dovecot-tls.sh <dir>; appends to <dir>/servers.env.
 set -euo pipefail
@@ -15,6 +15,7 @@ user=kestrel
 pass=secret
 port=$(harness_free_port)
 sport=$(harness_free_port)
+cport=$(harness_free_port)
 
 mkdir -p "$root/run" "$root/state" "$root/mail/$user"/{cur,new,tmp} "$root/pki"
 printf '%s:{PLAIN}%s::::::\n' "$user" "$pass" >"$root/users"
@@ -85,6 +86,12 @@ service pop3-login {
     port = $sport
     ssl = yes
   }
+  # The same mailbox in clear, for the bench's side-by-side figures: a client at dovecot's own
+  # address counts as secured, so the plain log-in is allowed here.
+  inet_listener pop3clear {
+    address = 127.0.0.1
+    port = $cport
+  }
 }
 service imap-login {
   inet_listener imap {
@@ -121,6 +128,7 @@ harness_env "$dir" KESTREL_IT_POP3_TLS_HOST 127.0.0.2
 harness_env "$dir" KESTREL_IT_POP3_TLS_WRONG_HOST 127.0.0.1
 harness_env "$dir" KESTREL_IT_POP3_STLS_PORT "$port"
 harness_env "$dir" KESTREL_IT_POP3S_PORT "$sport"
+harness_env "$dir" KESTREL_IT_POP3_TLS_CLEAR_PORT "$cport"
 harness_env "$dir" KESTREL_IT_POP3_TLS_CA "$pki/ca.pem"
 harness_env "$dir" KESTREL_IT_POP3_TLS_USER "$user"
 harness_env "$dir" KESTREL_IT_POP3_TLS_PASS "$pass"
