@@ -1,8 +1,8 @@
 #pragma once
 
 #include <atomic>
-#include <cstddef>
-#include <string_view>
+
+#include "net/CapabilityList.h"
 
 namespace kestrel {
 
@@ -23,24 +23,6 @@ struct StartTlsProtocol {
 // POP3 (RFC 2595) and NNTP (RFC 4642).
 extern const StartTlsProtocol kPop3StartTls;
 extern const StartTlsProtocol kNntpStartTls;
-
-namespace starttls {
-
-// The most bytes a capability list may take; a longer one is not believed.
-constexpr std::size_t kMaxListing = 16 * 1024;
-
-enum class Listing { Incomplete, Refused, Complete };
-
-// How far the reply to the capability command in bytes has come: the first line does not
-// start with accepted (Refused), the list has ended with its "." line (Complete), or more is
-// to come. Lines end in CRLF or a bare LF.
-Listing ScanListing(std::string_view bytes, std::string_view accepted);
-
-// Whether a complete list offers name: a line after the first whose first word is name, in
-// any case.
-bool Offers(std::string_view listing, std::string_view name);
-
-}  // namespace starttls
 
 // Run the upgrade over a channel still in clear, right after the greeting: every command and
 // reply goes to the log as the dialogues log theirs. true once the channel is secured; else
