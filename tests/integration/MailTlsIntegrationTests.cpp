@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "mail/CAuthenticationWnd.h"
@@ -38,6 +40,7 @@ protected:
         ca = test::harnessEnv("KESTREL_IT_POP3_TLS_CA");
         user = test::harnessEnv("KESTREL_IT_POP3_TLS_USER");
         password = test::harnessEnv("KESTREL_IT_POP3_TLS_PASS");
+        serverLog = test::harnessEnv("KESTREL_IT_POP3_TLS_LOG");
         ASSERT_FALSE(HasFailure()) << "the real-server harness is not running";
     }
 
@@ -52,14 +55,29 @@ protected:
         QCoreApplication::sendPostedEvents();
         SpinUntil([&] { return !boxes.boxes.empty(); }, 200);
     }
-    void ExpectAccountNeverSent() {
+    // dovecot's own log from the given length on.
+    std::string ServerLogSince(std::size_t length) const {
+        std::ifstream in(serverLog, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string all = text.str();
+        return length < all.size() ? all.substr(length) : std::string();
+    }
+    std::size_t ServerLogLength() const { return ServerLogSince(0).size(); }
+    // Neither the event log nor dovecot saw the account: dovecot names the user of every
+    // log-in attempt and complains of a plain one outside TLS.
+    void ExpectAccountNeverSent(std::size_t serverLogFrom) {
         EXPECT_FALSE(log.has("user " + user + "\r\n"));
         EXPECT_FALSE(log.has("pass ********\r\n"));
         EXPECT_TRUE(frame.counts.empty());
+        const std::string seen = ServerLogSince(serverLogFrom);
+        EXPECT_NE(seen.find("no auth attempts"), std::string::npos) << seen;
+        EXPECT_EQ(seen.find("user=<" + user + ">"), std::string::npos) << seen;
+        EXPECT_EQ(seen.find("plaintext"), std::string::npos) << seen;
     }
 
     test::ScopedTiming m_timing;
-    std::string host, wrongHost, ca, user, password;
+    std::string host, wrongHost, ca, user, password, serverLog;
     int stlsPort = 0;
     int tlsPort = 0;
     test::UnreadReceiver frame;
@@ -85,17 +103,19 @@ TEST_F(MailTlsAgainstDovecot, TheCheckLogsInOverStlsAndOverPop3s) {
 
 TEST_F(MailTlsAgainstDovecot, ACertificateThatDoesNotFitStopsTheCheckWithABox) {
     // POP3S by the other address: the certificate is for 127.0.0.2 only.
+    std::size_t from = ServerLogLength();
     Check(wrongHost, tlsPort, {ChannelSecurity::OnConnect, ca});
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_NE(boxes.boxes[0].textUtf8().find("別のホスト名"), std::string::npos);
-    ExpectAccountNeverSent();
+    ExpectAccountNeverSent(from);
 
     // STLS without the test CA: only the system's store, which does not know it.
     boxes.boxes.clear();
+    from = ServerLogLength();
     Check(host, stlsPort, {ChannelSecurity::StartTls, ""});
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_NE(boxes.boxes[0].textUtf8().find("信頼できません"), std::string::npos);
-    ExpectAccountNeverSent();
+    ExpectAccountNeverSent(from);
 }
 
 TEST_F(MailTlsAgainstDovecot, TheLogInIsVerifiedOverStls) {
