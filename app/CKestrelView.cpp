@@ -25,6 +25,15 @@
 #include "ui/ProgramValues.h"
 
 namespace kestrel {
+namespace {
+
+// The workers take the TLS settings as they are when each is made.
+void PassSecurity(WorkerFactory& workers, const ViewSettings& s) {
+    workers.SetSecurity(TlsSettings{SecurityFromSetting(s.POPSecurity), s.TLSCAFile},
+                        TlsSettings{SecurityFromSetting(s.NNTPSecurity), s.TLSCAFile});
+}
+
+}  // namespace
 
 CKestrelView::CKestrelView(ViewContext context, QWidget* parent) : QWidget(parent), m_ctx(context) {
     m_form = new CStatusForm(this);
@@ -138,6 +147,7 @@ void CKestrelView::StartService() {
 }
 
 bool CKestrelView::InitServices(int ident, int news, int mail) {
+    PassSecurity(m_ctx.workers, m_settings);
     if ((ident || mail) && !m_credentials.loggedIn) {
         LogInNow();
         if (!m_credentials.loggedIn) return false;
@@ -193,6 +203,7 @@ bool CKestrelView::InitServices(int ident, int news, int mail) {
 void CKestrelView::LogInNow() {
     // While the log-in runs, the frame refuses to close and a new start returns at once.
     m_loginInProgress = true;
+    PassSecurity(m_ctx.workers, m_settings);
     LogIn(
         m_credentials, m_firstStart, m_ctx.loginDialog,
         [this](const std::string& user, const std::string& password) {

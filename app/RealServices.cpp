@@ -23,10 +23,12 @@ namespace {
 class PopCheckWorker final : public MailWorker {
 public:
     PopCheckWorker(const WorkerContext& context, ProgramValues& values,
-                   std::shared_ptr<SeenMailStore> seen)
+                   std::shared_ptr<SeenMailStore> seen, const TlsSettings& tls)
         : m_wnd(
               context, [&values] { return values.noticeOpen.load() != 0; }, nullptr,
-              ProgramTiming(), std::move(seen)) {}
+              ProgramTiming(), std::move(seen)) {
+        m_wnd.SetSecurity(tls);
+    }
     bool Start(const std::string& server, int port, const std::string& user,
                const std::string& password, unsigned interval) override {
         return m_wnd.Start(server, port, user, password, interval);
@@ -39,8 +41,10 @@ private:
 
 class NewsCheckWorker final : public NewsWorker {
 public:
-    NewsCheckWorker(const WorkerContext& context, ProgramValues& values)
-        : m_wnd(context, [&values] { return values.noticeOpen.load() != 0; }) {}
+    NewsCheckWorker(const WorkerContext& context, ProgramValues& values, const TlsSettings& tls)
+        : m_wnd(context, [&values] { return values.noticeOpen.load() != 0; }) {
+        m_wnd.SetSecurity(tls);
+    }
     int InitCheck(const std::string& server, int port, unsigned interval) override {
         return m_wnd.InitCheck(server, port, interval);
     }
@@ -66,10 +70,10 @@ public:
         : m_context{&frame, &frame, &boxes}, m_values(values), m_seen(std::move(seen)) {}
 
     std::unique_ptr<MailWorker> MakeMailWorker() override {
-        return std::make_unique<PopCheckWorker>(m_context, m_values, m_seen);
+        return std::make_unique<PopCheckWorker>(m_context, m_values, m_seen, m_popTls);
     }
     std::unique_ptr<NewsWorker> MakeNewsWorker() override {
-        return std::make_unique<NewsCheckWorker>(m_context, m_values);
+        return std::make_unique<NewsCheckWorker>(m_context, m_values, m_newsTls);
     }
     std::unique_ptr<IdentWorker> MakeIdentWorker() override {
         return std::make_unique<IdentificationWorker>(m_context);
@@ -83,13 +87,20 @@ public:
     bool Verify(const std::string& server, int port, const std::string& user,
                 const std::string& password) override {
         CAuthenticationWnd wnd(m_context);
+        wnd.SetSecurity(m_popTls);
         return wnd.Verify(server, port, user, password);
+    }
+    void SetSecurity(const TlsSettings& pop, const TlsSettings& news) override {
+        m_popTls = pop;
+        m_newsTls = news;
     }
 
 private:
     WorkerContext m_context;
     ProgramValues& m_values;
     std::shared_ptr<SeenMailStore> m_seen;
+    TlsSettings m_popTls;
+    TlsSettings m_newsTls;
 };
 
 // Each popup gets a launcher of its own, which keeps its news conversation while it is open.

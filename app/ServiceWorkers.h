@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "net/TlsSettings.h"
+
 namespace kestrel {
 
 // The service's workers as the controller drives them. The real ones are the hidden worker
@@ -41,6 +43,11 @@ public:
                         const std::string& password) = 0;
     // The password change over poppassd; shows its own messages and returns the server's
     // verdict.
+    // TLS for the POP3 and NNTP workers and verifications made from now on (none until set).
+    virtual void SetSecurity(const TlsSettings& pop, const TlsSettings& news) {
+        (void)pop;
+        (void)news;
+    }
     virtual bool ChangePassword(const std::string& server, int port, const std::string& user,
                                 const std::string& currentPassword,
                                 const std::string& newPassword) = 0;

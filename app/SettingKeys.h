@@ -75,6 +75,14 @@ inline constexpr SettingKey PasswdCheck = detail::Int(section::Environment, "Pas
 inline constexpr SettingKey Password = detail::Str(section::Environment, "Password", "");
 inline constexpr SettingKey LastTime = detail::Str(section::Environment, "LastTime", "");
 inline constexpr SettingKey debug = detail::Int(section::Environment, "debug", 0);
+// TLS to the servers: 0 none, 1 STLS / STARTTLS after the greeting, 2 TLS from the first byte.
+// Values outside are brought into 0..2 when read.
+inline constexpr SettingKey POPSecurity{
+    section::Environment, "POPSecurity", SettingType::Int, 0, "", 0, 2};
+inline constexpr SettingKey NNTPSecurity{
+    section::Environment, "NNTPSecurity", SettingType::Int, 0, "", 0, 2};
+// A CA file trusted besides the system's store; empty for none.
+inline constexpr SettingKey TLSCAFile = detail::Str(section::Environment, "TLSCAFile", "");
 
 inline constexpr SettingKey ChatPort = detail::Int(section::PeerChat, "ChatPort", 2425);
 inline constexpr SettingKey Chating = detail::Int(section::PeerChat, "Chating", 1);

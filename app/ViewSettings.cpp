@@ -21,6 +21,9 @@ void ViewSettings::Load(const SettingsStore& store) {
     MailCheck = store.GetInt(key::MailCheck);
     Identify = store.GetInt(key::Identify);
     PasswdCheck = store.GetInt(key::PasswdCheck);
+    POPSecurity = store.GetInt(key::POPSecurity);
+    NNTPSecurity = store.GetInt(key::NNTPSecurity);
+    TLSCAFile = store.GetString(key::TLSCAFile);
     std::string scrambled = store.GetString(key::Password);
     EncodePassword(PasswordDirection::Unscramble, Password, scrambled);
 

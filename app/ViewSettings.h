@@ -25,6 +25,9 @@ struct ViewSettings {
     int MailCheck = 0;
     int Identify = 0;
     int PasswdCheck = 0;
+    int POPSecurity = 0;
+    int NNTPSecurity = 0;
+    std::string TLSCAFile;
     // The saved password in plain text; empty when none is saved or the stored one is refused.
     std::string Password;
 

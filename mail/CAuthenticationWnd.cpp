@@ -12,12 +12,23 @@
 #include "net/NetSocket.h"
 #include "net/NetSocketChannel.h"
 #include "net/SocketChannel.h"
+#include "net/StartTls.h"
+#include "net/TlsChannel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Timing.h"
 #include "res/Text.h"
 #include "res/TextsMail.h"
+#include "res/TextsTls.h"
 
 namespace kestrel {
+namespace {
+
+class NullLogSink final : public LogSink {
+public:
+    void PostLog(std::string_view) override {}
+};
+
+}  // namespace
 
 CAuthenticationWnd::CAuthenticationWnd(const WorkerContext& context, QObject* parent,
                                        const Timing& timing)
@@ -56,8 +67,27 @@ bool CAuthenticationWnd::Verify(const std::string& server, int port, const std::
     if (!BuildCommands(user, password, userCommand, passCommand)) return false;
     // The creation result is not looked at: a socket that cannot connect shows itself as a
     // greeting that never comes.
-    NetSocketChannel channel(std::make_shared<CNetSocket>(server, port, nullptr, 0, 0, 256));
-    return Verify(channel, user, password);
+    NetSocketChannel socket(std::make_shared<CNetSocket>(server, port, nullptr, 0, 0, 256));
+    // In clear until the settings ask for more, so a log-in without TLS goes as it always has.
+    TlsChannel channel(socket, server, m_security.caFile);
+    m_tls = &channel;
+    m_server = server;
+    const bool accepted = Verify(channel, user, password);
+    m_tls = nullptr;
+    return accepted;
+}
+
+bool CAuthenticationWnd::Secure(ChannelSecurity when, const Timing& timing) {
+    if (!m_tls || m_security.security != when) return true;
+    NullLogSink none;
+    LogSink& log = m_context.log ? *m_context.log : none;
+    const bool secured = when == ChannelSecurity::OnConnect
+                             ? m_tls->Handshake(nullptr, timing)
+                             : StartTls(*m_tls, kPop3StartTls, log, nullptr, timing);
+    if (secured) return true;
+    Log(FillText(txt::kTlsFailedLogFormat, {m_tls->FaultDetail()}));
+    Show(FillText(sjis(txt::kPopTlsFailedFormat), {m_server, TlsFaultText(m_tls->Fault())}));
+    return false;
 }
 
 bool CAuthenticationWnd::Verify(SocketChannel& channel, const std::string& user,
@@ -96,6 +126,7 @@ bool CAuthenticationWnd::Exchange(SocketChannel& channel, const std::string& com
 bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& user,
                                   const std::string& userCommand, const std::string& passCommand) {
     const Timing& timing = m_timing;
+    if (!Secure(ChannelSecurity::OnConnect, timing)) return false;
 
     const WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
     if (wait.outcome != WaitOutcome::Reply) {
@@ -107,6 +138,7 @@ bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& use
         Log(sjis(txt::kPopNotReady));
         return false;
     }
+    if (!Secure(ChannelSecurity::StartTls, timing)) return false;
 
     if (!Exchange(channel, userCommand, userCommand, txt::kAuthSendErrorUserFormat,
                   txt::kAuthReceiveErrorUserFormat, timing))

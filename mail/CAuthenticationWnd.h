@@ -5,12 +5,14 @@
 #include <string>
 
 #include "mail/ReplyBuffer.h"
+#include "net/TlsSettings.h"
 #include "net/WorkerContext.h"
 #include "platform/Timing.h"
 
 namespace kestrel {
 
 class SocketChannel;
+class TlsChannel;
 
 // The hidden "Authentication Window": checks a user name and password against the POP3
 // server at log-in. Verify runs on the calling (user-interface) thread and returns when the
@@ -24,6 +26,8 @@ public:
                 const std::string& password);
     // The same dialogue over a channel that is already connecting.
     bool Verify(SocketChannel& channel, const std::string& user, const std::string& password);
+    // TLS for the verification by server name (none until set).
+    void SetSecurity(const TlsSettings& settings) { m_security = settings; }
 
 private:
     bool BuildCommands(const std::string& user, const std::string& password,
@@ -35,12 +39,18 @@ private:
     bool Exchange(SocketChannel& channel, const std::string& command, std::string_view logged,
                   const char* sendErrorFormat, const char* receiveErrorFormat,
                   const Timing& timing);
+    // The upgrade the settings ask for at this point of the dialogue (none: true at once); a
+    // failure is shown and logged.
+    bool Secure(ChannelSecurity when, const Timing& timing);
     void Show(const std::string& text);
     void Log(std::string_view text);
 
     WorkerContext m_context;
     const Timing m_timing;
     ReplyBuffer m_reply;
+    TlsSettings m_security;
+    TlsChannel* m_tls = nullptr;  // during a verification by server name
+    std::string m_server;
 };
 
 }  // namespace kestrel

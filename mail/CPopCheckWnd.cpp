@@ -16,6 +16,7 @@
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsMail.h"
+#include "res/TextsTls.h"
 
 namespace kestrel {
 namespace {
@@ -49,6 +50,8 @@ CPopCheckWnd::CPopCheckWnd(const WorkerContext& context, std::function<bool()> n
       m_context(context),
       m_seen(seen ? std::move(seen)
                   : std::make_shared<SeenMailStore>(ProgramFile(SeenMailStore::kFileName))),
+      m_tlsReport(this, context.boxes, txt::kPopTlsFailedFormat, txt::kMailWatchErrorCaption,
+                  txt::kPopSocketDelete),
       m_check(context, std::move(noticeOpen),
               {TIMER_MAIL_CHECK, &Timing::mailFirstCheckMs, kTexts, m_record.busy, m_record.stop,
                [this] { return MakeDialogue(); }},
@@ -99,12 +102,20 @@ bool CPopCheckWnd::SetInterval(unsigned interval) {
 
 PeriodicCheck::Dialogue CPopCheckWnd::MakeDialogue() {
     return [this, user = std::string(m_record.user), password = Secret(m_record.password),
-            account = MailAccount{m_record.server, m_record.port, m_record.user}](
-               const std::shared_ptr<CNetSocket>& socket, const Timing& timing) {
-        NetSocketChannel channel(socket);
+            account = MailAccount{m_record.server, m_record.port, m_record.user},
+            server = std::string(m_record.server),
+            tls = m_tls](const std::shared_ptr<CNetSocket>& socket, const Timing& timing) {
+        NetSocketChannel plain(socket);
+        // In clear until told otherwise, so a check without TLS goes exactly as it always has.
+        TlsChannel channel(plain, server, tls.caFile);
         PopCheckDialogue dialogue(channel, m_check.Sink(), m_record.stop, timing);
         dialogue.UseSeenMail(m_seen.get(), account);
-        if (auto unread = dialogue.Run(user, password.text)) {
+        const bool secured = PrepareTls(channel, dialogue, tls, kPop3StartTls, m_check.Sink(),
+                                        &m_record.stop, timing);
+        std::optional<std::uint32_t> unread;
+        if (secured) unread = dialogue.Run(user, password.text);
+        m_tlsReport.After(channel, secured, server, m_check.Sink());
+        if (unread) {
             PostMessage(m_context.frame, WM_UNREAD_MAIL, static_cast<std::intptr_t>(*unread));
         }
     };

@@ -7,6 +7,8 @@
 
 #include "mail/PopCheckRecord.h"
 #include "net/PeriodicCheck.h"
+#include "net/TlsCheck.h"
+#include "net/TlsSettings.h"
 #include "net/WorkerContext.h"
 #include "platform/Timing.h"
 
@@ -37,6 +39,8 @@ public:
                const std::string& password, unsigned interval);
     // A new interval; the next check comes after the first-check delay.
     bool SetInterval(unsigned interval);
+    // TLS for the checks from the next one on (none until set).
+    void SetSecurity(const TlsSettings& settings) { m_tls = settings; }
 
     void OnTimer(int id) { m_check.OnTimer(id); }
 
@@ -48,6 +52,8 @@ private:
     WorkerContext m_context;
     PopCheckRecord m_record;
     std::shared_ptr<SeenMailStore> m_seen;
+    TlsSettings m_tls;
+    TlsCheckReport m_tlsReport;
     PeriodicCheck m_check;
 };
 

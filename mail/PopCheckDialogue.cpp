@@ -109,6 +109,10 @@ std::optional<std::uint32_t> PopCheckDialogue::Run(std::string_view user,
         Fail(sjis(txt::kPopNotReady));
         return std::nullopt;
     }
+    if (m_beforeFirstCommand && !m_beforeFirstCommand()) {
+        Log(sjis(txt::kPopSocketDelete));
+        return std::nullopt;
+    }
 
     std::string userCommand;
     std::string passCommand;

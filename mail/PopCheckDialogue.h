@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +35,12 @@ public:
 
     std::optional<std::uint32_t> Run(std::string_view user, std::string_view password);
 
+    // A step between the greeting and the first command (the upgrade to TLS); false ends the
+    // check there, with nothing sent.
+    void SetBeforeFirstCommand(std::function<bool()> step) {
+        m_beforeFirstCommand = std::move(step);
+    }
+
 private:
     enum class Step { Ok, Failed, Stopped };
 
@@ -52,6 +59,7 @@ private:
     ReplyBuffer m_reply;
     SeenMailStore* m_seen = nullptr;
     MailAccount m_account;
+    std::function<bool()> m_beforeFirstCommand;
 };
 
 }  // namespace kestrel

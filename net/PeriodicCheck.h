@@ -60,6 +60,7 @@ public:
     PeriodicCheck& operator=(const PeriodicCheck&) = delete;
 
     void SetServer(std::string server, int port);
+    const std::string& Server() const { return m_server; }
     void SetInterval(unsigned minutes) { m_interval = minutes; }
     // Arm the first check after the first-check delay; the outcome goes to the log.
     bool ArmFirst();

@@ -11,6 +11,7 @@
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsNews.h"
+#include "res/TextsTls.h"
 
 namespace kestrel {
 namespace {
@@ -29,6 +30,8 @@ CNewsCheckWnd::CNewsCheckWnd(const WorkerContext& context, std::function<bool()>
                              QObject* parent, const Timing& timing)
     : QObject(parent),
       m_context(context),
+      m_tlsReport(this, context.boxes, txt::kNntpTlsFailedFormat, txt::kNewsWatchErrorCaption,
+                  txt::kNntpSocketDelete),
       m_check(context, std::move(noticeOpen),
               {TIMER_NEWS_CHECK, &Timing::newsFirstCheckMs, kTexts, m_state.status, m_state.closing,
                [this] { return MakeDialogue(); }},
@@ -66,13 +69,18 @@ int CNewsCheckWnd::ChangeInterval(unsigned minutes) {
 }
 
 PeriodicCheck::Dialogue CNewsCheckWnd::MakeDialogue() {
-    return [this, listPath = m_state.listPath](const std::shared_ptr<CNetSocket>& socket,
-                                               const Timing& timing) {
-        NetSocketChannel channel(socket);
+    return [this, listPath = m_state.listPath, server = m_check.Server(), tls = m_tls](
+               const std::shared_ptr<CNetSocket>& socket, const Timing& timing) {
+        NetSocketChannel plain(socket);
+        // In clear until told otherwise, so a check without TLS goes exactly as it always has.
+        TlsChannel channel(plain, server, tls.caFile);
         NewsCheckDialogue dialogue(channel, m_check.Sink(), m_state, timing);
-        if (auto report = dialogue.Run(listPath)) {
-            PostMessage(m_context.frame, WM_NEW_NEWS, 0, 0, own(std::move(*report)));
-        }
+        const bool secured = PrepareTls(channel, dialogue, tls, kNntpStartTls, m_check.Sink(),
+                                        &m_state.closing, timing);
+        std::optional<std::string> report;
+        if (secured) report = dialogue.Run(listPath);
+        m_tlsReport.After(channel, secured, server, m_check.Sink());
+        if (report) PostMessage(m_context.frame, WM_NEW_NEWS, 0, 0, own(std::move(*report)));
     };
 }
 

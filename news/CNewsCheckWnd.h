@@ -6,6 +6,8 @@
 #include <string>
 
 #include "net/PeriodicCheck.h"
+#include "net/TlsCheck.h"
+#include "net/TlsSettings.h"
 #include "net/WorkerContext.h"
 #include "news/NewsCheckState.h"
 #include "platform/Timing.h"
@@ -33,6 +35,8 @@ public:
     // A new interval; the next check comes after the first-check delay. 1 done, 0 refused
     // (2 or less, with a box; the checks stay stopped) or the timer failed.
     int ChangeInterval(unsigned minutes);
+    // TLS for the checks from the next one on (none until set).
+    void SetSecurity(const TlsSettings& settings) { m_tls = settings; }
 
     void OnTimer(int id) { m_check.OnTimer(id); }
 
@@ -43,6 +47,8 @@ private:
 
     WorkerContext m_context;
     NewsCheckState m_state;
+    TlsSettings m_tls;
+    TlsCheckReport m_tlsReport;
     PeriodicCheck m_check;
 };
 

@@ -55,6 +55,10 @@ std::optional<std::string> NewsCheckDialogue::Run(const std::string& listPath) {
         Fail(sjis(txt::kNntpNotReady));
         return std::nullopt;
     }
+    if (m_beforeFirstCommand && !m_beforeFirstCommand()) {
+        Log(sjis(txt::kNntpSocketDelete));
+        return std::nullopt;
+    }
 
     m_state.status = 2;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,12 @@ public:
     // order found. Nothing when no group is new, after a failure or after a stop.
     std::optional<std::string> Run(const std::string& listPath);
 
+    // A step between the greeting and the first command (the upgrade to TLS); false ends the
+    // check there, with nothing sent.
+    void SetBeforeFirstCommand(std::function<bool()> step) {
+        m_beforeFirstCommand = std::move(step);
+    }
+
 private:
     enum class Step { Ok, Failed, Stopped };
 
@@ -44,6 +51,7 @@ private:
     NewsCheckState& m_state;
     Timing m_timing;
     NntpReplyReader m_reader;
+    std::function<bool()> m_beforeFirstCommand;
 };
 
 }  // namespace kestrel

@@ -20,6 +20,8 @@ packages=(
     clang libclang-rt-14-dev
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
     libgl-dev libxcb1-dev libgtest-dev libgmock-dev
+    # TLS to the mail and news servers; the command line makes the test certificates
+    libssl-dev openssl
     # sound: QSoundEffect decodes the wave itself and plays through PulseAudio (linked into
     # QtMultimedia); the GStreamer media backend wants its base elements to load at all
     libqt6multimedia6 gstreamer1.0-plugins-base
@@ -27,6 +29,8 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick fonts-ipafont-gothic
     # real peers for the integration tests
     dovecot-pop3d poppassd libnet-ident-perl socat dbus dbus-x11 python3 passwd
+    # the TLS bench's side-by-side reference
+    fetchmail
     # the peer chat's tests build network namespaces; iptux is the real IP Messenger peer
     iproute2 iptux
     # the end-to-end scripts play reader programs and desktop services on the session bus

@@ -48,7 +48,7 @@ protected:
     std::optional<std::uint32_t> Check(const std::shared_ptr<SeenMailStore>& seen) {
         test::UnreadReceiver frame;
         log.clear();
-        CPopCheckWnd wnd(WorkerContext{&frame, &log, &boxes}, {}, nullptr, seen);
+        CPopCheckWnd wnd(WorkerContext{&frame, &log, &boxes}, {}, nullptr, timing, seen);
         EXPECT_TRUE(wnd.Start(host, port, user, password, 1));
         EXPECT_TRUE(SpinUntil([&] { return log.has("pop3 socket delete\r\n"); }, 20000));
         EXPECT_TRUE(SpinUntil([&] { return !wnd.Busy(); }, 20000));
@@ -64,7 +64,7 @@ protected:
         t.pollSliceMs = ProgramTiming().pollSliceMs;
         return t;
     }
-    test::ScopedTiming timing{CheckTiming()};
+    Timing timing = CheckTiming();
     std::string host;
     int port = 0;
     std::string user;
@@ -123,8 +123,7 @@ TEST_F(MailCountAgainstDovecot, ABoxHeldByAnotherSessionIsABusyServer) {
         Timing t;
         t.mailFirstCheckMs = 1;
         t.minuteMs = 3600000;
-        test::ScopedTiming checkTiming{t};
-        CPopCheckWnd wnd(WorkerContext{&frame, &log, &boxes}, {}, nullptr, seen);
+        CPopCheckWnd wnd(WorkerContext{&frame, &log, &boxes}, {}, nullptr, t, seen);
         ASSERT_TRUE(wnd.Start(host, port, user, password, 1));
         ASSERT_TRUE(SpinUntil([&] { return log.has("pop3 socket delete\r\n"); }, 30000));
     }

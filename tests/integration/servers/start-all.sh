@@ -22,7 +22,7 @@ harness_env "$dir" KESTREL_IT_DIR "$dir"
 
 # On a failure half-way, stop what already runs.
 trap '"$here/stop-all.sh" "$dir" >/dev/null 2>&1 || true' ERR
-for server in dbus dovecot poppassd inn xvfb; do
+for server in dbus dovecot dovecot-tls poppassd inn xvfb; do
     "$here/start-$server.sh" "$dir"
 done
 trap - ERR

@@ -1,0 +1,269 @@
+#include "tests/fakes/ScriptedTlsServer.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <strings.h>
+#include <cerrno>
+#include <chrono>
+
+namespace kestrel::test {
+namespace {
+
+constexpr int kTickMs = 5;
+constexpr int kHandshakeMs = 10000;
+
+bool StartsWithNoCase(const std::string& line, const std::string& prefix) {
+    return line.size() >= prefix.size() &&
+           strncasecmp(line.data(), prefix.data(), prefix.size()) == 0;
+}
+
+}  // namespace
+
+struct ScriptedTlsServer::Connection {
+    int fd = -1;
+    SSL* ssl = nullptr;
+    std::string pending;
+};
+
+ScriptedTlsServer::ScriptedTlsServer(Script script, const std::string& certFile,
+                                     const std::string& keyFile)
+    : m_script(std::move(script)) {
+    m_context = SSL_CTX_new(TLS_server_method());
+    if (!m_context || SSL_CTX_use_certificate_chain_file(m_context, certFile.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(m_context, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+        return;
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 16) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::close(fd);
+        return;
+    }
+    m_listener = fd;
+    m_port = ntohs(address.sin_port);
+    m_acceptor = std::thread([this] { acceptLoop(); });
+}
+
+ScriptedTlsServer::~ScriptedTlsServer() {
+    stop();
+    if (m_context) SSL_CTX_free(m_context);
+}
+
+void ScriptedTlsServer::stop() {
+    if (m_stopping.exchange(true)) return;
+    if (m_acceptor.joinable()) m_acceptor.join();
+    std::vector<std::thread> workers;
+    {
+        std::lock_guard guard(m_lock);
+        workers.swap(m_workers);
+    }
+    for (auto& worker : workers) worker.join();
+    if (m_listener >= 0) ::close(m_listener);
+    m_listener = -1;
+}
+
+void ScriptedTlsServer::acceptLoop() {
+    while (!m_stopping) {
+        pollfd p{m_listener, POLLIN, 0};
+        if (::poll(&p, 1, kTickMs) <= 0) continue;
+        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) continue;
+        std::lock_guard guard(m_lock);
+        m_workers.emplace_back([this, fd] { serve(fd); });
+    }
+}
+
+void ScriptedTlsServer::record(const std::string& line) {
+    std::lock_guard guard(m_lock);
+    m_lines.push_back(line);
+    m_changed.notify_all();
+}
+
+// Some bytes from the client: 0 when it has closed, -1 when the server stops.
+int ScriptedTlsServer::readSome(Connection& c, char* buffer, int size) {
+    for (;;) {
+        if (m_stopping) return -1;
+        if (!c.ssl || SSL_pending(c.ssl) == 0) {
+            pollfd p{c.fd, POLLIN, 0};
+            if (::poll(&p, 1, kTickMs) <= 0) continue;
+        }
+        if (c.ssl) {
+            const int n = SSL_read(c.ssl, buffer, size);
+            if (n > 0) return n;
+            const int error = SSL_get_error(c.ssl, n);
+            if (error == SSL_ERROR_WANT_READ) continue;
+            return 0;
+        }
+        const ssize_t n = ::recv(c.fd, buffer, static_cast<std::size_t>(size), 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) return 0;
+        std::lock_guard guard(m_lock);
+        m_wire.append(buffer, static_cast<std::size_t>(n));
+        return static_cast<int>(n);
+    }
+}
+
+bool ScriptedTlsServer::readLine(Connection& c, std::string& line) {
+    for (;;) {
+        const std::size_t end = c.pending.find('\n');
+        if (end != std::string::npos) {
+            line = c.pending.substr(0, end);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            c.pending.erase(0, end + 1);
+            record(line);
+            return true;
+        }
+        char chunk[4096];
+        const int n = readSome(c, chunk, sizeof chunk);
+        if (n <= 0) return false;
+        c.pending.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+bool ScriptedTlsServer::writeAll(Connection& c, const std::string& bytes) {
+    if (c.ssl) {
+        return SSL_write(c.ssl, bytes.data(), static_cast<int>(bytes.size())) ==
+               static_cast<int>(bytes.size());
+    }
+    return ::send(c.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(bytes.size());
+}
+
+bool ScriptedTlsServer::accept(Connection& c) {
+    c.ssl = SSL_new(m_context);
+    SSL_set_fd(c.ssl, c.fd);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHandshakeMs);
+    while (!m_stopping && std::chrono::steady_clock::now() < end) {
+        ERR_clear_error();
+        const int result = SSL_accept(c.ssl);
+        if (result == 1) {
+            std::lock_guard guard(m_lock);
+            ++m_handshakes;
+            const char* name = SSL_get_servername(c.ssl, TLSEXT_NAMETYPE_host_name);
+            m_serverName = name ? name : "";
+            return true;
+        }
+        const int error = SSL_get_error(c.ssl, result);
+        if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) break;
+        pollfd p{c.fd, static_cast<short>(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT), 0};
+        ::poll(&p, 1, kTickMs);
+    }
+    // Whatever the client says after a failed handshake is taken in clear, as the wire.
+    SSL_free(c.ssl);
+    c.ssl = nullptr;
+    return false;
+}
+
+void ScriptedTlsServer::serve(int fd) {
+    // OpenSSL writes to the socket without MSG_NOSIGNAL: a client that has gone must be an
+    // error here, not the end of the test program. Only this thread's signal is blocked.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+    Connection c;
+    c.fd = fd;
+    // Non-blocking, so a TLS read or handshake never holds the thread past a stop.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    std::string line;
+    bool open = true;
+    for (const Step& step : m_script) {
+        if (!open || m_stopping) break;
+        switch (step.kind) {
+            case Step::Kind::Send:
+                open = writeAll(c, step.bytes);
+                break;
+            case Step::Kind::ExpectLine:
+                if (!readLine(c, line)) {
+                    open = false;
+                } else if (!StartsWithNoCase(line, step.bytes)) {
+                    std::lock_guard guard(m_lock);
+                    ++m_mismatches;
+                }
+                break;
+            case Step::Kind::StartTls:
+                if (!accept(c)) {
+                    std::lock_guard guard(m_lock);
+                    ++m_mismatches;
+                }
+                break;
+            case Step::Kind::DropInHandshake: {
+                char chunk[4096];
+                readSome(c, chunk, sizeof chunk);
+                open = false;
+                break;
+            }
+            case Step::Kind::Close:
+                open = false;
+                break;
+        }
+    }
+    if (open) {
+        while (readLine(c, line)) {
+        }
+    }
+    if (c.ssl) {
+        SSL_shutdown(c.ssl);
+        SSL_free(c.ssl);
+    }
+    ::shutdown(fd, SHUT_RDWR);
+    ::close(fd);
+    std::lock_guard guard(m_lock);
+    ++m_finished;
+    m_changed.notify_all();
+}
+
+std::vector<std::string> ScriptedTlsServer::lines() const {
+    std::lock_guard guard(m_lock);
+    return m_lines;
+}
+
+std::string ScriptedTlsServer::wire() const {
+    std::lock_guard guard(m_lock);
+    return m_wire;
+}
+
+std::size_t ScriptedTlsServer::mismatches() const {
+    std::lock_guard guard(m_lock);
+    return m_mismatches;
+}
+
+std::size_t ScriptedTlsServer::handshakes() const {
+    std::lock_guard guard(m_lock);
+    return m_handshakes;
+}
+
+std::string ScriptedTlsServer::serverName() const {
+    std::lock_guard guard(m_lock);
+    return m_serverName;
+}
+
+bool ScriptedTlsServer::waitForLines(std::size_t count, int timeoutMs) const {
+    std::unique_lock guard(m_lock);
+    return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                              [&] { return m_lines.size() >= count; });
+}
+
+bool ScriptedTlsServer::waitForFinished(std::size_t count, int timeoutMs) const {
+    std::unique_lock guard(m_lock);
+    return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                              [&] { return m_finished >= count; });
+}
+
+}  // namespace kestrel::test

@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# A second private dovecot, TLS only: a test CA and a server certificate for 127.0.0.2 made
+# here with openssl; POP3 with STLS required (plain log-in refused outside TLS) on
+# 127.0.0.2:<port>, and POP3S on 127.0.0.2 and 127.0.0.1 at <port> (the same certificate, so
+# 127.0.0.1 is the "wrong host"), and plain POP3 on 127.0.0.1:<port> for the bench. dovecot treats a client at its own address as secured, so
+# the STLS listener is on 127.0.0.2, where a client from 127.0.0.1 is a remote one.
+# Usage: start-dovecot-tls.sh <dir>; appends to <dir>/servers.env.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+
+dir=$1
+root=$dir/dovecot-tls
+user=kestrel
+pass=secret
+port=$(harness_free_port)
+sport=$(harness_free_port)
+cport=$(harness_free_port)
+
+mkdir -p "$root/run" "$root/state" "$root/mail/$user"/{cur,new,tmp} "$root/pki"
+printf '%s:{PLAIN}%s::::::\n' "$user" "$pass" >"$root/users"
+
+# The test CA and the server's certificate (P-256, a day either side of now).
+pki=$root/pki
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 \
+    -subj "/O=Kestrel test/CN=Kestrel harness CA" -keyout "$pki/ca.key" -out "$pki/ca.pem" \
+    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" \
+    2>/dev/null || harness_die "openssl could not make the test CA"
+openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes \
+    -subj "/O=Kestrel test/CN=127.0.0.2" -keyout "$pki/server.key" -out "$pki/server.csr" \
+    2>/dev/null || harness_die "openssl could not make the server key"
+printf 'basicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\nsubjectAltName=IP:127.0.0.2\n' \
+    >"$pki/server.ext"
+openssl x509 -req -in "$pki/server.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" \
+    -CAcreateserial -days 2 -extfile "$pki/server.ext" -out "$pki/server.pem" 2>/dev/null ||
+    harness_die "openssl could not sign the server certificate"
+chmod 600 "$pki/server.key" "$pki/ca.key"
+chmod 644 "$pki/ca.pem"
+
+# Three unread messages.
+for n in 1 2 3; do
+    cat >"$root/mail/$user/new/100000000$n.M$n.kestrel-tls" <<MSG
+From: sender$n@example.invalid
+To: $user@example.invalid
+Subject: TLS harness message $n
+Date: Mon, 1 Jan 2024 09:0$n:00 +0900
+Message-ID: <harness-tls-$n@example.invalid>
+
+Body of message $n.
+MSG
+done
+chown -R nobody:nogroup "$root/mail"
+chmod 644 "$root/users"
+
+cat >"$root/dovecot.conf" <<CONF
+base_dir = $root/run
+state_dir = $root/state
+instance_name = kestrel-it-tls-$port
+log_path = $root/dovecot.log
+auth_verbose = yes
+protocols = pop3
+listen = 127.0.0.2
+ssl = required
+ssl_cert = <$pki/server.pem
+ssl_key = <$pki/server.key
+disable_plaintext_auth = yes
+auth_failure_delay = 0
+auth_mechanisms = plain
+first_valid_uid = 1
+mail_location = maildir:$root/mail/%u
+passdb {
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u $root/users
+}
+userdb {
+  driver = static
+  args = uid=nobody gid=nogroup home=$root/mail/%u
+}
+service pop3-login {
+  inet_listener pop3 {
+    address = 127.0.0.2
+    port = $port
+  }
+  inet_listener pop3s {
+    address = 127.0.0.2, 127.0.0.1
+    port = $sport
+    ssl = yes
+  }
+  # The same mailbox in clear, for the bench's side-by-side figures: a client at dovecot's own
+  # address counts as secured, so the plain log-in is allowed here.
+  inet_listener pop3clear {
+    address = 127.0.0.1
+    port = $cport
+  }
+}
+service imap-login {
+  inet_listener imap {
+    port = 0
+  }
+  inet_listener imaps {
+    port = 0
+  }
+}
+service anvil {
+  chroot =
+}
+service stats {
+  unix_listener stats-reader {
+    mode = 0600
+  }
+  unix_listener stats-writer {
+    mode = 0600
+  }
+}
+CONF
+
+dovecot -c "$root/dovecot.conf" || harness_die "dovecot (TLS) did not start (see $root/dovecot.log)"
+harness_wait_port "$sport" 20 ||
+    harness_die "dovecot (TLS) does not listen on $sport (see $root/dovecot.log)"
+for ((i = 0; i < 50; i++)); do
+    [[ -s $root/run/master.pid ]] && break
+    sleep 0.1
+done
+cp "$root/run/master.pid" "$(harness_pidfile "$dir" dovecot-tls)" ||
+    harness_die "dovecot (TLS) wrote no pid file"
+
+harness_env "$dir" KESTREL_IT_POP3_TLS_HOST 127.0.0.2
+harness_env "$dir" KESTREL_IT_POP3_TLS_WRONG_HOST 127.0.0.1
+harness_env "$dir" KESTREL_IT_POP3_STLS_PORT "$port"
+harness_env "$dir" KESTREL_IT_POP3S_PORT "$sport"
+harness_env "$dir" KESTREL_IT_POP3_TLS_CLEAR_PORT "$cport"
+harness_env "$dir" KESTREL_IT_POP3_TLS_CA "$pki/ca.pem"
+harness_env "$dir" KESTREL_IT_POP3_TLS_LOG "$root/dovecot.log"
+harness_env "$dir" KESTREL_IT_POP3_TLS_USER "$user"
+harness_env "$dir" KESTREL_IT_POP3_TLS_PASS "$pass"
+harness_log "dovecot POP3 with STLS required on 127.0.0.2:$port, POP3S on $sport"

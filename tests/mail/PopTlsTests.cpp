@@ -1,0 +1,212 @@
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mail/CAuthenticationWnd.h"
+#include "mail/CPopCheckWnd.h"
+#include "res/Cp932.h"
+#include "res/Ids.h"
+#include "tests/fakes/RecordingMessageBoxes.h"
+#include "tests/fakes/ScriptedTlsServer.h"
+#include "tests/mail/MailTestSupport.h"
+#include "tests/net/TlsTestKit.h"
+#include "tests/support/Spin.h"
+
+namespace kestrel {
+namespace {
+
+using test::ScriptedTlsServer;
+using test::SpinUntil;
+using test::TestCertificates;
+using test::TlsTestCertificates;
+using T = ScriptedTlsServer;
+using Strings = std::vector<std::string>;
+
+const char kCapa[] = "+OK\r\nTOP\r\nUSER\r\nSTLS\r\nUIDL\r\n.\r\n";
+
+// Greeting, the upgrade as asked, then a classic log-in with LAST.
+T::Script Pop(ChannelSecurity security) {
+    T::Script script;
+    if (security == ChannelSecurity::OnConnect) script.push_back(T::startTls());
+    script.push_back(T::send("+OK POP3 ready\r\n"));
+    if (security == ChannelSecurity::StartTls) {
+        script.insert(script.end(), {T::expectLine("capa"), T::send(kCapa), T::expectLine("stls"),
+                                     T::send("+OK Begin TLS negotiation\r\n"), T::startTls()});
+    }
+    script.insert(script.end(),
+                  {T::expectLine("user"), T::send("+OK\r\n"), T::expectLine("pass"),
+                   T::send("+OK alice has 3 messages (1234 octets)\r\n"), T::expectLine("last"),
+                   T::send("+OK 1\r\n"), T::expectLine("quit")});
+    return script;
+}
+
+bool Mentions(const std::string& text, const char* word) {
+    return text.find(word) != std::string::npos;
+}
+
+class PopTlsTest : public ::testing::Test {
+protected:
+    std::unique_ptr<CPopCheckWnd> Start(const ScriptedTlsServer& server, ChannelSecurity security,
+                                        const char* host = "127.0.0.1") {
+        auto wnd = std::make_unique<CPopCheckWnd>(WorkerContext{&frame, &log, &boxes}, nullptr,
+                                                  nullptr, timing);
+        wnd->SetSecurity({security, TlsTestCertificates::get().pki->caFile()});
+        EXPECT_TRUE(wnd->Start(host, server.port(), "alice", "s3cret", 1));
+        EXPECT_TRUE(SpinUntil([&] { return log.has("pop3 socket connecting\r\n"); }));
+        WaitCheck(*wnd);
+        return wnd;
+    }
+    void WaitCheck(CPopCheckWnd& wnd) {
+        EXPECT_TRUE(SpinUntil([&] { return !wnd.Busy(); }));
+        QCoreApplication::sendPostedEvents();
+    }
+    // Nothing of the account ever went to the server, neither in clear nor inside TLS.
+    static void ExpectNoAccountSent(const ScriptedTlsServer& server) {
+        for (const auto& line : server.lines()) {
+            EXPECT_FALSE(line.starts_with("user") || line.starts_with("pass")) << line;
+        }
+        EXPECT_FALSE(Mentions(server.wire(), "alice"));
+        EXPECT_FALSE(Mentions(server.wire(), "s3cret"));
+    }
+
+    Timing timing = test::FastTiming();
+    test::UnreadReceiver frame;
+    test::RecordingLogSink log;
+    test::RecordingMessageBoxes boxes;
+};
+
+TEST_F(PopTlsTest, TheCheckCountsOverStlsAndOverItsOwnTlsPort) {
+    const auto& good = TlsTestCertificates::get().good;
+    for (ChannelSecurity security : {ChannelSecurity::StartTls, ChannelSecurity::OnConnect}) {
+        SCOPED_TRACE(static_cast<int>(security));
+        log.clear();
+        frame.counts.clear();
+        ScriptedTlsServer server(Pop(security), good.certFile, good.keyFile);
+        auto wnd = Start(server, security);
+        EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{2});
+        ASSERT_TRUE(server.waitForLines(security == ChannelSecurity::StartTls ? 6 : 4, 5000));
+        const Strings account = {"user alice", "pass s3cret", "last", "quit"};
+        Strings expected = account;
+        if (security == ChannelSecurity::StartTls)
+            expected.insert(expected.begin(), {"capa", "stls"});
+        EXPECT_EQ(server.lines(), expected);
+        EXPECT_EQ(server.mismatches(), 0u);
+        EXPECT_EQ(server.handshakes(), 1u);
+        EXPECT_FALSE(Mentions(server.wire(), "alice"));
+        EXPECT_FALSE(Mentions(server.wire(), "s3cret"));
+        EXPECT_TRUE(boxes.boxes.empty());
+        // The event log still never holds the password.
+        EXPECT_FALSE(log.mentions("s3cret"));
+        if (security == ChannelSecurity::StartTls) {
+            EXPECT_TRUE(log.has("capa\r\n"));
+            EXPECT_TRUE(log.has("stls\r\n"));
+        }
+    }
+}
+
+struct FailureCase {
+    const char* name;
+    TestCertificates::Issued TlsTestCertificates::*cert;
+    ChannelSecurity security;
+    T::Script script;
+    const char* reasonUtf8;
+};
+
+TEST_F(PopTlsTest, ACheckThatCannotBeSecuredSendsNoAccountAndSaysWhyOnce) {
+    using C = TlsTestCertificates;
+    const FailureCase cases[] = {
+        {"wrong host", &C::otherHost, ChannelSecurity::OnConnect, Pop(ChannelSecurity::OnConnect),
+         "別のホスト名"},
+        {"expired", &C::expired, ChannelSecurity::StartTls, Pop(ChannelSecurity::StartTls),
+         "有効期限"},
+        {"self-signed", &C::selfSigned, ChannelSecurity::StartTls, Pop(ChannelSecurity::StartTls),
+         "信頼できません"},
+        {"dropped in the handshake",
+         &C::good,
+         ChannelSecurity::OnConnect,
+         {T::dropInHandshake()},
+         "ハンドシェイク"},
+        {"STLS not offered",
+         &C::good,
+         ChannelSecurity::StartTls,
+         {T::send("+OK POP3 ready\r\n"), T::expectLine("capa"),
+          T::send("+OK\r\nUSER\r\nUIDL\r\n.\r\n"), T::expectLine("user"), T::send("+OK\r\n"),
+          T::expectLine("pass")},
+         "対応していません"},
+        {"STLS refused",
+         &C::good,
+         ChannelSecurity::StartTls,
+         {T::send("+OK POP3 ready\r\n"), T::expectLine("capa"), T::send(kCapa),
+          T::expectLine("stls"), T::send("-ERR [SYS/TEMP] TLS unavailable\r\n"),
+          T::expectLine("user"), T::send("+OK\r\n"), T::expectLine("pass")},
+         "対応していません"},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.clear();
+        frame.counts.clear();
+        boxes.boxes.clear();
+        const auto& cert = TlsTestCertificates::get().*c.cert;
+        ScriptedTlsServer server(c.script, cert.certFile, cert.keyFile);
+        auto wnd = Start(server, c.security);
+        EXPECT_TRUE(SpinUntil([&] { return !boxes.boxes.empty(); }));
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        const auto& box = boxes.boxes.front();
+        EXPECT_EQ(box.captionUtf8(), "メール監視エラー");
+        EXPECT_TRUE(Mentions(box.textUtf8(), "127.0.0.1")) << box.textUtf8();
+        EXPECT_TRUE(Mentions(box.textUtf8(), c.reasonUtf8)) << box.textUtf8();
+        EXPECT_TRUE(frame.counts.empty());
+        EXPECT_TRUE(log.has("pop3 socket delete\r\n"));
+
+        // The next check fails the same way: logged again, but no second box.
+        wnd->OnTimer(TIMER_MAIL_CHECK);
+        WaitCheck(*wnd);
+        test::SpinFor(50);
+        EXPECT_EQ(boxes.boxes.size(), 1u);
+        long failures = 0;
+        for (const auto& t : log.texts()) failures += t.starts_with("TLS ERROR (") ? 1 : 0;
+        EXPECT_EQ(failures, 2);
+
+        wnd.reset();
+        server.stop();
+        ExpectNoAccountSent(server);
+    }
+}
+
+TEST_F(PopTlsTest, TheLogInIsVerifiedOverTlsAndRefusedWithABoxWhenTheCertificateIsWrong) {
+    const auto& certs = TlsTestCertificates::get();
+    {
+        ScriptedTlsServer server(
+            {T::send("+OK ready\r\n"), T::expectLine("capa"), T::send(kCapa), T::expectLine("stls"),
+             T::send("+OK\r\n"), T::startTls(), T::expectLine("user"), T::send("+OK\r\n"),
+             T::expectLine("pass"), T::send("+OK Logged in.\r\n"), T::expectLine("quit"),
+             T::send("+OK bye\r\n")},
+            certs.good.certFile, certs.good.keyFile);
+        CAuthenticationWnd wnd(WorkerContext{&frame, &log, &boxes}, nullptr, timing);
+        wnd.SetSecurity({ChannelSecurity::StartTls, certs.pki->caFile()});
+        EXPECT_TRUE(wnd.Verify("127.0.0.1", server.port(), "alice", "s3cret"));
+        EXPECT_TRUE(boxes.boxes.empty());
+        server.stop();
+        EXPECT_EQ(server.lines(), (Strings{"capa", "stls", "user alice", "pass s3cret", "quit"}));
+        EXPECT_FALSE(Mentions(server.wire(), "s3cret"));
+    }
+    {
+        ScriptedTlsServer server({T::startTls(), T::send("+OK ready\r\n"), T::expectLine("user")},
+                                 certs.otherHost.certFile, certs.otherHost.keyFile);
+        CAuthenticationWnd wnd(WorkerContext{&frame, &log, &boxes}, nullptr, timing);
+        wnd.SetSecurity({ChannelSecurity::OnConnect, certs.pki->caFile()});
+        EXPECT_FALSE(wnd.Verify("127.0.0.1", server.port(), "alice", "s3cret"));
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes.front().captionUtf8(), "認証失敗");
+        EXPECT_TRUE(Mentions(boxes.boxes.front().textUtf8(), "別のホスト名"));
+        server.stop();
+        ExpectNoAccountSent(server);
+    }
+}
+
+}  // namespace
+}  // namespace kestrel
