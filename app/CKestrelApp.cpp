@@ -9,6 +9,7 @@
 #include "app/CLoginDlg.h"
 #include "app/CPasswdChangeDlg.h"
 #include "app/IniMigration.h"
+#include "app/PeerChatSession.h"
 #include "app/RealServices.h"
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
@@ -106,8 +107,11 @@ bool CKestrelApp::InitInstance() {
     m_workers = MakeWorkerFactory(*m_frame, *m_boxes, values, seenMail);
     m_login = std::make_unique<QtLoginDialog>(*m_boxes, m_frame.get());
     m_passwordDialog = std::make_unique<QtPasswordChangeDialog>(m_frame.get());
+    PeerChatMaker makePeerChat = [this](CKestrelView& view) {
+        return std::make_unique<PeerChatSession>(view, identity, *m_boxes, m_frame.get());
+    };
     m_view = new CKestrelView(ViewContext{values, identity, *m_store, *m_boxes, *m_frame,
-                                          *m_workers, *m_login, *m_passwordDialog});
+                                          *m_workers, *m_login, *m_passwordDialog, makePeerChat});
     m_frame->SetClient(m_view);
     m_frame->SetForm(m_view);
     m_frame->RestorePosition();

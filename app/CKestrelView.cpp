@@ -13,6 +13,8 @@
 #include "app/PasswordChangeFlow.h"
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
+#include "chat/ChatPacket.h"
+#include "chat/MemberRecord.h"
 #include "identity/LocalIdentity.h"
 #include "net/TraceLog.h"
 #include "platform/MessageBoxes.h"
@@ -73,7 +75,7 @@ void CKestrelView::ShareFrameValues() {
 
 void CKestrelView::StartPeerChat() {
     if (!m_settings.Chating || !m_ctx.makePeerChat) return;
-    m_chat = m_ctx.makePeerChat();
+    m_chat = m_ctx.makePeerChat(*this);
     // A chat that cannot start has said so itself; the view keeps none for this run.
     if (m_chat && !m_chat->Start()) m_chat.reset();
 }
@@ -87,11 +89,32 @@ void CKestrelView::OpenMemberList() {
         m_chat->OpenMemberList(m_settings.AutoUpdate != 0);
 }
 
+void CKestrelView::SetAutoUpdate(int autoUpdate) {
+    m_settings.AutoUpdate = autoUpdate;
+    m_settings.SaveAutoUpdate(m_ctx.store);
+}
+
 void CKestrelView::customEvent(QEvent* e) {
     MessageEvent* m = asMessage(e);
     if (!m) return QWidget::customEvent(e);
-    // With no chat the record goes with the event.
+    // With no chat the blocks go with the event.
     if (m->message() == WM_MEMBER_EVENT && m_chat) m_chat->ForwardMemberEvent(*m);
+    if (m->message() == WM_PEER_MESSAGE) OnPeerMessage(*m);
+}
+
+void CKestrelView::OnPeerMessage(MessageEvent& message) {
+    const auto sender = message.takeFirst<MemberRecord>();
+    const auto text = message.takeSecond<ChatText>();
+    if (!sender || !text || !m_chat) return;
+    // A message takes the user to the conversation: the member list gives way to it.
+    if (m_chat->MemberListOpen()) m_chat->CloseMemberList();
+    if (!m_chat->ChatWindowOpen()) m_chat->OpenChatWindow();
+    QObject* window = m_chat->ChatWindow();
+    if (!window) return;
+    std::string line = ReceivedChatLine(*sender, TextOf(*text));
+    m_history.Add(line);
+    PostMessage(window, WM_SHOW_PEER_MESSAGE, 0, 0, own(*sender), own(std::move(line)));
+    QApplication::beep();
 }
 
 void CKestrelView::RefreshForm() {

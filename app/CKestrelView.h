@@ -21,6 +21,7 @@ class NewsWorker;
 class IdentWorker;
 class PasswordChangeDialog;
 class MessageBoxes;
+class MessageEvent;
 class SettingsStore;
 class WorkerFactory;
 struct LocalIdentity;
@@ -84,6 +85,8 @@ public:
     bool IdentRunning() const { return m_identRunning; }
     CStatusForm& Form() const { return *m_form; }
     CChatHistory& History() { return m_history; }
+    // The member list's automatic update switch, kept and stored as it closes.
+    void SetAutoUpdate(int autoUpdate);
 
 protected:
     void customEvent(QEvent* e) override;
@@ -94,6 +97,7 @@ private:
     // calls this afterwards.
     void ShareFrameValues();
     void StartPeerChat();
+    void OnPeerMessage(MessageEvent& message);
     void LogInNow();
     void OpenHelp();
     void ChangePasswordNow();

@@ -5,7 +5,11 @@
 
 #include "platform/MessageEvent.h"
 
+class QObject;
+
 namespace kestrel {
+
+class CKestrelView;
 
 // What the controller view needs of the peer chat and its two windows, and nothing more.
 // The view owns at most one; without it (peer chat off, or its start failed) the presence
@@ -32,12 +36,18 @@ public:
     // member list no member list either.
     virtual void OpenChatWindow() = 0;
     virtual void OpenMemberList(bool autoUpdate) = 0;
+    // A message came in: the member list gives way to the chat window at once, without
+    // storing its automatic update switch.
+    virtual void CloseMemberList() = 0;
+    // Where received lines are posted (WM_SHOW_PEER_MESSAGE); none while no chat window is open.
+    virtual QObject* ChatWindow() = 0;
 
     // A member came, went or changed: handed on to the chat window if open, else to the
     // member list if open, else dropped. The event's blocks go with it.
     virtual void ForwardMemberEvent(MessageEvent& event) = 0;
 };
 
-using PeerChatMaker = std::function<std::unique_ptr<PeerChatLink>()>;
+// Called while the view is being built, with the view the chat posts to and files its lines in.
+using PeerChatMaker = std::function<std::unique_ptr<PeerChatLink>(CKestrelView& view)>;
 
 }  // namespace kestrel

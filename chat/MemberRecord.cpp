@@ -57,6 +57,16 @@ std::string ChatMemberLine(const MemberRecord& record) {
     return line;
 }
 
+std::string ReceivedChatLine(const MemberRecord& sender, std::string_view text) {
+    std::string line = sjis(txt::kChatReceivedMark);
+    line += TrimRight(FieldText(sender.nickname));
+    line += '(';
+    line += FieldText(sender.host);
+    line += ")]  ";
+    line += text;
+    return line;
+}
+
 std::string KeyOfLine(std::string_view line) {
     const std::size_t open = line.find('[');
     if (open == std::string_view::npos) return {};

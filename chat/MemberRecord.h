@@ -41,6 +41,10 @@ std::string MemberListLine(const MemberRecord& record);
 // port, presence text and whereabouts.
 std::string ChatMemberLine(const MemberRecord& record);
 
+// The conversation line of a received message: "受[%s(%s)]  %s" of the nickname without its
+// trailing blanks, the host and the text.
+std::string ReceivedChatLine(const MemberRecord& sender, std::string_view text);
+
 // The key inside a line: after the first "[", up to the next "]", between "(" and ")".
 // Empty when the line has no such part.
 std::string KeyOfLine(std::string_view line);

@@ -126,6 +126,9 @@ void CNetSocket::CreateDatagram() {
         return;
     }
     m_impl->fd = fd;
+    // Room for the answers of a large office to one entry broadcast; the kernel may give less.
+    const int receiveBuffer = kDatagramReceiveBuffer;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     if (m_port == 0) m_port = net::LocalPortOf(fd);
     Trace(txt::kTraceUdpCreate, m_port, SocketId(this));
     // Without an event message the datagrams stay queued; a notifier would only spin.
@@ -295,14 +298,22 @@ void CNetSocket::PostReceived(const CNetConnection& connection, const char* data
 }
 
 void CNetSocket::OnDatagram() {
+    // Everything queued is taken at once: a burst of answers (every member answering one
+    // entry broadcast) would otherwise overflow the receive buffer while the event loop comes
+    // round once per datagram. The cap keeps one readiness from holding the loop too long.
+    for (int i = 0; i < kDatagramsPerReadiness; ++i)
+        if (!ReceiveDatagram()) return;
+}
+
+bool CNetSocket::ReceiveDatagram() {
     char buffer[1024];
     sockaddr_in from{};
     socklen_t len = sizeof from;
     const ssize_t n =
         ::recvfrom(m_impl->fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
     if (n < 0) {
-        net::SetThreadSocketError(errno);
-        return;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) net::SetThreadSocketError(errno);
+        return false;
     }
     const net::PeerAddress peer = net::FromSockaddr(from);
     SocketEvent event;
@@ -316,6 +327,7 @@ void CNetSocket::OnDatagram() {
     const std::string text = net::DataText(block.data, block.length);
     PostMessage(m_owner, m_eventMessage, 0, 0, own(event), own(block));
     Trace(txt::kTraceReceiveFrom, peer.address.c_str(), peer.port, SocketId(this), text.c_str());
+    return true;
 }
 
 bool CNetSocket::CloseConnection(const void* connection) {

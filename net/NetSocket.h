@@ -100,6 +100,10 @@ private:
     int SendText(const std::string& text, const std::string& host, int port, int flags,
                  const char* shownAddress);
     void OnDatagram();
+    // One datagram to the owner; false when none was waiting.
+    bool ReceiveDatagram();
+    static constexpr int kDatagramsPerReadiness = 256;
+    static constexpr int kDatagramReceiveBuffer = 4 * 1024 * 1024;
     int DatagramFd() const;
     void CloseIdleConnections();
 

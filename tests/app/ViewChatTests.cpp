@@ -1,5 +1,5 @@
 // The view's side of the peer chat, through a fake chat link: when the chat starts and ends,
-// which commands reach it, and what happens to member events.
+// which commands reach it, and what happens to member events and received messages.
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -12,9 +12,14 @@
 #include "app/CStatusForm.h"
 #include "app/PeerChatLink.h"
 #include "app/SettingKeys.h"
+#include "chat/ChatPacket.h"
+#include "chat/MemberRecord.h"
+#include "identity/CChatHistory.h"
 #include "platform/MessageEvent.h"
+#include "res/Cp932.h"
 #include "res/Ids.h"
 #include "tests/app/ViewTestSupport.h"
+#include "tests/fakes/ChatRecorders.h"
 #include "tests/support/Spin.h"
 
 namespace kestrel {
@@ -31,6 +36,9 @@ struct ChatLog {
     bool memberListOpen = false;
     std::vector<std::string> calls;
     std::vector<std::string> memberRecords;
+    // Stands for the chat window while the fake says it is open.
+    QObject* chatWindow = nullptr;
+    bool chatWindowOpens = true;
     std::size_t boxesAtStop = 0;
     const test::RecordingMessageBoxes* boxes = nullptr;
 };
@@ -54,7 +62,15 @@ public:
     void BroadcastListChanged() override { m_log.calls.push_back("broadcast"); }
     bool ChatWindowOpen() const override { return m_log.chatWindowOpen; }
     bool MemberListOpen() const override { return m_log.memberListOpen; }
-    void OpenChatWindow() override { m_log.calls.push_back("chat window"); }
+    void OpenChatWindow() override {
+        m_log.calls.push_back("chat window");
+        if (m_log.chatWindowOpens) m_log.chatWindowOpen = true;
+    }
+    void CloseMemberList() override {
+        m_log.calls.push_back("close member list");
+        m_log.memberListOpen = false;
+    }
+    QObject* ChatWindow() override { return m_log.chatWindowOpen ? m_log.chatWindow : nullptr; }
     void OpenMemberList(bool autoUpdate) override {
         m_log.calls.push_back(std::string("member list ") + (autoUpdate ? "auto" : "manual"));
     }
@@ -74,7 +90,8 @@ protected:
         store->Write(key::Chating, chating);
         store->Write(key::MailCheck, 0);
         chat.boxes = &boxes;
-        makePeerChat = [this] { return std::make_unique<FakeChat>(chat); };
+        chat.chatWindow = &chatWindow;
+        makePeerChat = [this](CKestrelView&) { return std::make_unique<FakeChat>(chat); };
         Build();
     }
     bool MenuEnabled(unsigned id) {
@@ -82,6 +99,7 @@ protected:
         return frame->Action(id)->isEnabled();
     }
     ChatLog chat;
+    test::RecordingWindow chatWindow;
 };
 
 TEST_F(ViewChatTest, ChatStartsWithTheViewOnlyWhenSwitchedOnAndStarted) {
@@ -112,6 +130,7 @@ TEST_F(ViewChatTest, WindowsOpenOnlyWhileNoneIsInTheWay) {
     store->Write(key::AutoUpdate, 0);
     BuildWithChat(1);
     view->OnCommand(ID_PEER_CHAT);
+    chat.chatWindowOpen = false;  // closed again
     view->Form().MemberListButton()->click();
     EXPECT_EQ(chat.calls, (std::vector<std::string>{"start", "chat window", "member list manual"}));
 
@@ -138,6 +157,63 @@ TEST_F(ViewChatTest, MemberEventsReachTheChatWithTheirRecord) {
     PostMessage(view, WM_PEER_MESSAGE, 0, 0, {}, own(std::string("not a member event")));
     SpinFor(5);
     EXPECT_EQ(chat.memberRecords, (std::vector<std::string>{"2 hanako", "3 -"}));
+}
+
+MemberRecord Sender(const char* nickname, const char* host) {
+    MemberRecord r;
+    CopyField(r.nickname, nickname);
+    CopyField(r.host, host);
+    return r;
+}
+
+TEST_F(ViewChatTest, AMessageGoesToTheChatWindowAndTheHistory) {
+    const std::string line = utf8ToCp932("受[Hana(PC02)]  ") + "hello:there";
+    struct Case {
+        const char* name;
+        bool memberListOpen;
+        bool chatWindowOpen;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {"member list open", true, false, {"close member list", "chat window"}},
+        {"nothing open", false, false, {"chat window"}},
+        {"chat window open", false, true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        BuildWithChat(1);
+        chat.calls.clear();
+        chatWindow.received.clear();
+        chat.memberListOpen = c.memberListOpen;
+        chat.chatWindowOpen = c.chatWindowOpen;
+        // The nickname's trailing blanks are not part of the line.
+        PostMessage(view, WM_PEER_MESSAGE, 0, 0, own(Sender("Hana   ", "PC02")),
+                    own(MakeChatText("hello:there")));
+        SpinFor(5);
+        EXPECT_EQ(chat.calls, c.calls);
+        EXPECT_EQ(view->History().Lines(), std::vector<std::string>{line});
+        const auto shown = chatWindow.received;
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].message, WM_SHOW_PEER_MESSAGE);
+        ASSERT_TRUE(shown[0].record);
+        EXPECT_EQ(FieldText(shown[0].record->host), "PC02");
+        EXPECT_EQ(shown[0].line, line);
+    }
+}
+
+TEST_F(ViewChatTest, AMessageWithNowhereToGoIsDropped) {
+    BuildWithChat(1);
+    chat.chatWindowOpens = false;
+    PostMessage(view, WM_PEER_MESSAGE, 0, 0, own(Sender("Hana", "PC02")), own(MakeChatText("a")));
+    SpinFor(5);
+    EXPECT_EQ(chat.calls.back(), "chat window");
+    // Blocks missing: nothing to show.
+    PostMessage(view, WM_PEER_MESSAGE, 0, 0, {}, own(MakeChatText("b")));
+    chat.chatWindowOpens = true;
+    PostMessage(view, WM_PEER_MESSAGE, 0, 0, own(Sender("Hana", "PC02")));
+    SpinFor(5);
+    EXPECT_TRUE(view->History().Lines().empty());
+    EXPECT_TRUE(chatWindow.received.empty());
 }
 
 TEST_F(ViewChatTest, ExitAsksAboutTheHistoryThenStopsTheChat) {

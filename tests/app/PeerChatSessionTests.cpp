@@ -1,0 +1,252 @@
+// The view with the real peer chat and its windows, in a network namespace of its own, with a
+// scripted IP Messenger peer across a veth pair.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "app/CStatusForm.h"
+#include "app/PeerChatSession.h"
+#include "app/SettingKeys.h"
+#include "chat/CMemberListDlg.h"
+#include "chat/CPeerChat.h"
+#include "chat/CPeerChatDlg.h"
+#include "chat/ChatIds.h"
+#include "chat/ChatLists.h"
+#include "platform/ProgramDir.h"
+#include "res/Cp932.h"
+#include "res/Ids.h"
+#include "tests/app/ViewTestSupport.h"
+#include "tests/fakes/ScriptedChatPeer.h"
+#include "tests/support/PrivateNetwork.h"
+
+namespace kestrel {
+namespace {
+
+using test::PrivateNetwork;
+using test::SpinFor;
+using test::SpinUntil;
+
+constexpr const char* kProgram = PrivateNetwork::kProgramAddress;
+
+std::vector<std::string> Lines(const QListWidget* list) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < list->count(); ++i) lines.push_back(chatlist::LineOf(list->item(i)));
+    return lines;
+}
+
+bool AnyContains(const std::vector<std::string>& lines, const std::string& text) {
+    for (const auto& l : lines)
+        if (l.find(text) != std::string::npos) return true;
+    return false;
+}
+
+class PeerChatSessionTest : public test::ViewTest {
+protected:
+    PeerChatSessionTest() : network(PrivateNetwork::Shape::VethPair) {}
+
+    void SetUp() override {
+        test::ViewTest::SetUp();
+        if (!network.ok()) GTEST_SKIP() << "needs root and ip to make network namespaces";
+        network.InPeer([this] { peer = std::make_unique<test::ScriptedChatPeer>(2425); });
+        ASSERT_TRUE(peer && peer->ok());
+        store->Write(key::Chating, 1);
+        store->Write(key::MailCheck, 0);
+        store->Write(key::AliaseName, std::string("Taro"));
+        makePeerChat = [this](CKestrelView& v) {
+            auto made = std::make_unique<PeerChatSession>(v, identity, boxes, frame.get(),
+                                                          Timing{}.Scaled(0.05));
+            session = made.get();
+            return made;
+        };
+        Build();
+        ASSERT_TRUE(view->PeerChatActive());
+        // The program's own entry comes back to it: it is listed, so the peer has it too.
+        ASSERT_TRUE(SpinUntil([&] { return session->Chat()->Members().Find(kProgram); }));
+    }
+
+    void TearDown() override {
+        session = nullptr;
+        test::ViewTest::TearDown();
+    }
+
+    void PeerSays(const std::string& text) { ASSERT_TRUE(peer->SendText(text, kProgram, 2425)); }
+    bool PeerGets(int command, std::size_t count = 1) {
+        return SpinUntil([&] {
+            peer->Poll();
+            return peer->WithCommand(command).size() >= count;
+        });
+    }
+    QListWidget* Participants() const {
+        return session->MemberList()->findChild<QListWidget*>(QStringLiteral("participants1041"));
+    }
+    template <class T>
+    T* InChat(const char* name) const {
+        return session->ChatDialog()->findChild<T*>(QString::fromLatin1(name));
+    }
+    std::vector<std::string> Targets() const {
+        auto* box = InChat<QComboBox>("targets1017");
+        std::vector<std::string> lines;
+        for (int i = 0; i < box->count(); ++i) lines.push_back(chatlist::LineAt(*box, i));
+        return lines;
+    }
+
+    PrivateNetwork network;
+    std::unique_ptr<test::ScriptedChatPeer> peer;
+    PeerChatSession* session = nullptr;
+};
+
+TEST_F(PeerChatSessionTest, AConversationFromTheMemberListToTheSavedHistory) {
+    ASSERT_TRUE(PeerGets(IPMSG_BR_ENTRY));
+    view->OpenMemberList();
+    ASSERT_TRUE(session->MemberListOpen());
+    PeerSays("1:500:hana:PC02:1:Hana");
+    ASSERT_TRUE(SpinUntil([&] { return AnyContains(Lines(Participants()), "Hana"); }));
+    ASSERT_TRUE(PeerGets(IPMSG_ANSENTRY));
+
+    // A message: the member list gives way to the chat window, which shows the line once.
+    PeerSays("1:501:hana:PC02:288:hello");
+    ASSERT_TRUE(SpinUntil([&] { return view->History().Lines().size() == 1; }));
+    const std::string line = utf8ToCp932("受[Hana(PC02)]  hello");
+    EXPECT_EQ(view->History().Lines()[0], line);
+    EXPECT_FALSE(session->MemberListOpen());
+    ASSERT_TRUE(session->ChatWindowOpen());
+    auto* conversation = InChat<QListWidget>("conversation1019");
+    ASSERT_TRUE(SpinUntil([&] { return conversation->count() >= 1; }));
+    SpinFor(20);
+    EXPECT_EQ(Lines(conversation), std::vector<std::string>{line});
+    ASSERT_TRUE(PeerGets(IPMSG_RECVMSG));
+    const std::string ack = peer->WithCommand(IPMSG_RECVMSG)[0].text();
+    EXPECT_EQ(ack.substr(ack.rfind(':') + 1), "501");
+    EXPECT_FALSE(view->IsCommandEnabled(ID_PEER_CHAT));
+
+    // An answer typed in the window reaches the peer; its acknowledgement ends the wait.
+    auto* targets = InChat<QComboBox>("targets1017");
+    const int hana = chatlist::FindContaining(*targets, "Hana");
+    ASSERT_GE(hana, 0);
+    targets->setCurrentIndex(hana);
+    InChat<QLineEdit>("text1006")->setText(QStringLiteral("ohayo"));
+    InChat<QPushButton>("send1025")->click();
+    ASSERT_TRUE(PeerGets(IPMSG_SENDMSG | IPMSG_SENDCHECKOPT));
+    const std::string sent = peer->WithCommand(IPMSG_SENDMSG | IPMSG_SENDCHECKOPT)[0].text();
+    EXPECT_EQ(sent.substr(sent.rfind(':') + 1), "ohayo");
+    EXPECT_TRUE(session->Chat()->AwaitingAcknowledgement());
+    const std::string number = sent.substr(2, sent.find(':', 2) - 2);
+    PeerSays("1:502:hana:PC02:33:" + number);
+    ASSERT_TRUE(SpinUntil([&] { return !session->Chat()->AwaitingAcknowledgement(); }));
+    EXPECT_EQ(view->History().Lines().size(), 2u);
+
+    // With the chat window open, member events go to it: the leaving peer leaves its list.
+    PeerSays("1:503:hana:PC02:2:Hana");
+    ASSERT_TRUE(SpinUntil([&] { return !AnyContains(Targets(), "Hana"); }));
+
+    // Exit: the history is saved on yes, then the peer hears the leave.
+    boxes.answers.push_back(BoxAnswer::Yes);
+    const std::size_t exitsBefore = peer->WithCommand(IPMSG_BR_EXIT).size();
+    view->OnFrameDestroying();
+    EXPECT_FALSE(view->PeerChatActive());
+    ASSERT_TRUE(PeerGets(IPMSG_BR_EXIT, exitsBefore + 1));
+    char date[16] = {};
+    const std::time_t now = clock.Now();
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(date, sizeof date, "%y%m%d", &local);
+    std::ifstream saved(ProgramDir() + "/" + utf8ToCp932("会話履歴") + date + ".txt",
+                        std::ios::binary);
+    ASSERT_TRUE(saved.good());
+    std::stringstream content;
+    content << saved.rdbuf();
+    EXPECT_NE(content.str().find(line + "\r\n"), std::string::npos);
+    EXPECT_NE(content.str().find("ohayo\r\n"), std::string::npos);
+}
+
+TEST_F(PeerChatSessionTest, TheMemberListHandsOverToTheChatWindowThroughTheView) {
+    PeerSays("1:500:hana:PC02:1:Hana");
+    view->OpenMemberList();
+    ASSERT_TRUE(SpinUntil([&] { return AnyContains(Lines(Participants()), "Hana"); }));
+    auto* list = Participants();
+    for (int i = 0; i < list->count(); ++i)
+        if (chatlist::LineOf(list->item(i)).find("Hana") != std::string::npos)
+            list->setCurrentRow(i);
+    session->MemberList()->findChild<QPushButton*>(QStringLiteral("chat1"))->click();
+    EXPECT_FALSE(session->MemberListOpen());
+    ASSERT_TRUE(session->ChatWindowOpen());
+    ASSERT_TRUE(SpinUntil([&] {
+        auto* box = InChat<QComboBox>("targets1017");
+        return chatlist::LineAt(*box, box->currentIndex()).find("Hana") != std::string::npos;
+    }));
+
+    // Closing the chat window frees the command again; closing the member list keeps its switch.
+    InChat<QPushButton>("close1")->click();
+    EXPECT_FALSE(session->ChatWindowOpen());
+    EXPECT_TRUE(view->IsCommandEnabled(ID_PEER_CHAT));
+    view->OpenMemberList();
+    ASSERT_TRUE(session->MemberListOpen());
+    session->MemberList()
+        ->findChild<QCheckBox*>(QStringLiteral("autoUpdate1072"))
+        ->setChecked(false);
+    session->MemberList()->findChild<QPushButton*>(QStringLiteral("close2"))->click();
+    EXPECT_FALSE(session->MemberListOpen());
+    EXPECT_EQ(view->Settings().AutoUpdate, 0);
+    EXPECT_EQ(store->GetInt(key::AutoUpdate), 0);
+}
+
+TEST_F(PeerChatSessionTest, AWaitedMemberBackAtTheDeskIsAnnouncedOnce) {
+    view->OpenMemberList();
+    PeerSays("1:500:hana:PC02:257:Hana[" + utf8ToCp932("会議室") + "]");
+    ASSERT_TRUE(SpinUntil([&] { return AnyContains(Lines(Participants()), "Hana"); }));
+    auto* list = Participants();
+    for (int i = 0; i < list->count(); ++i)
+        if (chatlist::LineOf(list->item(i)).find("Hana") != std::string::npos)
+            list->setCurrentRow(i);
+    session->MemberList()->findChild<QPushButton*>(QStringLiteral("register1048"))->click();
+    ASSERT_EQ(session->Chat()->SeatWait().size(), 1u);
+    EXPECT_EQ(session->SeatNotices().Last(), nullptr);
+
+    PeerSays("1:501:hana:PC02:4:Hana");
+    ASSERT_TRUE(SpinUntil([&] { return session->SeatNotices().Last() != nullptr; }));
+    EXPECT_TRUE(session->SeatNotices().Last()->isVisible());
+    EXPECT_NE(session->SeatNotices().Last()->Text().find("Hana"), std::string::npos);
+    EXPECT_TRUE(session->Chat()->SeatWait().empty());
+    // Present again: no second notice.
+    CSeatNoticeDlg* first = session->SeatNotices().Last();
+    PeerSays("1:502:hana:PC02:4:Hana");
+    SpinFor(100);
+    EXPECT_EQ(session->SeatNotices().Last(), first);
+}
+
+// Only a loopback interface: the entry cannot go out, the box says so and the view runs
+// without a chat.
+class PeerChatStartTest : public test::ViewTest {
+protected:
+    PrivateNetwork network{PrivateNetwork::Shape::LoopbackOnly};
+};
+
+TEST_F(PeerChatStartTest, AFailedStartLeavesTheViewWithoutAChat) {
+    if (!network.ok()) GTEST_SKIP() << "needs root and ip to make network namespaces";
+    store->Write(key::Chating, 1);
+    store->Write(key::MailCheck, 0);
+    int made = 0;
+    makePeerChat = [&](CKestrelView& v) {
+        ++made;
+        return std::make_unique<PeerChatSession>(v, identity, boxes, frame.get(),
+                                                 Timing{}.Scaled(0.05));
+    };
+    Build();
+    EXPECT_EQ(made, 1);
+    EXPECT_FALSE(view->PeerChatActive());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8().rfind("エントリのブロードキャストに失敗しました。", 0), 0u);
+    EXPECT_FALSE(view->Form().MemberListButton()->isEnabled());
+}
+
+}  // namespace
+}  // namespace kestrel
