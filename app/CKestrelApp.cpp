@@ -16,6 +16,7 @@
 #include "identity/CChatHistory.h"
 #include "net/TraceLog.h"
 #include "news/WatchListFile.h"
+#include "platform/DbusScreenSaver.h"
 #include "platform/MessageEvent.h"
 #include "platform/ProgramDir.h"
 #include "platform/QtMessageBoxes.h"
@@ -104,8 +105,11 @@ bool CKestrelApp::InitInstance() {
     m_workers = MakeWorkerFactory(*m_frame, *m_boxes, values);
     m_login = std::make_unique<QtLoginDialog>(*m_boxes, m_frame.get());
     m_passwordDialog = std::make_unique<QtPasswordChangeDialog>(m_frame.get());
-    m_view = new CKestrelView(ViewContext{values, identity, *m_store, *m_boxes, *m_frame,
-                                          *m_workers, *m_login, *m_passwordDialog});
+    m_screenSaver = std::make_unique<DbusScreenSaver>();
+    ViewContext context{values,   identity,   *m_store, *m_boxes,
+                        *m_frame, *m_workers, *m_login, *m_passwordDialog};
+    context.screenSaver = m_screenSaver.get();
+    m_view = new CKestrelView(context);
     m_frame->SetClient(m_view);
     m_frame->SetForm(m_view);
     m_frame->RestorePosition();
