@@ -14,8 +14,8 @@ namespace kestrel {
 namespace {
 // The reminder is meant to be read from across the room: 22-point type.
 constexpr int kFontPoints = 22;
-constexpr int kWidthDlu = 160;
-constexpr int kHeightDlu = 84;
+constexpr int kWidthDlu = 130;
+constexpr int kHeightDlu = 70;
 }  // namespace
 
 CAwayReminderDlg::CAwayReminderDlg(const Timing& timing, QWidget* parent)
@@ -28,9 +28,9 @@ CAwayReminderDlg::CAwayReminderDlg(const Timing& timing, QWidget* parent)
     const DialogUnits dlu(font());
     setFixedSize(dlu.Size(kWidthDlu, kHeightDlu));
 
-    m_text = AddCentredText(this, "text150", dlu.Rect(8, 8, kWidthDlu - 16, 46));
+    m_text = AddCentredText(this, "text150", dlu.Rect(8, 8, kWidthDlu - 16, 36));
     m_text->setText(QString::fromUtf8(txt::kReminderText));
-    m_back = AddButton(this, "button1", txt::kReminderBackButton, dlu.Rect(35, 60, 90, 16));
+    m_back = AddButton(this, "button1", txt::kReminderBackButton, dlu.Rect(25, 48, 80, 15));
     m_back->setDefault(true);
     connect(m_back, &QPushButton::clicked, this, &QDialog::accept);
 

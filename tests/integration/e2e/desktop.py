@@ -186,9 +186,10 @@ class Desktop:
         import dbus.bus  # Debian's python3-dbus; only these tests need it
         self.bus = dbus.bus.BusConnection(self.bus_address)
 
-    def start_program(self, name, settings, files=None):
+    def start_program(self, name, settings, files=None, prefix=()):
         """Starts kestrel under work/<name> with settings (the text of Kestrel.conf) in a fresh
-        configuration directory and files ({name: bytes}) in a fresh program directory."""
+        configuration directory and files ({name: bytes}) in a fresh program directory;
+        prefix is put before the program's command line (ip netns exec ...)."""
         home = os.path.join(self.work, name)
         for d in ("home", "tmp", "runtime"):
             os.makedirs(os.path.join(home, d), mode=0o700)
@@ -212,7 +213,7 @@ class Desktop:
         self.home = home
         self.mark = len(self.record())
         self.started = time.monotonic()
-        self.app = self.spawn(name + "-output", [self.program], env=env)
+        self.app = self.spawn(name + "-output", list(prefix) + [self.program], env=env)
 
     def stop_program(self):
         self.app.terminate()
