@@ -46,6 +46,10 @@ public:
     void OpenChatWindow() override {}
     void OpenMemberList(bool) override {}
     void ForwardMemberEvent(MessageEvent&) override {}
+    // The chat's own windows play no part in presence; these stand for them as the link
+    // grows, without being asked for here.
+    void CloseMemberList() {}
+    QObject* ChatWindow() { return nullptr; }
 
 private:
     const LocalIdentity& m_me;
@@ -82,7 +86,10 @@ protected:
         store->Write(key::Chating, chating);
         store->Write(key::MailCheck, 0);
         store->Write(key::Places, sjis("Kaigi~:_Toilet~:_Lunch~:_"));
-        makePeerChat = [this] { return std::make_unique<AnnouncingChat>(identity, said); };
+        // Whatever the maker is handed, the link only needs the identity it announces.
+        makePeerChat = [this](auto&&...) {
+            return std::make_unique<AnnouncingChat>(identity, said);
+        };
         values.iconise = 0;
         frame = std::make_unique<CMainFrame>(values, notices, sound);
         view = new CKestrelView(ViewContext{values, identity, *store, boxes, *frame, workers, login,
