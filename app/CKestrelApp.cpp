@@ -18,6 +18,7 @@
 #include "mail/SeenMailStore.h"
 #include "net/TraceLog.h"
 #include "news/WatchListFile.h"
+#include "platform/DbusScreenSaver.h"
 #include "platform/MessageEvent.h"
 #include "platform/ProgramDir.h"
 #include "platform/QtMessageBoxes.h"
@@ -110,8 +111,11 @@ bool CKestrelApp::InitInstance() {
     PeerChatMaker makePeerChat = [this](CKestrelView& view) {
         return std::make_unique<PeerChatSession>(view, identity, *m_boxes, m_frame.get());
     };
-    m_view = new CKestrelView(ViewContext{values, identity, *m_store, *m_boxes, *m_frame,
-                                          *m_workers, *m_login, *m_passwordDialog, makePeerChat});
+    m_screenSaver = std::make_unique<DbusScreenSaver>();
+    ViewContext context{values,     identity, *m_store,          *m_boxes,    *m_frame,
+                        *m_workers, *m_login, *m_passwordDialog, makePeerChat};
+    context.screenSaver = m_screenSaver.get();
+    m_view = new CKestrelView(context);
     m_frame->SetClient(m_view);
     m_frame->SetForm(m_view);
     m_frame->RestorePosition();

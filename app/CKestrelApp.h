@@ -9,6 +9,7 @@ namespace kestrel {
 
 class CKestrelView;
 class CMainFrame;
+class DbusScreenSaver;
 class LoginDialog;
 class PasswordChangeDialog;
 class MessageBoxes;
@@ -47,6 +48,7 @@ private:
     std::unique_ptr<WorkerFactory> m_workers;
     std::unique_ptr<LoginDialog> m_login;
     std::unique_ptr<PasswordChangeDialog> m_passwordDialog;
+    std::unique_ptr<DbusScreenSaver> m_screenSaver;
     std::unique_ptr<CMainFrame> m_frame;
     CKestrelView* m_view = nullptr;  // owned by the frame
 };

@@ -2,15 +2,18 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QRadioButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include <ctime>
 
 #include "app/CStatusForm.h"
+#include "app/FormPresenceControls.h"
 #include "app/ListCodec.h"
 #include "app/PasswordAge.h"
 #include "app/PasswordChangeFlow.h"
+#include "app/PresenceWatch.h"
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
 #include "chat/ChatPacket.h"
@@ -20,9 +23,11 @@
 #include "platform/MessageBoxes.h"
 #include "platform/MessageEvent.h"
 #include "platform/ProgramDir.h"
+#include "platform/ScreenSaver.h"
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsService.h"
+#include "ui/CAwayReminderDlg.h"
 #include "ui/CMainFrame.h"
 #include "ui/ProgramValues.h"
 
@@ -35,6 +40,15 @@ void PassSecurity(WorkerFactory& workers, const ViewSettings& s) {
                         TlsSettings{SecurityFromSetting(s.NNTPSecurity), s.TLSCAFile});
 }
 
+}  // namespace
+
+namespace {
+// Where the desktop offers no screen saver, none ever runs and there is none to end.
+class NoScreenSaver final : public ScreenSaver {
+public:
+    bool IsActive() override { return false; }
+    void Close() override {}
+};
 }  // namespace
 
 CKestrelView::CKestrelView(ViewContext context, QWidget* parent) : QWidget(parent), m_ctx(context) {
@@ -58,6 +72,7 @@ CKestrelView::CKestrelView(ViewContext context, QWidget* parent) : QWidget(paren
 
     RefreshForm();
     StartPeerChat();
+    MakePresenceWatch();
     // Presence and the member list belong to the peer chat; without it they stay grey.
     m_form->SetPresenceEnabled(PeerChatActive());
     m_form->SetMemberListEnabled(PeerChatActive());
@@ -78,6 +93,32 @@ void CKestrelView::StartPeerChat() {
     m_chat = m_ctx.makePeerChat(*this);
     // A chat that cannot start has said so itself; the view keeps none for this run.
     if (m_chat && !m_chat->Start()) m_chat.reset();
+}
+
+void CKestrelView::MakePresenceWatch() {
+    ScreenSaver* saver = m_ctx.screenSaver;
+    if (!saver) {
+        m_ownSaver = std::make_unique<NoScreenSaver>();
+        saver = m_ownSaver.get();
+    }
+    AwayReminder* reminder = m_ctx.awayReminder;
+    if (!reminder) {
+        m_ownReminder = std::make_unique<CAwayReminderDlg>(m_ctx.timing);
+        reminder = m_ownReminder.get();
+    }
+    m_presenceControls = std::make_unique<FormPresenceControls>(*m_form);
+    m_presence = std::make_unique<PresenceWatch>(
+        PresenceWatch::Parts{m_ctx.identity, *m_presenceControls, *saver, *reminder,
+                             [this] {
+                                 if (m_chat) m_chat->PresenceChanged();
+                             },
+                             [this] { return m_settings.CheckSaver != 0; }},
+        m_ctx.timing);
+    // The radios are grey without the chat, but a click could still be posted to them.
+    connect(m_form, &CStatusForm::presenceClicked, this, [this] {
+        if (PeerChatActive()) m_presence->ApplyPresence();
+    });
+    connect(m_form, &CStatusForm::placeChosen, this, [this] { m_presence->WhereaboutsChanged(); });
 }
 
 void CKestrelView::OpenChatWindow() {
@@ -129,6 +170,8 @@ void CKestrelView::RefreshForm() {
 }
 
 void CKestrelView::StartService() {
+    // Every start sets the poll again, even one that goes no further.
+    if (PeerChatActive()) m_presence->StartSaverPoll();
     if (m_mail || m_news || m_ident || m_loginInProgress || m_passwordChangeInProgress) return;
 
     if (m_firstStart) {
@@ -319,9 +362,17 @@ void CKestrelView::SetStatusIcon(int iconId) {
 }
 
 void CKestrelView::ChoosePlace(const std::string& place) {
-    // Only a place the form's list holds can be chosen; the presence change itself belongs
-    // to the peer chat's presence handling.
-    if (PeerChatActive()) m_form->SelectPlace(place);
+    if (PeerChatActive()) m_presence->ChoosePlace(place);
+}
+
+// The tray's present and away items press the form's radios, so that the form's own
+// handling runs.
+void CKestrelView::PressPresent() {
+    m_form->PresentButton()->click();
+}
+
+void CKestrelView::PressAway() {
+    m_form->AwayButton()->click();
 }
 
 void CKestrelView::ChangePasswordNow() {

@@ -10,12 +10,17 @@
 #include "app/ViewSettings.h"
 #include "identity/CChatHistory.h"
 #include "platform/Clock.h"
+#include "platform/Timing.h"
 #include "ui/FrameClient.h"
 
 namespace kestrel {
 
 class CMainFrame;
 class CStatusForm;
+class AwayReminder;
+class FormPresenceControls;
+class PresenceWatch;
+class ScreenSaver;
 class MailWorker;
 class NewsWorker;
 class IdentWorker;
@@ -40,6 +45,12 @@ struct ViewContext {
     // Makes the peer chat when `Chating` is on; none in a build or test without it.
     PeerChatMaker makePeerChat = {};
     const Clock& clock = SystemClock();
+    // The desktop's screen saver (none: no screen saver ever runs) and the reminder shown
+    // while the user stays away (none: the view's own dialog).
+    ScreenSaver* screenSaver = nullptr;
+    AwayReminder* awayReminder = nullptr;
+    // The presence timers' durations.
+    const Timing& timing = ProgramTiming();
 };
 
 // The main form view and the program's controller: holds the settings, owns the workers,
@@ -70,8 +81,8 @@ public:
     void OpenChatWindow() override;
     void OpenMemberList() override;
     void ChoosePlace(const std::string& place) override;
-    void PressPresent() override {}
-    void PressAway() override {}
+    void PressPresent() override;
+    void PressAway() override;
     void OnFrameDestroying() override;
 
     // The reader, server and ON/OFF fields from the settings, moved to the form.
@@ -87,6 +98,7 @@ public:
     CChatHistory& History() { return m_history; }
     // The member list's automatic update switch, kept and stored as it closes.
     void SetAutoUpdate(int autoUpdate);
+    const PresenceWatch& Presence() const { return *m_presence; }
 
 protected:
     void customEvent(QEvent* e) override;
@@ -98,6 +110,7 @@ private:
     void ShareFrameValues();
     void StartPeerChat();
     void OnPeerMessage(MessageEvent& message);
+    void MakePresenceWatch();
     void LogInNow();
     void OpenHelp();
     void ChangePasswordNow();
@@ -118,6 +131,10 @@ private:
     std::unique_ptr<NewsWorker> m_news;
     std::unique_ptr<IdentWorker> m_ident;
     std::unique_ptr<PeerChatLink> m_chat;
+    std::unique_ptr<ScreenSaver> m_ownSaver;
+    std::unique_ptr<AwayReminder> m_ownReminder;
+    std::unique_ptr<FormPresenceControls> m_presenceControls;
+    std::unique_ptr<PresenceWatch> m_presence;
 };
 
 }  // namespace kestrel

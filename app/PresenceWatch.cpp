@@ -9,6 +9,26 @@
 
 namespace kestrel {
 
+std::string AnnouncedPlace(std::string_view place) {
+    std::string out;
+    out.reserve(place.size());
+    for (std::size_t i = 0; i < place.size(); ++i) {
+        const auto c = static_cast<unsigned char>(place[i]);
+        // A trail byte may be 0x5B or 0x5D: a two-byte character passes whole.
+        if (IsCp932LeadByte(c) && i + 1 < place.size()) {
+            out += place.substr(i, 2);
+            ++i;
+        } else if (c == '[') {
+            out += "\x81\x6D";
+        } else if (c == ']') {
+            out += "\x81\x6E";
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 PresenceWatch::PresenceWatch(Parts parts, const Timing& timing)
     : m_parts(std::move(parts)), m_timing(timing), m_timers([this](int id) { OnTimer(id); }) {}
 
@@ -31,7 +51,8 @@ void PresenceWatch::ApplyPresence() {
     me.present = 0;
     const std::string place = controls.SelectedPlace();
     // A place longer than the field is cut on a character boundary, as every announced text.
-    CopyField(me.whereabouts, place.empty() ? sjis(txt::kTrayWhereaboutsUnknown) : place);
+    CopyField(me.whereabouts,
+              place.empty() ? sjis(txt::kTrayWhereaboutsUnknown) : AnnouncedPlace(place));
     m_parts.announce();
     m_timers.SetTimer(TIMER_AWAY_REMINDER, m_timing.awayReminderMs);
 }
@@ -39,7 +60,7 @@ void PresenceWatch::ApplyPresence() {
 void PresenceWatch::WhereaboutsChanged() {
     if (m_parts.controls.Choice() != 1) return;
     m_parts.identity.present = 0;
-    CopyField(m_parts.identity.whereabouts, m_parts.controls.SelectedPlace());
+    CopyField(m_parts.identity.whereabouts, AnnouncedPlace(m_parts.controls.SelectedPlace()));
     m_parts.announce();
 }
 

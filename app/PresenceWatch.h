@@ -2,9 +2,11 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/Timing.h"
 #include "platform/WindowTimers.h"
+#include "ui/AwayReminder.h"
 
 namespace kestrel {
 
@@ -25,13 +27,11 @@ public:
     virtual void SelectPlaceAt(int index) = 0;
 };
 
-// The reminder shown while the user stays away: true when its "back to present" button was
-// pressed, false when it closed by itself or was dismissed.
-class AwayReminder {
-public:
-    virtual ~AwayReminder() = default;
-    virtual bool Show() = 0;
-};
+// A place as it goes into the whereabouts: peers read it from "nick[place]", so a bracket of
+// the place's own would end it early or open a second one; the brackets become their
+// full-width forms. Colons stay: the place sits in the packet's last field, which runs to
+// the end whatever it holds. The caller still cuts the result to the field.
+std::string AnnouncedPlace(std::string_view place);
 
 // The user's own presence: present or away with a place, switched by the form, the tray's
 // places and a running screen saver, with a reminder while away so nobody stays marked away

@@ -23,6 +23,7 @@ Timing Timing::Scaled(double factor) const {
     t.saverPollMs = s(saverPollMs);
     t.saverAwayMs = s(saverAwayMs);
     t.awayReminderMs = s(awayReminderMs);
+    t.reminderCloseMs = s(reminderCloseMs);
     t.exitPauseMs = s(exitPauseMs);
     t.readerRetryMs = s(readerRetryMs);
     t.acceptRetryMs = s(acceptRetryMs);

@@ -26,6 +26,7 @@ struct Timing {
     int saverPollMs = 1000;        // screen-saver poll
     int saverAwayMs = 20000;       // screen saver running long enough to switch to away
     int awayReminderMs = 30000;    // away reminder
+    int reminderCloseMs = 8000;    // the away reminder closes itself
     int exitPauseMs = 1000;        // pause after the exit broadcast
     int readerRetryMs = 1000;      // wait between reader connection attempts
     int readerRetries = 15;        // attempts after starting a reader

@@ -77,6 +77,7 @@ inline constexpr int IDD_COMMUNICATOR = 138;
 inline constexpr int IDD_SOUND = 141;
 inline constexpr int IDD_USER_INTERFACE = 143;
 inline constexpr int IDD_PASSWD_CHANGE = 144;
+inline constexpr int IDD_AWAY_REMINDER = 150;
 inline constexpr int IDD_PLACES = 146;
 inline constexpr int IDD_MEMBER_LIST = 149;
 inline constexpr int IDD_BROADCAST = 155;

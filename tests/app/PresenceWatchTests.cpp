@@ -139,6 +139,36 @@ TEST_F(PresenceWatchTest, WhereaboutsChangeCountsOnlyWhileAwayAndLongPlacesAreCu
     EXPECT_EQ(std::string(me.whereabouts), longPlace.substr(0, 62));
 }
 
+TEST_F(PresenceWatchTest, PlacesWithPacketCharactersStayInsideTheirBrackets) {
+    const std::string kanjiEndingIn5D = "\x83\x5D";  // a two-byte character, trail byte "]"
+    const std::string longest(200, 'x');
+    struct Case {
+        std::string place;
+        std::string whereabouts;
+    } cases[] = {
+        {"Room [3]",
+         "Room \x81\x6D"
+         "3\x81\x6E"},
+        {"a]b[c",
+         "a\x81\x6E"
+         "b\x81\x6D"
+         "c"},
+        {"10:30 back", "10:30 back"},
+        {kanjiEndingIn5D + "]", kanjiEndingIn5D + "\x81\x6E"},
+        {longest, longest.substr(0, 63)},
+        // Widened brackets still go by whole characters at the field's end.
+        {std::string(62, 'y') + "]", std::string(62, 'y')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.place);
+        controls.places = {c.place};
+        controls.selected = 0;
+        controls.choice = 1;
+        watch.WhereaboutsChanged();
+        EXPECT_EQ(std::string(me.whereabouts), c.whereabouts);
+    }
+}
+
 TEST_F(PresenceWatchTest, SaverRunningLongEnoughGoesAwayOnceAndShortRunsDoNothing) {
     watch.StartSaverPoll();
     EXPECT_TRUE(Armed(TIMER_SAVER_POLL));

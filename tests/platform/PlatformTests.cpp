@@ -110,6 +110,7 @@ TEST(Timing, DefaultsAreTheProgramsDurations) {
     EXPECT_EQ(t.saverPollMs, 1000);
     EXPECT_EQ(t.saverAwayMs, 20000);
     EXPECT_EQ(t.awayReminderMs, 30000);
+    EXPECT_EQ(t.reminderCloseMs, 8000);
     EXPECT_EQ(t.exitPauseMs, 1000);
     EXPECT_EQ(t.readerRetryMs, 1000);
     EXPECT_EQ(t.readerRetries, 15);
