@@ -24,6 +24,8 @@
 #include "res/Text.h"
 #include "res/TextsCore.h"
 #include "res/TextsNews.h"
+#include "settings_ui/FileChooser.h"
+#include "settings_ui/QtSettingsDialogs.h"
 #include "ui/CMainFrame.h"
 #include "ui/NoticePresenter.h"
 #include "ui/QtSoundPlayer.h"
@@ -104,8 +106,12 @@ bool CKestrelApp::InitInstance() {
     m_workers = MakeWorkerFactory(*m_frame, *m_boxes, values);
     m_login = std::make_unique<QtLoginDialog>(*m_boxes, m_frame.get());
     m_passwordDialog = std::make_unique<QtPasswordChangeDialog>(m_frame.get());
-    m_view = new CKestrelView(ViewContext{values, identity, *m_store, *m_boxes, *m_frame,
-                                          *m_workers, *m_login, *m_passwordDialog});
+    m_files = std::make_unique<QtFileChooser>();
+    m_settingsDialogs = std::make_unique<QtSettingsDialogs>(*m_boxes, *m_files, m_frame.get());
+    ViewContext context{values,   identity,   *m_store, *m_boxes,
+                        *m_frame, *m_workers, *m_login, *m_passwordDialog};
+    context.settingsDialogs = m_settingsDialogs.get();
+    m_view = new CKestrelView(context);
     m_frame->SetClient(m_view);
     m_frame->SetForm(m_view);
     m_frame->RestorePosition();

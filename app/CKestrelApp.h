@@ -11,6 +11,8 @@ class CKestrelView;
 class CMainFrame;
 class LoginDialog;
 class PasswordChangeDialog;
+class FileChooser;
+class SettingsDialogs;
 class MessageBoxes;
 class NoticePresenter;
 class SettingsStore;
@@ -47,6 +49,8 @@ private:
     std::unique_ptr<WorkerFactory> m_workers;
     std::unique_ptr<LoginDialog> m_login;
     std::unique_ptr<PasswordChangeDialog> m_passwordDialog;
+    std::unique_ptr<FileChooser> m_files;
+    std::unique_ptr<SettingsDialogs> m_settingsDialogs;
     std::unique_ptr<CMainFrame> m_frame;
     CKestrelView* m_view = nullptr;  // owned by the frame
 };

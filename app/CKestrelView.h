@@ -7,6 +7,7 @@
 
 #include "app/LoginFlow.h"
 #include "app/PeerChatLink.h"
+#include "app/SettingsDialogs.h"
 #include "app/ViewSettings.h"
 #include "identity/CChatHistory.h"
 #include "platform/Clock.h"
@@ -39,6 +40,8 @@ struct ViewContext {
     // Makes the peer chat when `Chating` is on; none in a build or test without it.
     PeerChatMaker makePeerChat = {};
     const Clock& clock = SystemClock();
+    // The settings dialogs; without them the settings commands stay grey.
+    SettingsDialogs* settingsDialogs = nullptr;
 };
 
 // The main form view and the program's controller: holds the settings, owns the workers,
@@ -97,6 +100,9 @@ private:
     void LogInNow();
     void OpenHelp();
     void ChangePasswordNow();
+    // A settings dialog on a copy of the settings; after OK its values are kept, written
+    // and put to use.
+    void RunSettingsFlow(SettingsDialogKind kind);
 
     ViewContext m_ctx;
     CStatusForm* m_form;
