@@ -20,8 +20,9 @@ namespace {
 
 class PopCheckWorker final : public MailWorker {
 public:
-    PopCheckWorker(const WorkerContext& context, ProgramValues& values)
-        : m_wnd(context, [&values] { return values.noticeOpen.load() != 0; }) {}
+    PopCheckWorker(const WorkerContext& context, ProgramValues& values, const Timing& timing)
+        : m_wnd(
+              context, [&values] { return values.noticeOpen.load() != 0; }, nullptr, timing) {}
     bool Start(const std::string& server, int port, const std::string& user,
                const std::string& password, unsigned interval) override {
         return m_wnd.Start(server, port, user, password, interval);
@@ -34,8 +35,9 @@ private:
 
 class NewsCheckWorker final : public NewsWorker {
 public:
-    NewsCheckWorker(const WorkerContext& context, ProgramValues& values)
-        : m_wnd(context, [&values] { return values.noticeOpen.load() != 0; }) {}
+    NewsCheckWorker(const WorkerContext& context, ProgramValues& values, const Timing& timing)
+        : m_wnd(
+              context, [&values] { return values.noticeOpen.load() != 0; }, nullptr, timing) {}
     int InitCheck(const std::string& server, int port, unsigned interval) override {
         return m_wnd.InitCheck(server, port, interval);
     }
@@ -56,14 +58,14 @@ private:
 
 class RealWorkers final : public WorkerFactory {
 public:
-    RealWorkers(CMainFrame& frame, MessageBoxes& boxes, ProgramValues& values)
-        : m_context{&frame, &frame, &boxes}, m_values(values) {}
+    RealWorkers(CMainFrame& frame, MessageBoxes& boxes, ProgramValues& values, const Timing& timing)
+        : m_context{&frame, &frame, &boxes}, m_values(values), m_timing(timing) {}
 
     std::unique_ptr<MailWorker> MakeMailWorker() override {
-        return std::make_unique<PopCheckWorker>(m_context, m_values);
+        return std::make_unique<PopCheckWorker>(m_context, m_values, m_timing);
     }
     std::unique_ptr<NewsWorker> MakeNewsWorker() override {
-        return std::make_unique<NewsCheckWorker>(m_context, m_values);
+        return std::make_unique<NewsCheckWorker>(m_context, m_values, m_timing);
     }
     std::unique_ptr<IdentWorker> MakeIdentWorker() override {
         return std::make_unique<IdentificationWorker>(m_context);
@@ -71,18 +73,19 @@ public:
     bool ChangePassword(const std::string& server, int port, const std::string& user,
                         const std::string& currentPassword,
                         const std::string& newPassword) override {
-        CPasswdChangeWnd wnd(m_context);
+        CPasswdChangeWnd wnd(m_context, nullptr, m_timing);
         return wnd.ExecChange(server, port, user, currentPassword, newPassword);
     }
     bool Verify(const std::string& server, int port, const std::string& user,
                 const std::string& password) override {
-        CAuthenticationWnd wnd(m_context);
+        CAuthenticationWnd wnd(m_context, nullptr, m_timing);
         return wnd.Verify(server, port, user, password);
     }
 
 private:
     WorkerContext m_context;
     ProgramValues& m_values;
+    Timing m_timing;
 };
 
 // Each popup gets a launcher of its own, which keeps its news conversation while it is open.
@@ -126,8 +129,8 @@ std::unique_ptr<NoticePresenter> MakeNoticePresenter(
 }
 
 std::unique_ptr<WorkerFactory> MakeWorkerFactory(CMainFrame& frame, MessageBoxes& boxes,
-                                                 ProgramValues& values) {
-    return std::make_unique<RealWorkers>(frame, boxes, values);
+                                                 ProgramValues& values, const Timing& timing) {
+    return std::make_unique<RealWorkers>(frame, boxes, values, timing);
 }
 
 }  // namespace kestrel

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Timing.h"
 #include "readers/ReaderLauncherSettings.h"
 
 class QWidget;
@@ -16,9 +17,11 @@ struct ProgramValues;
 struct ViewSettings;
 class CMainFrame;
 
-// The real workers and popups behind the controller's and the frame's interfaces.
+// The real workers and popups behind the controller's and the frame's interfaces. The
+// workers wait by the timing given (tests scale it down).
 std::unique_ptr<WorkerFactory> MakeWorkerFactory(CMainFrame& frame, MessageBoxes& boxes,
-                                                 ProgramValues& values);
+                                                 ProgramValues& values,
+                                                 const Timing& timing = ProgramTiming());
 // The popups read the reader settings at the moment a button asks for a reader, so a
 // change in the environment settings applies to the next click.
 std::unique_ptr<NoticePresenter> MakeNoticePresenter(
