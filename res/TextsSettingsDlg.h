@@ -52,7 +52,6 @@ inline constexpr char kSettingsCaution[] = "注意";
 // 141 sound settings.
 inline constexpr char kSoundCaption[] = "サウンド設定";
 inline constexpr char kSoundCheck[] = "新規の記事投稿/メール受信を音で知らせる";
-inline constexpr char kSoundFileLabel[] = "サウンドファイル";
 
 // 143 user interface.
 inline constexpr char kUserInterfaceCaption[] = "ユーザインタフェース";
