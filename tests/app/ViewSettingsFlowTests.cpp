@@ -255,6 +255,33 @@ TEST_F(SettingsFlow, PlacesRebuildTheComboWithNoSelection) {
     EXPECT_EQ(Stored("WhereIs", "Places").toString(), QString());
 }
 
+TEST_F(SettingsFlow, LongAndDoubleByteValuesAreReadBackAsStored) {
+    Build();
+    const std::string server(1000, 's');
+    // ソ and 表 end in the byte of a backslash, ミ in the byte of "~".
+    const std::string path = sjis("/opt/ソフト/表示") + std::string(990, 'p');
+    const std::string places = sjis("会議室~:_ミ:_~:_") + std::string(1000, 'x') + "~:_";
+    Answer([&](ViewSettings& v) {
+        v.POPServer = server;
+        v.MailFile = path;
+        return true;
+    });
+    view->OnCommand(ID_ENVIRONMENT);
+    Answer([&](ViewSettings& v) {
+        v.Places = places;
+        return true;
+    });
+    view->OnCommand(ID_PLACES);
+
+    SettingsStore fresh;
+    ViewSettings back;
+    back.Load(fresh);
+    EXPECT_EQ(back.POPServer, server);
+    EXPECT_EQ(back.MailFile, path);
+    EXPECT_EQ(back.Places, places);
+    EXPECT_EQ(view->Form().PlaceItems().size(), 3u);
+}
+
 TEST(ViewSettingsFields, EveryKeyTheDialogsEditHasAFieldOfItsType) {
     ViewSettings v;
     for (SettingsDialogKind kind :
