@@ -27,6 +27,8 @@
 #include "res/Text.h"
 #include "res/TextsCore.h"
 #include "res/TextsNews.h"
+#include "settings_ui/FileChooser.h"
+#include "settings_ui/QtSettingsDialogs.h"
 #include "ui/CMainFrame.h"
 #include "ui/NoticePresenter.h"
 #include "ui/QtSoundPlayer.h"
@@ -112,9 +114,12 @@ bool CKestrelApp::InitInstance() {
         return std::make_unique<PeerChatSession>(view, identity, *m_boxes, m_frame.get());
     };
     m_screenSaver = std::make_unique<DbusScreenSaver>();
+    m_files = std::make_unique<QtFileChooser>();
+    m_settingsDialogs = std::make_unique<QtSettingsDialogs>(*m_boxes, *m_files, m_frame.get());
     ViewContext context{values,     identity, *m_store,          *m_boxes,    *m_frame,
                         *m_workers, *m_login, *m_passwordDialog, makePeerChat};
     context.screenSaver = m_screenSaver.get();
+    context.settingsDialogs = m_settingsDialogs.get();
     m_view = new CKestrelView(context);
     m_frame->SetClient(m_view);
     m_frame->SetForm(m_view);

@@ -12,6 +12,8 @@ class CMainFrame;
 class DbusScreenSaver;
 class LoginDialog;
 class PasswordChangeDialog;
+class FileChooser;
+class SettingsDialogs;
 class MessageBoxes;
 class NoticePresenter;
 class SettingsStore;
@@ -49,6 +51,8 @@ private:
     std::unique_ptr<LoginDialog> m_login;
     std::unique_ptr<PasswordChangeDialog> m_passwordDialog;
     std::unique_ptr<DbusScreenSaver> m_screenSaver;
+    std::unique_ptr<FileChooser> m_files;
+    std::unique_ptr<SettingsDialogs> m_settingsDialogs;
     std::unique_ptr<CMainFrame> m_frame;
     CKestrelView* m_view = nullptr;  // owned by the frame
 };

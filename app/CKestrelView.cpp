@@ -16,6 +16,7 @@
 #include "app/PresenceWatch.h"
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
+#include "app/ViewSettingsFields.h"
 #include "chat/ChatPacket.h"
 #include "chat/MemberRecord.h"
 #include "identity/LocalIdentity.h"
@@ -140,6 +141,8 @@ void CKestrelView::customEvent(QEvent* e) {
     if (!m) return QWidget::customEvent(e);
     // With no chat the blocks go with the event.
     if (m->message() == WM_MEMBER_EVENT && m_chat) m_chat->ForwardMemberEvent(*m);
+    // The environment flow stops a running service through a posted command.
+    if (m->message() == WM_COMMAND) OnCommand(static_cast<unsigned>(m->wParam()));
     if (m->message() == WM_PEER_MESSAGE) OnPeerMessage(*m);
 }
 
@@ -321,6 +324,27 @@ void CKestrelView::OnCommand(unsigned id) {
         case ID_CHANGE_PASSWORD:
             ChangePasswordNow();
             break;
+        case ID_ENVIRONMENT:
+            RunSettingsFlow(SettingsDialogKind::Environment);
+            break;
+        case ID_TIMER_SETTINGS:
+            RunSettingsFlow(SettingsDialogKind::Timer);
+            break;
+        case ID_SOUND_SETTINGS:
+            RunSettingsFlow(SettingsDialogKind::Sound);
+            break;
+        case ID_USER_INTERFACE:
+            RunSettingsFlow(SettingsDialogKind::UserInterface);
+            break;
+        case ID_COMMUNICATOR:
+            RunSettingsFlow(SettingsDialogKind::Communicator);
+            break;
+        case ID_BROADCAST_ADDRESSES:
+            RunSettingsFlow(SettingsDialogKind::Broadcast);
+            break;
+        case ID_PLACES:
+            RunSettingsFlow(SettingsDialogKind::Places);
+            break;
         default:
             break;
     }
@@ -338,8 +362,14 @@ bool CKestrelView::IsCommandEnabled(unsigned id) const {
         case ID_CHANGE_PASSWORD:
         case ID_HELP_PAGE:
             return true;
-        // The settings dialogs and the communicator dialogs come with their own pieces; until
-        // then their commands stay grey.
+        case ID_ENVIRONMENT:
+        case ID_TIMER_SETTINGS:
+        case ID_SOUND_SETTINGS:
+        case ID_USER_INTERFACE:
+        case ID_COMMUNICATOR:
+        case ID_BROADCAST_ADDRESSES:
+        case ID_PLACES:
+            return m_ctx.settingsDialogs != nullptr;
         default:
             return false;
     }
@@ -390,6 +420,51 @@ void CKestrelView::ChangePasswordNow() {
         },
         m_ctx.store, m_ctx.boxes, m_ctx.clock);
     m_passwordChangeInProgress = false;
+}
+
+void CKestrelView::RunSettingsFlow(SettingsDialogKind kind) {
+    if (!m_ctx.settingsDialogs) return;
+    ViewSettings edited = m_settings;
+    if (!m_ctx.settingsDialogs->Run(kind, edited, m_running)) return;
+    CopyFields(edited, m_settings, DialogKeys(kind));
+
+    switch (kind) {
+        case SettingsDialogKind::Environment:
+            m_settings.SaveEnvironment(m_ctx.store);
+            m_credentials.user = m_settings.DefaultUserId;
+            RefreshForm();
+            // The dialog has asked the user: the new servers need a new log-in.
+            if (m_running) PostMessage(this, WM_COMMAND, ID_STOP_SERVICE);
+            break;
+        case SettingsDialogKind::Timer:
+            m_settings.SaveTimers(m_ctx.store);
+            if (m_newsRunning && m_news)
+                m_news->ChangeInterval(static_cast<unsigned>(m_settings.NewsTimer));
+            if (m_mailRunning && m_mail)
+                m_mail->SetInterval(static_cast<unsigned>(m_settings.MailTimer));
+            break;
+        case SettingsDialogKind::Sound:
+            m_settings.SaveSound(m_ctx.store);
+            ShareFrameValues();
+            break;
+        case SettingsDialogKind::UserInterface:
+            m_settings.SaveUserInterface(m_ctx.store);
+            ShareFrameValues();
+            break;
+        case SettingsDialogKind::Communicator:
+            // The running chat and this station's identity keep the old values until the
+            // next start; the dialog has said so.
+            m_settings.SaveCommunicator(m_ctx.store);
+            break;
+        case SettingsDialogKind::Broadcast:
+            m_settings.SaveBroadcastList(m_ctx.store);
+            if (m_chat) m_chat->BroadcastListChanged();
+            break;
+        case SettingsDialogKind::Places:
+            m_settings.SavePlaces(m_ctx.store);
+            m_form->SetPlaces(DecodeList(m_settings.Places));
+            break;
+    }
 }
 
 void CKestrelView::OpenHelp() {

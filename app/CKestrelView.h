@@ -7,6 +7,7 @@
 
 #include "app/LoginFlow.h"
 #include "app/PeerChatLink.h"
+#include "app/SettingsDialogs.h"
 #include "app/ViewSettings.h"
 #include "identity/CChatHistory.h"
 #include "platform/Clock.h"
@@ -51,6 +52,8 @@ struct ViewContext {
     AwayReminder* awayReminder = nullptr;
     // The presence timers' durations.
     const Timing& timing = ProgramTiming();
+    // The settings dialogs; without them the settings commands stay grey.
+    SettingsDialogs* settingsDialogs = nullptr;
 };
 
 // The main form view and the program's controller: holds the settings, owns the workers,
@@ -114,6 +117,9 @@ private:
     void LogInNow();
     void OpenHelp();
     void ChangePasswordNow();
+    // A settings dialog on a copy of the settings; after OK its values are kept, written
+    // and put to use.
+    void RunSettingsFlow(SettingsDialogKind kind);
 
     ViewContext m_ctx;
     CStatusForm* m_form;

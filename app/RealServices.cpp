@@ -23,10 +23,11 @@ namespace {
 class PopCheckWorker final : public MailWorker {
 public:
     PopCheckWorker(const WorkerContext& context, ProgramValues& values,
-                   std::shared_ptr<SeenMailStore> seen, const TlsSettings& tls)
+                   std::shared_ptr<SeenMailStore> seen, const TlsSettings& tls,
+                   const Timing& timing)
         : m_wnd(
-              context, [&values] { return values.noticeOpen.load() != 0; }, nullptr,
-              ProgramTiming(), std::move(seen)) {
+              context, [&values] { return values.noticeOpen.load() != 0; }, nullptr, timing,
+              std::move(seen)) {
         m_wnd.SetSecurity(tls);
     }
     bool Start(const std::string& server, int port, const std::string& user,
@@ -41,8 +42,10 @@ private:
 
 class NewsCheckWorker final : public NewsWorker {
 public:
-    NewsCheckWorker(const WorkerContext& context, ProgramValues& values, const TlsSettings& tls)
-        : m_wnd(context, [&values] { return values.noticeOpen.load() != 0; }) {
+    NewsCheckWorker(const WorkerContext& context, ProgramValues& values, const TlsSettings& tls,
+                    const Timing& timing)
+        : m_wnd(
+              context, [&values] { return values.noticeOpen.load() != 0; }, nullptr, timing) {
         m_wnd.SetSecurity(tls);
     }
     int InitCheck(const std::string& server, int port, unsigned interval) override {
@@ -66,14 +69,17 @@ private:
 class RealWorkers final : public WorkerFactory {
 public:
     RealWorkers(CMainFrame& frame, MessageBoxes& boxes, ProgramValues& values,
-                std::shared_ptr<SeenMailStore> seen)
-        : m_context{&frame, &frame, &boxes}, m_values(values), m_seen(std::move(seen)) {}
+                std::shared_ptr<SeenMailStore> seen, const Timing& timing)
+        : m_context{&frame, &frame, &boxes},
+          m_values(values),
+          m_seen(std::move(seen)),
+          m_timing(timing) {}
 
     std::unique_ptr<MailWorker> MakeMailWorker() override {
-        return std::make_unique<PopCheckWorker>(m_context, m_values, m_seen, m_popTls);
+        return std::make_unique<PopCheckWorker>(m_context, m_values, m_seen, m_popTls, m_timing);
     }
     std::unique_ptr<NewsWorker> MakeNewsWorker() override {
-        return std::make_unique<NewsCheckWorker>(m_context, m_values, m_newsTls);
+        return std::make_unique<NewsCheckWorker>(m_context, m_values, m_newsTls, m_timing);
     }
     std::unique_ptr<IdentWorker> MakeIdentWorker() override {
         return std::make_unique<IdentificationWorker>(m_context);
@@ -81,12 +87,12 @@ public:
     bool ChangePassword(const std::string& server, int port, const std::string& user,
                         const std::string& currentPassword,
                         const std::string& newPassword) override {
-        CPasswdChangeWnd wnd(m_context);
+        CPasswdChangeWnd wnd(m_context, nullptr, m_timing);
         return wnd.ExecChange(server, port, user, currentPassword, newPassword);
     }
     bool Verify(const std::string& server, int port, const std::string& user,
                 const std::string& password) override {
-        CAuthenticationWnd wnd(m_context);
+        CAuthenticationWnd wnd(m_context, nullptr, m_timing);
         wnd.SetSecurity(m_popTls);
         return wnd.Verify(server, port, user, password);
     }
@@ -101,6 +107,7 @@ private:
     std::shared_ptr<SeenMailStore> m_seen;
     TlsSettings m_popTls;
     TlsSettings m_newsTls;
+    Timing m_timing;
 };
 
 // Each popup gets a launcher of its own, which keeps its news conversation while it is open.
@@ -156,8 +163,9 @@ std::unique_ptr<NoticePresenter> MakeNoticePresenter(
 
 std::unique_ptr<WorkerFactory> MakeWorkerFactory(CMainFrame& frame, MessageBoxes& boxes,
                                                  ProgramValues& values,
-                                                 std::shared_ptr<SeenMailStore> seen) {
-    return std::make_unique<RealWorkers>(frame, boxes, values, std::move(seen));
+                                                 std::shared_ptr<SeenMailStore> seen,
+                                                 const Timing& timing) {
+    return std::make_unique<RealWorkers>(frame, boxes, values, std::move(seen), timing);
 }
 
 }  // namespace kestrel

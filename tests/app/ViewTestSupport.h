@@ -41,6 +41,8 @@ struct WorkerLog {
     int newsResult = 1;
     int newsAlive = 0;
     std::vector<std::string> newsStarts;
+    std::vector<unsigned> mailIntervals;  // SetInterval calls
+    std::vector<unsigned> newsIntervals;  // ChangeInterval calls
 };
 
 class FakeMail final : public MailWorker {
@@ -53,7 +55,10 @@ public:
                                " " + std::to_string(interval));
         return m_log.startResult;
     }
-    bool SetInterval(unsigned) override { return true; }
+    bool SetInterval(unsigned interval) override {
+        m_log.mailIntervals.push_back(interval);
+        return true;
+    }
 
 private:
     WorkerLog& m_log;
@@ -68,7 +73,10 @@ public:
                                    std::to_string(interval));
         return m_log.newsResult;
     }
-    int ChangeInterval(unsigned) override { return 1; }
+    int ChangeInterval(unsigned interval) override {
+        m_log.newsIntervals.push_back(interval);
+        return 1;
+    }
 
 private:
     WorkerLog& m_log;
@@ -154,8 +162,10 @@ protected:
     void Build() {
         values.iconise = 0;
         frame = std::make_unique<CMainFrame>(values, notices, sound);
-        view = new CKestrelView(ViewContext{values, identity, *store, boxes, *frame, workers, login,
-                                            passwords, makePeerChat, clock});
+        ViewContext context{values,  identity, *store,    boxes,        *frame,
+                            workers, login,    passwords, makePeerChat, clock};
+        context.settingsDialogs = settingsDialogs;
+        view = new CKestrelView(context);
         frame->SetClient(view);
         frame->SetForm(view);
         SpinFor(1);
@@ -176,6 +186,7 @@ protected:
     std::unique_ptr<CMainFrame> frame;
     CKestrelView* view = nullptr;
     PeerChatMaker makePeerChat;
+    SettingsDialogs* settingsDialogs = nullptr;
     FakeClock clock{std::time(nullptr)};
 };
 

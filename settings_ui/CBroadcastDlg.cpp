@@ -1,0 +1,65 @@
+#include "settings_ui/CBroadcastDlg.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "app/InputChecks.h"
+#include "platform/MessageBoxes.h"
+#include "platform/QtText.h"
+#include "res/Ids.h"
+#include "res/Text.h"
+#include "res/TextsSettingsDlg.h"
+#include "ui/DialogKit.h"
+
+namespace kestrel {
+
+CBroadcastDlg::CBroadcastDlg(MessageBoxes& boxes, QWidget* parent)
+    : ListSettingDlg(boxes, "CBroadcastDlg", IDD_BROADCAST, txt::kBroadcastCaption, key::BroadIPs,
+                     parent) {
+    auto* rows = new QGridLayout;
+    auto* instruction = new QLabel(QString::fromUtf8(txt::kBroadcastInstruction));
+    rows->addWidget(instruction, 0, 0, 1, 3);
+    m_address = MakeEdit(1065);
+    QPushButton* add = MakeButton(1067, txt::kBroadcastAdd);
+    QPushButton* remove = MakeButton(1068, txt::kBroadcastDelete);
+    m_list = MakeList(1066);
+    m_list->setSortingEnabled(true);
+    rows->addWidget(m_address, 1, 0);
+    rows->addWidget(new QLabel(QString::fromUtf8(txt::kBroadcastHint)), 2, 0);
+    auto* middle = new QVBoxLayout;
+    middle->addWidget(add);
+    middle->addWidget(remove);
+    middle->addStretch();
+    rows->addLayout(middle, 1, 1, 2, 1);
+    rows->addWidget(m_list, 1, 2, 3, 1);
+    SetRowsAndButtons(this, rows);
+
+    connect(add, &QPushButton::clicked, this, &CBroadcastDlg::Add);
+    connect(remove, &QPushButton::clicked, this, &CBroadcastDlg::Delete);
+}
+
+void CBroadcastDlg::Add() {
+    const QString text = m_address->text();
+    if (!text.isEmpty()) {
+        // The address check passes "1~:_.1.1.1" (its first part reads as 1), but the stored
+        // list could not hold it as one item.
+        if (IsAcceptedBroadcastAddress(toSjis(text)) && !text.contains(QStringLiteral("~:_"))) {
+            m_list->addItem(text);
+            m_address->clear();
+        } else {
+            m_boxes.Show(sjis(txt::kBroadcastFormatError), sjis(txt::kBroadcastFormatCaption),
+                         BoxIcon::Stop, BoxButtons::Ok);
+        }
+    }
+    m_address->setFocus();
+}
+
+void CBroadcastDlg::Delete() {
+    if (QListWidgetItem* item = m_list->currentItem(); item && item->isSelected())
+        delete m_list->takeItem(m_list->row(item));
+}
+
+}  // namespace kestrel

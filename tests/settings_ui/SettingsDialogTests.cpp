@@ -1,0 +1,283 @@
+// The settings dialogs with scalar fields: what OK takes, what it refuses and what greys.
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include "res/Text.h"
+#include "res/TextsSettingsDlg.h"
+#include "settings_ui/CCommunicatorDlg.h"
+#include "settings_ui/CEnvironmentDlg.h"
+#include "settings_ui/CSoundDlg.h"
+#include "settings_ui/CTimerDlg.h"
+#include "settings_ui/CUserInterfaceDlg.h"
+#include "tests/settings_ui/DialogTestSupport.h"
+
+namespace kestrel {
+namespace {
+
+using namespace test;
+
+struct TimerCase {
+    const char* news;
+    const char* mail;
+    const char* days;
+    const char* box;  // UTF-8; empty when OK closes the dialog
+};
+
+TEST(TimerDialog, TakesIntervalsInRangeAndRefusesTheRest) {
+    const TimerCase cases[] = {
+        {"3", "0", "7", ""},  // a zero mail interval is this dialog's to accept
+        {"60", "60", "4000000", ""},
+        {" 5 ", "3", "7", ""},
+        {"2", "3", "7", txt::kNewsTimerTooShort},
+        {"0", "3", "7", txt::kNewsTimerTooShort},
+        {"61", "3", "7", "0 から 60 までの整数を入力してください。"},
+        {"10", "61", "7", "0 から 60 までの整数を入力してください。"},
+        {"10", "-1", "7", txt::kEnterPositiveInteger},
+        {"10", "+3", "7", txt::kEnterPositiveInteger},
+        {"10", "3 4", "7", txt::kEnterPositiveInteger},
+        {"10", "", "7", txt::kEnterPositiveInteger},
+        {"10", "３", "7", txt::kEnterPositiveInteger},
+        {"10", "3", "12345678901234567890", txt::kEnterPositiveInteger},
+        {"10", "3", "4294967295", "0 から 2147483647 までの整数を入力してください。"},
+    };
+    for (const TimerCase& c : cases) {
+        SCOPED_TRACE(std::string(c.news) + " / " + c.mail + " / " + c.days);
+        RecordingMessageBoxes boxes;
+        CTimerDlg dlg(boxes);
+        const ViewSettings before = Defaults();
+        dlg.SetValues(before);
+        EXPECT_EQ(Edit(dlg, 1003)->text(), QStringLiteral("10"));
+        Edit(dlg, 1003)->setText(U(c.news));
+        Edit(dlg, 1004)->setText(U(c.mail));
+        Edit(dlg, 1005)->setText(U(c.days));
+        dlg.accept();
+        if (*c.box == '\0') {
+            EXPECT_TRUE(Accepted(dlg));
+            EXPECT_TRUE(boxes.boxes.empty());
+            EXPECT_EQ(dlg.Values().NewsTimer, QString::fromUtf8(c.news).trimmed().toInt());
+            EXPECT_EQ(dlg.Values().MailTimer, QString::fromUtf8(c.mail).toInt());
+            EXPECT_EQ(dlg.Values().CheckDays, QString::fromUtf8(c.days).toInt());
+        } else {
+            EXPECT_FALSE(Accepted(dlg));
+            ASSERT_EQ(boxes.boxes.size(), 1u);
+            EXPECT_EQ(boxes.boxes[0].textUtf8(), c.box);
+            EXPECT_TRUE(SameValues(dlg.Values(), before));
+        }
+    }
+}
+
+TEST(TimerDialog, ShortNewsIntervalCautionsAndSelectsTheField) {
+    RecordingMessageBoxes boxes;
+    CTimerDlg dlg(boxes);
+    dlg.SetValues(Defaults());
+    Edit(dlg, 1003)->setText(QStringLiteral("2"));
+    dlg.accept();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].captionUtf8(), "注意");
+    EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Stop);
+    EXPECT_EQ(Edit(dlg, 1003)->selectedText(), QStringLiteral("2"));
+    Edit(dlg, 1003)->setText(QStringLiteral("3"));
+    dlg.accept();
+    EXPECT_TRUE(Accepted(dlg));
+    EXPECT_EQ(dlg.Values().NewsTimer, 3);
+}
+
+class EnvironmentDialog : public ::testing::Test {
+protected:
+    RecordingMessageBoxes boxes;
+    ScriptedFileChooser files;
+    CEnvironmentDlg dlg{boxes, files};
+    ViewSettings before = Defaults();
+    void SetUp() override { dlg.SetValues(before); }
+};
+
+TEST_F(EnvironmentDialog, FilledFromTheSettings) {
+    EXPECT_EQ(dlg.windowTitle(), U("環境設定"));
+    EXPECT_EQ(Edit(dlg, 1003)->text(), QStringLiteral("your_name"));
+    EXPECT_EQ(Edit(dlg, 1012)->text(), QStringLiteral("your.pop.server"));
+    EXPECT_EQ(Edit(dlg, 1018)->text(), QStringLiteral("110"));
+    EXPECT_EQ(Edit(dlg, 1019)->text(), QStringLiteral("113"));
+    EXPECT_TRUE(Check(dlg, 1001)->isChecked());
+    EXPECT_FALSE(Check(dlg, 1000)->isChecked());
+    EXPECT_TRUE(Radio(dlg, 1011)->isChecked());  // AL-MAIL
+    EXPECT_TRUE(Radio(dlg, 1004)->isChecked());  // NetScape
+}
+
+TEST_F(EnvironmentDialog, ChecksGreyTheirFieldsButTheValuesAreStillTaken) {
+    Check(dlg, 1000)->click();  // news on
+    Check(dlg, 1002)->click();  // ident on
+    for (int id : {1007, 1009, 1016}) EXPECT_TRUE(Edit(dlg, id)->isEnabled()) << id;
+    EXPECT_TRUE(Edit(dlg, 1019)->isEnabled());
+    Edit(dlg, 1009)->setText(QStringLiteral("news.example"));
+    Edit(dlg, 1016)->setText(QStringLiteral("1119"));
+    Radio(dlg, 1005)->click();  // WinVN
+
+    Check(dlg, 1000)->click();  // news off again
+    Check(dlg, 1001)->click();  // mail off
+    for (int id : {1007, 1009, 1016, 1013}) EXPECT_FALSE(Edit(dlg, id)->isEnabled()) << id;
+    for (int id : {1004, 1005, 1006, 1010, 1011, 1015, 1017})
+        EXPECT_FALSE(Radio(dlg, id)->isEnabled()) << id;
+    EXPECT_FALSE(Button(dlg, 1008)->isEnabled());
+    EXPECT_FALSE(Button(dlg, 1014)->isEnabled());
+    // The POP server also serves the log-in.
+    EXPECT_TRUE(Edit(dlg, 1012)->isEnabled());
+    EXPECT_TRUE(Edit(dlg, 1018)->isEnabled());
+    EXPECT_TRUE(Edit(dlg, 1019)->isEnabled());
+
+    dlg.accept();
+    ASSERT_TRUE(Accepted(dlg));
+    EXPECT_EQ(dlg.Values().NewsCheck, 0);
+    EXPECT_EQ(dlg.Values().MailCheck, 0);
+    EXPECT_EQ(dlg.Values().Identify, 1);
+    EXPECT_EQ(dlg.Values().NNTPServer, "news.example");
+    EXPECT_EQ(dlg.Values().NNTPPort, 1119);
+    EXPECT_EQ(dlg.Values().NewsReader, 1);
+}
+
+TEST_F(EnvironmentDialog, WhileRunningNoKeepsTheDialogAndTakesNothing) {
+    dlg.SetServiceRunning(true);
+    Edit(dlg, 1012)->setText(QStringLiteral("pop.example"));
+    Edit(dlg, 1018)->setText(QStringLiteral("oops"));
+    boxes.answers = {BoxAnswer::No};
+    dlg.accept();
+    EXPECT_FALSE(Accepted(dlg));
+    ASSERT_EQ(boxes.boxes.size(), 1u);  // the question comes before any field is checked
+    EXPECT_EQ(boxes.boxes[0].captionUtf8(), "ネットワーク環境の変更");
+    EXPECT_EQ(boxes.boxes[0].buttons, BoxButtons::YesNo);
+    EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Question);
+    EXPECT_TRUE(SameValues(dlg.Values(), before));
+
+    Edit(dlg, 1018)->setText(QStringLiteral("1110"));
+    boxes.answers = {BoxAnswer::Yes};
+    dlg.accept();
+    EXPECT_TRUE(Accepted(dlg));
+    EXPECT_EQ(dlg.Values().POPServer, "pop.example");
+    EXPECT_EQ(dlg.Values().POPPort, 1110);
+}
+
+TEST_F(EnvironmentDialog, LongTextsAreTakenWholeAndABadPortTakesNothing) {
+    const QString longName = QString(1000, QLatin1Char('n'));
+    const QString longPath = QString(500, QChar(0x30C6)) + QStringLiteral("/x");  // テ...
+    Edit(dlg, 1012)->setText(longName);
+    Edit(dlg, 1013)->setText(longPath);
+    Edit(dlg, 1020)->setText(QStringLiteral("-106"));
+    dlg.accept();
+    EXPECT_FALSE(Accepted(dlg));
+    EXPECT_EQ(boxes.boxes.at(0).textUtf8(), txt::kEnterPositiveInteger);
+    EXPECT_EQ(Edit(dlg, 1020)->selectedText(), QStringLiteral("-106"));
+    EXPECT_TRUE(SameValues(dlg.Values(), before));
+
+    Edit(dlg, 1020)->setText(QStringLiteral("106"));
+    dlg.accept();
+    ASSERT_TRUE(Accepted(dlg));
+    EXPECT_EQ(dlg.Values().POPServer, std::string(1000, 'n'));
+    EXPECT_EQ(dlg.Values().MailFile.size(), 1002u);  // two bytes a character in CP932
+}
+
+TEST_F(EnvironmentDialog, ReaderKindWithoutAButtonIsKeptAsStored) {
+    before.MailReader = 7;  // any other value means "others" to the launcher
+    dlg.SetValues(before);
+    for (int id : {1010, 1011, 1015, 1017}) EXPECT_FALSE(Radio(dlg, id)->isChecked()) << id;
+    dlg.accept();
+    ASSERT_TRUE(Accepted(dlg));
+    EXPECT_EQ(dlg.Values().MailReader, 7);
+}
+
+TEST_F(EnvironmentDialog, BrowseListsAllFilesAndReplacesThePath) {
+    Check(dlg, 1000)->click();
+    files.answer = QStringLiteral("/usr/bin/slrn");
+    Button(dlg, 1008)->click();
+    EXPECT_EQ(Edit(dlg, 1007)->text(), QStringLiteral("/usr/bin/slrn"));
+    files.answer.reset();
+    Button(dlg, 1014)->click();  // cancelled: the text stays
+    EXPECT_EQ(Edit(dlg, 1013)->text(), U(txt::kDefaultMailFile));
+    ASSERT_EQ(files.initialNames.size(), 2u);
+    EXPECT_TRUE(files.initialNames[0].isEmpty());
+}
+
+TEST(SoundDialog, UncheckingGreysTheFileWhichIsStillTaken) {
+    RecordingMessageBoxes boxes;
+    ScriptedFileChooser files;
+    CSoundDlg dlg(boxes, files);
+    dlg.SetValues(Defaults());
+    EXPECT_TRUE(Edit(dlg, 1003)->isEnabled());
+    files.answer = QStringLiteral("/usr/share/sounds/ring.wav");
+    Button(dlg, 1031)->click();
+    ASSERT_EQ(files.initialNames.size(), 1u);
+    EXPECT_EQ(files.initialNames[0], QStringLiteral("*.wav"));
+    Check(dlg, 1030)->click();
+    EXPECT_FALSE(Edit(dlg, 1003)->isEnabled());
+    EXPECT_FALSE(Button(dlg, 1031)->isEnabled());
+    dlg.accept();
+    ASSERT_TRUE(Accepted(dlg));
+    EXPECT_EQ(dlg.Values().Sound, 0);
+    EXPECT_EQ(dlg.Values().SoundFile, "/usr/share/sounds/ring.wav");
+}
+
+TEST(UserInterfaceDialog, TakesBothChecks) {
+    RecordingMessageBoxes boxes;
+    CUserInterfaceDlg dlg(boxes);
+    dlg.SetValues(Defaults());
+    Check(dlg, 1034)->click();
+    dlg.accept();
+    ASSERT_TRUE(Accepted(dlg));
+    EXPECT_EQ(dlg.Values().BeIcon, 0);
+    EXPECT_EQ(dlg.Values().BePopup, 1);
+}
+
+TEST(CommunicatorDialog, NicknameCheckLooksAtCharactersNotBytes) {
+    struct Case {
+        const char* nick;
+        bool accepted;
+    };
+    // ゼ and ゾ end in the bytes of "[" and "]" in CP932.
+    const Case cases[] = {{"ゼゾ", true}, {"山田", true}, {"", true},     {"ab]", false},
+                          {"[ab", false}, {"ゼ]", false}, {"a:b", false}, {"<a>", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.nick);
+        RecordingMessageBoxes boxes;
+        CCommunicatorDlg dlg(boxes);
+        dlg.SetValues(Defaults());
+        Edit(dlg, 1023)->setText(U(c.nick));
+        dlg.accept();
+        EXPECT_EQ(Accepted(dlg), c.accepted);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        if (c.accepted) {
+            EXPECT_EQ(boxes.boxes[0].captionUtf8(), "お願い");
+            EXPECT_EQ(boxes.boxes[0].textUtf8(), txt::kCommRestartNotice);
+            EXPECT_EQ(dlg.Values().AliaseName, sjis(c.nick));
+        } else {
+            EXPECT_EQ(boxes.boxes[0].captionUtf8(), "注意");
+            EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Stop);
+            EXPECT_EQ(dlg.Values().AliaseName, "your_name");
+        }
+    }
+}
+
+TEST(CommunicatorDialog, ChatOffGreysEverythingAndABadPortStaysOpen) {
+    RecordingMessageBoxes boxes;
+    CCommunicatorDlg dlg(boxes);
+    dlg.SetValues(Defaults());
+    EXPECT_EQ(Edit(dlg, 1022)->text(), QStringLiteral("2425"));
+    EXPECT_EQ(Edit(dlg, 1006)->text(), QStringLiteral("No Support"));
+    EXPECT_FALSE(Check(dlg, 1055)->isEnabled());
+    EXPECT_FALSE(Edit(dlg, 1006)->isEnabled());
+    EXPECT_TRUE(Edit(dlg, 1023)->isEnabled());
+    Check(dlg, 1024)->click();
+    for (int id : {1006, 1021, 1022, 1023}) EXPECT_FALSE(Edit(dlg, id)->isEnabled()) << id;
+
+    Edit(dlg, 1022)->setText(QStringLiteral("２４２５"));
+    dlg.accept();
+    EXPECT_FALSE(Accepted(dlg));
+    EXPECT_EQ(boxes.boxes.at(0).textUtf8(), txt::kEnterPositiveInteger);
+    Edit(dlg, 1022)->setText(QStringLiteral("2426"));
+    dlg.accept();
+    ASSERT_TRUE(Accepted(dlg));
+    EXPECT_EQ(dlg.Values().Chating, 0);
+    EXPECT_EQ(dlg.Values().ChatPort, 2426);
+}
+
+}  // namespace
+}  // namespace kestrel
