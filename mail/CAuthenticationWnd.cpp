@@ -80,7 +80,7 @@ bool CAuthenticationWnd::Exchange(SocketChannel& channel, const std::string& com
         Log(text);
         return false;
     }
-    const WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
+    const WaitResult wait = WaitForReplyServingEvents(channel, m_reply, timing);
     if (wait.outcome != WaitOutcome::Reply) {
         const std::string text =
             FillNumbers(sjis(receiveErrorFormat), wait.lastRead, wait.lastError);
@@ -96,7 +96,7 @@ bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& use
                                   const std::string& userCommand, const std::string& passCommand) {
     const Timing& timing = m_timing;
 
-    const WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
+    const WaitResult wait = WaitForReplyServingEvents(channel, m_reply, timing);
     if (wait.outcome != WaitOutcome::Reply) {
         Show(FillNumbers(sjis(txt::kAuthCommFailedFormat), wait.lastRead, wait.lastError));
         return false;
@@ -134,7 +134,7 @@ bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& use
         Log(FillNumbers(sjis(txt::kAuthSendErrorQuitFormat), -1, channel.GetLastError()));
     } else {
         // Give QUIT its moment on the wire before the socket closes; an answer ends it early.
-        channel.WaitReadable(2 * timing.pollSliceMs);
+        WaitReadableServingEvents(channel, 2 * timing.pollSliceMs);
     }
     return true;
 }
