@@ -24,6 +24,21 @@ PopCheckDialogue::Step PopCheckDialogue::Fail(const std::string& text) {
     return Step::Failed;
 }
 
+PopCheckDialogue::Step PopCheckDialogue::Refused(const std::string& text) {
+    Log(text);
+    SendQuit();
+    Log(sjis(txt::kPopSocketDelete));
+    return Step::Failed;
+}
+
+void PopCheckDialogue::SendQuit() {
+    Log(txt::kPopQuit);
+    const std::string quit = txt::kPopQuit;
+    if (m_channel.Send(quit.data(), static_cast<int>(quit.size())) == -1) {
+        Log(FillNumbers(sjis(txt::kPopErrorFormat), -1, m_channel.GetLastError()));
+    }
+}
+
 PopCheckDialogue::Step PopCheckDialogue::Await(bool stopTested) {
     const WaitResult wait =
         WaitForReply(m_channel, m_reply, stopTested ? &m_stop : nullptr, m_timing);
@@ -62,15 +77,15 @@ std::optional<std::uint32_t> PopCheckDialogue::Run(std::string_view user,
     if (pop3::BuildCommand(txt::kPopUserFormat, user, userCommand) != pop3::CommandFault::None ||
         pop3::BuildCommand(txt::kPopPassFormat, password, passCommand) !=
             pop3::CommandFault::None) {
-        Fail(sjis(txt::kPopCommandRefused));
+        Refused(sjis(txt::kPopCommandRefused));
         return std::nullopt;
     }
 
     if (SendCommand(userCommand, userCommand) != Step::Ok) return std::nullopt;
     if (Await(true) != Step::Ok) return std::nullopt;
     if (!pop3::IsPositiveReply(m_reply.Text())) {
-        Fail(pop3::FormatRejection(sjis(txt::kPopUserRejectedFormat), user, m_reply.Text(),
-                                   pop3::kCheckFailureAreaSize));
+        Refused(pop3::FormatRejection(sjis(txt::kPopUserRejectedFormat), user, m_reply.Text(),
+                                      pop3::kCheckFailureAreaSize));
         return std::nullopt;
     }
 
@@ -78,7 +93,7 @@ std::optional<std::uint32_t> PopCheckDialogue::Run(std::string_view user,
     if (SendCommand(passCommand, sjis(txt::kPopPassLogged)) != Step::Ok) return std::nullopt;
     if (Await(true) != Step::Ok) return std::nullopt;
     if (!pop3::IsPositiveReply(m_reply.Text())) {
-        Fail(sjis(txt::kPopPasswordInvalid));
+        Refused(sjis(txt::kPopPasswordInvalid));
         return std::nullopt;
     }
     const std::uint32_t total = pop3::ParseMessageTotal(m_reply.Text());
@@ -88,17 +103,13 @@ std::optional<std::uint32_t> PopCheckDialogue::Run(std::string_view user,
         if (SendCommand(txt::kPopLast, txt::kPopLast) != Step::Ok) return std::nullopt;
         if (Await(false) != Step::Ok) return std::nullopt;
         if (!pop3::IsPositiveReply(m_reply.Text())) {
-            Fail(sjis(txt::kPopLastError));
+            Refused(sjis(txt::kPopLastError));
             return std::nullopt;
         }
         last = pop3::ParseLastNumber(m_reply.Text());
     }
 
-    Log(txt::kPopQuit);
-    const std::string quit = txt::kPopQuit;
-    if (m_channel.Send(quit.data(), static_cast<int>(quit.size())) == -1) {
-        Log(FillNumbers(sjis(txt::kPopErrorFormat), -1, m_channel.GetLastError()));
-    }
+    SendQuit();
     Log(sjis(txt::kPopSocketDelete));
 
     if (last > total) return std::nullopt;
