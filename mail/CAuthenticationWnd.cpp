@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "mail/Pop3Reply.h"
-#include "mail/ReplyWait.h"
+#include "mail/ServedReplyWait.h"
 #include "net/EventLog.h"
 #include "net/LogText.h"
 #include "net/NetSocket.h"

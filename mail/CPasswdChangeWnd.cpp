@@ -6,7 +6,7 @@
 
 #include "mail/Pop3Reply.h"
 #include "mail/PoppassdReply.h"
-#include "mail/ReplyWait.h"
+#include "mail/ServedReplyWait.h"
 #include "net/EventLog.h"
 #include "net/LogText.h"
 #include "net/NetSocket.h"

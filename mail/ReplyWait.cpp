@@ -2,8 +2,6 @@
 
 #include "mail/ReplyBuffer.h"
 #include "net/ReplyPoll.h"
-#include "net/ServedWait.h"
-#include "net/SocketChannel.h"
 #include "platform/Timing.h"
 
 namespace kestrel {
@@ -25,19 +23,6 @@ WaitResult WaitForReply(SocketChannel& channel, ReplyBuffer& reply, const std::a
                      : poll.outcome == PollOutcome::Stopped ? WaitOutcome::Stopped
                                                             : WaitOutcome::Failed;
     return result;
-}
-
-WaitResult WaitForReplyServingEvents(SocketChannel& channel, ReplyBuffer& reply,
-                                     const Timing& timing) {
-    WaitResult result;
-    RunServingEvents([&](const std::atomic<int>& stop) {
-        result = WaitForReply(channel, reply, &stop, timing);
-    });
-    return result;
-}
-
-void WaitReadableServingEvents(SocketChannel& channel, int timeoutMs) {
-    RunServingEvents([&](const std::atomic<int>&) { channel.WaitReadable(timeoutMs); });
 }
 
 }  // namespace kestrel
