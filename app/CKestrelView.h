@@ -79,7 +79,11 @@ public:
     bool PeerChatActive() const override { return m_chat != nullptr; }
     bool ChatWindowOpen() const override { return m_chat && m_chat->ChatWindowOpen(); }
     bool MemberListOpen() const override { return m_chat && m_chat->MemberListOpen(); }
-    bool LoginInProgress() const override { return m_loginInProgress; }
+    // The password change waits on its server the way the log-in does, with the events served
+    // meanwhile; the frame holds the exit back for both.
+    bool LoginInProgress() const override {
+        return m_loginInProgress || m_passwordChangeInProgress;
+    }
     void SetStatusIcon(int iconId) override;
     void OpenChatWindow() override;
     void OpenMemberList() override;

@@ -6,7 +6,7 @@
 
 #include "mail/Pop3Count.h"
 #include "mail/Pop3Reply.h"
-#include "mail/ReplyWait.h"
+#include "mail/ServedReplyWait.h"
 #include "net/EventLog.h"
 #include "net/LogText.h"
 #include "net/NetSocket.h"
@@ -111,7 +111,7 @@ bool CAuthenticationWnd::Exchange(SocketChannel& channel, const std::string& com
         Log(text);
         return false;
     }
-    const WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
+    const WaitResult wait = WaitForReplyServingEvents(channel, m_reply, timing);
     if (wait.outcome != WaitOutcome::Reply) {
         const std::string text =
             FillNumbers(sjis(receiveErrorFormat), wait.lastRead, wait.lastError);
@@ -128,7 +128,7 @@ bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& use
     const Timing& timing = m_timing;
     if (!Secure(ChannelSecurity::OnConnect, timing)) return false;
 
-    const WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
+    const WaitResult wait = WaitForReplyServingEvents(channel, m_reply, timing);
     if (wait.outcome != WaitOutcome::Reply) {
         Show(FillNumbers(sjis(txt::kAuthCommFailedFormat), wait.lastRead, wait.lastError));
         return false;
@@ -175,7 +175,7 @@ bool CAuthenticationWnd::Dialogue(SocketChannel& channel, const std::string& use
         Log(FillNumbers(sjis(txt::kAuthSendErrorQuitFormat), -1, channel.GetLastError()));
     } else {
         // Give QUIT its moment on the wire before the socket closes; an answer ends it early.
-        channel.WaitReadable(2 * timing.pollSliceMs);
+        WaitReadableServingEvents(channel, 2 * timing.pollSliceMs);
     }
     return true;
 }

@@ -16,7 +16,9 @@ class TlsChannel;
 
 // The hidden "Authentication Window": checks a user name and password against the POP3
 // server at log-in. Verify runs on the calling (user-interface) thread and returns when the
-// dialogue is over; every failure has been shown in a box ("認証失敗") by then.
+// dialogue is over; every failure has been shown in a box ("認証失敗") by then. While it
+// waits for a reply, that thread goes on serving its events (all but user input), so the
+// caller keeps a second log-in and the program's exit out until Verify has returned.
 class CAuthenticationWnd final : public QObject {
 public:
     explicit CAuthenticationWnd(const WorkerContext& context, QObject* parent = nullptr,

@@ -6,7 +6,7 @@
 
 #include "mail/Pop3Reply.h"
 #include "mail/PoppassdReply.h"
-#include "mail/ReplyWait.h"
+#include "mail/ServedReplyWait.h"
 #include "net/EventLog.h"
 #include "net/LogText.h"
 #include "net/NetSocket.h"
@@ -91,7 +91,7 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
         return ErrorEnd(FillNumbers(errorFormat, wait.lastRead, wait.lastError));
     };
 
-    WaitResult wait = WaitForReply(channel, m_reply, nullptr, timing);
+    WaitResult wait = WaitForReplyServingEvents(channel, m_reply, timing);
     if (wait.outcome != WaitOutcome::Reply) return waitFailure(wait);
     Log(net::LogSafeText(m_reply.Text()));
     if (!poppassd::IsOk(m_reply.Text())) {
@@ -101,7 +101,7 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
     }
 
     if (!Send(channel, commands.user, commands.user)) return sendFailure();
-    wait = WaitForReply(channel, m_reply, nullptr, timing);
+    wait = WaitForReplyServingEvents(channel, m_reply, timing);
     if (wait.outcome != WaitOutcome::Reply) return waitFailure(wait);
     Log(net::LogSafeText(m_reply.Text()));
     if (!poppassd::IsUserAccepted(m_reply.Text())) {
@@ -118,7 +118,7 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
     if (!Send(channel, commands.pass, sjis(txt::kPoppassdPassLogged))) {
         return sendFailure();
     }
-    wait = WaitForReply(channel, m_reply, nullptr, timing);
+    wait = WaitForReplyServingEvents(channel, m_reply, timing);
     if (wait.outcome != WaitOutcome::Reply) return waitFailure(wait);
     Log(net::LogSafeText(m_reply.Text()));
     if (!poppassd::IsOk(m_reply.Text())) {
@@ -136,7 +136,7 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
     Timing newPassTiming = timing;
     newPassTiming.pollSliceMs = timing.newPassSliceMs;
     newPassTiming.pollSlices = timing.newPassSlices;
-    wait = WaitForReply(channel, m_reply, nullptr, newPassTiming);
+    wait = WaitForReplyServingEvents(channel, m_reply, newPassTiming);
     if (wait.outcome != WaitOutcome::Reply) {
         Log(sjis(txt::kPoppassdDelete));
         const std::string text =
@@ -162,7 +162,7 @@ bool CPasswdChangeWnd::Dialogue(SocketChannel& channel, const std::string& user,
         return true;
     }
     // Give QUIT its moment on the wire before the socket closes; an answer ends it early.
-    channel.WaitReadable(2 * timing.pollSliceMs);
+    WaitReadableServingEvents(channel, 2 * timing.pollSliceMs);
     Log(sjis(txt::kPoppassdDelete));
     return true;
 }

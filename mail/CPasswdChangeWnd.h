@@ -16,7 +16,9 @@ class SocketChannel;
 
 // The hidden "PasswordChange Window": changes the user's mail password through the poppassd
 // service on the mail host. ExecChange runs on the calling (user-interface) thread and
-// returns when the dialogue is over; the new-password reply may take up to 2 min 30 s.
+// returns when the dialogue is over; the new-password reply may take up to 2 min 30 s. While
+// it waits for a reply, that thread goes on serving its events (all but user input), so the
+// caller keeps a second change and the program's exit out until ExecChange has returned.
 class CPasswdChangeWnd final : public QObject {
 public:
     explicit CPasswdChangeWnd(const WorkerContext& context, QObject* parent = nullptr,

@@ -32,6 +32,21 @@ PopCheckDialogue::Step PopCheckDialogue::Fail(const std::string& text) {
     return Step::Failed;
 }
 
+PopCheckDialogue::Step PopCheckDialogue::Refused(const std::string& text) {
+    Log(text);
+    SendQuit();
+    Log(sjis(txt::kPopSocketDelete));
+    return Step::Failed;
+}
+
+void PopCheckDialogue::SendQuit() {
+    Log(txt::kPopQuit);
+    const std::string quit = txt::kPopQuit;
+    if (m_channel.Send(quit.data(), static_cast<int>(quit.size())) == -1) {
+        Log(FillNumbers(sjis(txt::kPopErrorFormat), -1, m_channel.GetLastError()));
+    }
+}
+
 PopCheckDialogue::Step PopCheckDialogue::Await(bool stopTested, int slices) {
     Timing timing = m_timing;
     if (slices > 0) timing.pollSlices = slices;
@@ -77,6 +92,7 @@ PopCheckDialogue::Step PopCheckDialogue::AwaitListing(pop3::UidlListing& listing
 
 std::optional<std::uint32_t> PopCheckDialogue::CountByUidl() {
     if (!m_seen) {
+        SendQuit();
         Log(sjis(txt::kPopSocketDelete));
         return std::nullopt;
     }
@@ -85,7 +101,7 @@ std::optional<std::uint32_t> PopCheckDialogue::CountByUidl() {
     if (AwaitListing(listing) != Step::Ok) return std::nullopt;
     Log(listing.StatusLine() + "\r\n");
     if (listing.state() != pop3::UidlListing::State::Done) {
-        Fail(sjis(txt::kPopUidlError));
+        Refused(sjis(txt::kPopUidlError));
         return std::nullopt;
     }
     const SeenMailStore::Count count = m_seen->Observe(m_account, listing.TakeUidls());
@@ -119,15 +135,15 @@ std::optional<std::uint32_t> PopCheckDialogue::Run(std::string_view user,
     if (pop3::BuildCommand(txt::kPopUserFormat, user, userCommand) != pop3::CommandFault::None ||
         pop3::BuildCommand(txt::kPopPassFormat, password, passCommand) !=
             pop3::CommandFault::None) {
-        Fail(sjis(txt::kPopCommandRefused));
+        Refused(sjis(txt::kPopCommandRefused));
         return std::nullopt;
     }
 
     if (SendCommand(userCommand, userCommand) != Step::Ok) return std::nullopt;
     if (Await(true) != Step::Ok) return std::nullopt;
     if (!pop3::IsPositiveReply(m_reply.Text())) {
-        Fail(pop3::FormatRejection(sjis(txt::kPopUserRejectedFormat), user, m_reply.Text(),
-                                   pop3::kCheckFailureAreaSize));
+        Refused(pop3::FormatRejection(sjis(txt::kPopUserRejectedFormat), user, m_reply.Text(),
+                                      pop3::kCheckFailureAreaSize));
         return std::nullopt;
     }
 
@@ -137,8 +153,8 @@ std::optional<std::uint32_t> PopCheckDialogue::Run(std::string_view user,
     // another session holds, so either ends as what it is.
     if (Await(true, m_timing.passReplySlices) != Step::Ok) return std::nullopt;
     if (!pop3::IsPositiveReply(m_reply.Text())) {
-        Fail(sjis(pop3::IsTemporaryRefusal(m_reply.Text()) ? txt::kPopServerBusy
-                                                           : txt::kPopPasswordInvalid));
+        Refused(sjis(pop3::IsTemporaryRefusal(m_reply.Text()) ? txt::kPopServerBusy
+                                                              : txt::kPopPasswordInvalid));
         return std::nullopt;
     }
 
@@ -150,7 +166,7 @@ std::optional<std::uint32_t> PopCheckDialogue::Run(std::string_view user,
         if (Await(true) != Step::Ok) return std::nullopt;
         next = plan.OnStat(m_reply.Text());
         if (next == Next::Fail) {
-            Fail(sjis(txt::kPopStatError));
+            Refused(sjis(txt::kPopStatError));
             return std::nullopt;
         }
     }
@@ -166,11 +182,7 @@ std::optional<std::uint32_t> PopCheckDialogue::Run(std::string_view user,
         plan.OnUidl(*unread);
     }
 
-    Log(txt::kPopQuit);
-    const std::string quit = txt::kPopQuit;
-    if (m_channel.Send(quit.data(), static_cast<int>(quit.size())) == -1) {
-        Log(FillNumbers(sjis(txt::kPopErrorFormat), -1, m_channel.GetLastError()));
-    }
+    SendQuit();
     Log(sjis(txt::kPopSocketDelete));
     return plan.Unread();
 }

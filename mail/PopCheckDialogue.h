@@ -25,7 +25,9 @@ class UidlListing;
 // UIDL listing counted against the mail already read (given with UseSeenMail; without it
 // such a check reports nothing). Every command and reply goes to the event log (the password
 // only masked, a listing by its status line). Run gives the unread count to report, or
-// nothing after a failure, a stop, or a LAST above the total.
+// nothing after a failure, a stop, or a LAST above the total. A server that refused USER,
+// PASS or STAT still waits for a command and is sent QUIT, so it ends the session in order;
+// after silence, a broken connection or a stop nothing more is sent.
 class PopCheckDialogue {
 public:
     PopCheckDialogue(SocketChannel& channel, LogSink& log, const std::atomic<int>& stop,
@@ -50,6 +52,9 @@ private:
     std::optional<std::uint32_t> CountByUidl();
     Step SendCommand(const std::string& command, std::string_view logged);
     Step Fail(const std::string& text);
+    // A refusal by a server that still listens: the failure text, then QUIT.
+    Step Refused(const std::string& text);
+    void SendQuit();
     void Log(std::string_view text);
 
     SocketChannel& m_channel;

@@ -135,6 +135,18 @@ void PeriodicCheck::Run(Dialogue dialogue, std::shared_ptr<CNetSocket> socket) {
     dialogue = nullptr;
     socket.reset();
     m_busy = 0;
+    // Posted after busy clears, so the handler never mistakes this check for a running one;
+    // before the thread ends, so a way out that joins it finds m_endings still there.
+    QMetaObject::invokeMethod(
+        &m_endings, [this] { OnCheckEnded(); }, Qt::QueuedConnection);
+}
+
+void PeriodicCheck::OnCheckEnded() {
+    // A newer check has started meanwhile: its own ending releases its client; the ended
+    // worker was joined when that check started.
+    if (m_busy.load() != 0) return;
+    if (m_thread.joinable()) m_thread.join();
+    m_socket.reset();
 }
 
 }  // namespace kestrel

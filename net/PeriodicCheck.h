@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QObject>
+
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -33,6 +35,10 @@ struct PeriodicCheckTexts {
 // skipped while a check still runs or a notice is open, the client and the worker thread
 // of each check, and the way out (stop request, bounded wait, join, client released after
 // the join). The window keeps its own dialogue and the record it shares with it.
+//
+// A check's client is released, and its connection closed, as soon as its worker has ended,
+// on this thread: a failed check does not hold its server's connection open until the next
+// turn.
 //
 // busy and stop live in that record, because the dialogue reads them too: busy is set here
 // when a check starts and cleared here when its thread is done; stop is set on the way out.
@@ -81,6 +87,8 @@ public:
 private:
     bool ArmInterval();
     void Run(Dialogue dialogue, std::shared_ptr<CNetSocket> socket);
+    // The worker has ended: join it and release its client, unless a newer check runs.
+    void OnCheckEnded();
 
     WorkerContext m_context;
     std::function<bool()> m_noticeOpen;
@@ -95,6 +103,9 @@ private:
     std::shared_ptr<CNetSocket> m_socket;
     std::thread m_thread;
     WindowTimers m_timers;
+    // Lives on this thread and takes the workers' word that they have ended; what a worker
+    // posts after the window has gone is dropped with it.
+    QObject m_endings;
 };
 
 }  // namespace kestrel

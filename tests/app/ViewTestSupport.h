@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -104,6 +105,7 @@ public:
                         const std::string& current, const std::string& next) override {
         log.changes.push_back(server + ":" + std::to_string(port) + " " + user + " " + current +
                               "->" + next);
+        if (duringServerStep) duringServerStep();
         return true;
     }
     std::unique_ptr<NewsWorker> MakeNewsWorker() override {
@@ -116,12 +118,16 @@ public:
     bool Verify(const std::string&, int, const std::string& user,
                 const std::string& password) override {
         log.verified.emplace_back(user, password);
+        if (duringServerStep) duringServerStep();
         if (log.verdicts.empty()) return true;
         const bool v = log.verdicts.front();
         log.verdicts.pop_front();
         return v;
     }
     WorkerLog log;
+    // Runs inside Verify and ChangePassword, where the real ones serve the program's events
+    // while they wait for their server.
+    std::function<void()> duringServerStep;
 };
 
 class ScriptedLogin final : public LoginDialog {

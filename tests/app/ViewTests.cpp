@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 
 #include "app/CKestrelView.h"
 #include "app/CStatusForm.h"
@@ -258,6 +259,54 @@ TEST_F(ViewTest, PasswordChangeGoesToThePoppassdPortOnlyWhileStopped) {
     EXPECT_EQ(workers.log.changes[0], "mail.local:1106 taro old->new1");
     EXPECT_EQ(boxes.boxes.back().textUtf8(), "パスワードを変更しました");
     EXPECT_FALSE(store->GetString(key::LastTime).empty());
+}
+
+// The log-in and the password change wait for their server with the events served, so
+// whatever arrives meanwhile (a tray command, the window being closed) finds a step under way:
+// no second step starts, and the program does not go away under the one that runs.
+TEST_F(ViewTest, AServerStepHoldsOffASecondStepAndTheExit) {
+    struct Step {
+        const char* name;
+        std::function<void()> run;
+    };
+    const Step steps[] = {
+        {"log-in",
+         [this] {
+             login.answers.push_back(LoginInput{"taro", "pw", 0});
+             view->OnCommand(ID_START_SERVICE);
+         }},
+        {"password change",
+         [this] {
+             passwords.answer = PasswordChangeInput{"taro", "old", "new1", "new1"};
+             view->OnCommand(ID_CHANGE_PASSWORD);
+         }},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        Reset();
+        store->Write(key::MailCheck, 1);
+        Build();
+        frame->show();
+        int calls = 0;
+        bool heldOff = false;
+        workers.duringServerStep = [&] {
+            if (++calls > 1) return;  // a second step: the test fails below
+            login.answers.push_back(LoginInput{"hanako", "pw2", 0});
+            passwords.answer = PasswordChangeInput{"hanako", "a", "b", "b"};
+            view->OnCommand(ID_START_SERVICE);
+            view->OnCommand(ID_CHANGE_PASSWORD);
+            frame->Exit();
+            frame->close();
+            heldOff = view->LoginInProgress() && frame->isVisible();
+        };
+        step.run();
+        EXPECT_EQ(calls, 1);
+        EXPECT_TRUE(heldOff);
+        EXPECT_TRUE(frame->isVisible());
+        EXPECT_EQ(workers.log.verified.size() + workers.log.changes.size(), 1u);
+        EXPECT_FALSE(view->LoginInProgress());
+        workers.duringServerStep = nullptr;
+    }
 }
 
 TEST_F(ViewTest, SaveFlagOffDropsTheSavedPassword) {

@@ -126,6 +126,7 @@ void ScriptedLineServer::serve(int fd, std::size_t index) {
     std::string pending;
     std::string line;
     bool open = true;
+    int holdsPassed = 0;
     for (const Step& step : script) {
         if (!open || m_stopping) break;
         switch (step.kind) {
@@ -143,6 +144,12 @@ void ScriptedLineServer::serve(int fd, std::size_t index) {
                 break;
             case Step::Kind::Wait:
                 if (!pause(step.ms)) open = false;
+                break;
+            case Step::Kind::Hold:
+                while (m_releases.load() <= holdsPassed && pause(1)) {
+                }
+                ++holdsPassed;
+                if (m_stopping) open = false;
                 break;
             case Step::Kind::Stall:
                 drain(fd, pending, index);

@@ -17,7 +17,7 @@ namespace kestrel::test {
 class ScriptedLineServer {
 public:
     struct Step {
-        enum class Kind { Send, ExpectLine, Wait, Stall, Close };
+        enum class Kind { Send, ExpectLine, Wait, Hold, Stall, Close };
         Kind kind;
         std::string bytes;  // Send: the bytes; ExpectLine: the start the line should have
         int ms = 0;         // Wait
@@ -31,6 +31,9 @@ public:
         return {Step::Kind::ExpectLine, std::move(prefix), 0};
     }
     static Step wait(int ms) { return {Step::Kind::Wait, {}, ms}; }
+    // Go on only after release() has been called once more than the holds this connection
+    // has passed: a server as slow as the test wants it, with no clock in the test.
+    static Step hold() { return {Step::Kind::Hold, {}, 0}; }
     // Send nothing more; keep recording until stopped or the client closes.
     static Step stall() { return {Step::Kind::Stall, {}, 0}; }
     static Step close() { return {Step::Kind::Close, {}, 0}; }
@@ -58,6 +61,9 @@ public:
     bool waitForLines(std::size_t count, int timeoutMs) const;
     bool waitForFinished(std::size_t count, int timeoutMs) const;
 
+    // Let every connection past one more hold step.
+    void release() { ++m_releases; }
+
     // Close the listener and every connection, and join the threads.
     void stop();
 
@@ -72,6 +78,7 @@ private:
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
+    std::atomic<int> m_releases{0};
     std::thread m_acceptor;
 
     mutable std::mutex m_lock;

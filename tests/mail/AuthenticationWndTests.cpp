@@ -54,6 +54,26 @@ TEST_F(AuthenticationWndTest, AcceptedUserAndPasswordVerify) {
     EXPECT_EQ(wnd.objectName(), QStringLiteral("Authentication Window"));
 }
 
+// A server that takes its time over every reply (4.8 s each once made the log-in freeze the
+// windows): each reply is let out only by a timer tick on this thread during the wait for
+// it, so the log-in gets through only when the thread serves its events while it waits. The
+// dialogue itself is as with a quick server.
+TEST_F(AuthenticationWndTest, EventsAreServedWhileEachReplyIsAwaited) {
+    timing.pollSliceMs = 20;  // a budget of 2 s a reply, room for the tick on a busy machine
+    ScriptedLineServer server({S::hold(), S::send(kGreeting), S::expectLine("user"), S::hold(),
+                               S::send("+OK\r\n"), S::expectLine("pass"), S::hold(),
+                               S::send("+OK welcome\r\n"), S::expectLine("quit"), S::stall()});
+    test::ReleaseOnTick ticks(server, 3);
+    EXPECT_TRUE(Verify(server, "alice", "pw"));
+    EXPECT_EQ(ticks.released(), 3u);
+    EXPECT_TRUE(boxes.boxes.empty());
+    ASSERT_TRUE(server.waitForFinished(1, 5000));
+    EXPECT_EQ(server.lines(), (Strings{"user alice", "pass pw", "quit"}));
+    EXPECT_EQ(log.texts(), (Strings{"pop3 socket connecting\r\n", "user alice\r\n", "+OK\r\n",
+                                    "pass ********\r\n", "+OK welcome\r\n", "quit\r\n",
+                                    "pop3 socket delete\r\n"}));
+}
+
 TEST_F(AuthenticationWndTest, ARejectedUserIsNamedAndNoPasswordIsSent) {
     ScriptedLineServer server(
         {S::send(kGreeting), S::expectLine("user"), S::send("-ERR no such user\r\n")});

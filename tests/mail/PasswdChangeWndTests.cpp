@@ -288,6 +288,27 @@ TEST_F(PasswdChangeSocketTest, ANewPasswordReplyLaterThanAnOrdinaryWaitIsStillTa
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+// Each reply, the long-awaited new-password one among them, is let out only by a timer tick
+// on this thread during the wait for it: the change gets through only when the thread serves
+// its events while it waits, for up to 2 min 30 s in the program.
+TEST_F(PasswdChangeSocketTest, EventsAreServedWhileEachReplyIsAwaited) {
+    timing.pollSliceMs = 20;
+    timing.newPassSliceMs = 20;
+    ScriptedLineServer server({S::hold(), S::send(kGreeting), S::expectLine("user alice"),
+                               S::hold(), S::send(kUserOk), S::expectLine("pass Old-Secret"),
+                               S::hold(), S::send(kPassOk), S::expectLine("newpass New-Secret"),
+                               S::hold(), S::send(kChanged), S::expectLine("quit"), S::stall()});
+    test::ReleaseOnTick ticks(server, 4);
+    EXPECT_TRUE(Change(server));
+    EXPECT_EQ(ticks.released(), 4u);
+    EXPECT_TRUE(boxes.boxes.empty());
+    ASSERT_TRUE(server.waitForFinished(1, 5000));
+    EXPECT_EQ(server.mismatches(), 0u);
+    EXPECT_EQ(log.utf8(), (Strings{"poppassd socket connecting\r\n", kGreeting, "user alice\r\n",
+                                   kUserOk, "pass ********\r\n", kPassOk, "newpass ********\r\n",
+                                   kChanged, "quit\r\n", "poppassd socket delete\r\n"}));
+}
+
 TEST_F(PasswdChangeSocketTest, AnUnreachableServerFailsTheGreetingWait) {
     CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
     EXPECT_FALSE(wnd.ExecChange("127.0.0.1", test::ClosedPort(), "alice", "a", "b"));

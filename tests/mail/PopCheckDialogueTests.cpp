@@ -69,19 +69,19 @@ TEST(PopCheckDialogue, CountRules) {
          {{kGreeting}, {"+OK\r\n"}, {"+OK alice has 5 messages (9 octets)\r\n"}, {"+OK 7\r\n"}},
          std::nullopt,
          {"user alice\r\n", "pass s3cret\r\n", "last\r\n", "quit\r\n"}},
-        {"LAST refused: no QUIT",
+        {"LAST refused: QUIT",
          {{kGreeting}, {"+OK\r\n"}, {"+OK alice has 5 messages (9 octets)\r\n"}, {"-ERR no\r\n"}},
          std::nullopt,
-         {"user alice\r\n", "pass s3cret\r\n", "last\r\n"}},
+         {"user alice\r\n", "pass s3cret\r\n", "last\r\n", "quit\r\n"}},
         {"greeting not ready: nothing sent", {{"-ERR busy\r\n"}}, std::nullopt, {}},
-        {"user rejected: no PASS",
+        {"user rejected: no PASS, QUIT",
          {{kGreeting}, {"-ERR who\r\n"}},
          std::nullopt,
-         {"user alice\r\n"}},
-        {"password rejected: no LAST, no QUIT",
+         {"user alice\r\n", "quit\r\n"}},
+        {"password rejected: no LAST, QUIT",
          {{kGreeting}, {"+OK\r\n"}, {"-ERR bad\r\n"}},
          std::nullopt,
-         {"user alice\r\n", "pass s3cret\r\n"}},
+         {"user alice\r\n", "pass s3cret\r\n", "quit\r\n"}},
         {"silent after USER", {{kGreeting}}, std::nullopt, {"user alice\r\n"}},
     };
     for (auto& c : cases) {
@@ -131,25 +131,34 @@ TEST(PopCheckDialogue, FailureTexts) {
         const char* name;
         test::Replies replies;
         std::string text;
+        bool quit;  // a refusal: the server waits for a command and gets QUIT
     } cases[] = {
-        {"not ready", {{"-ERR busy\r\n"}}, "POPサーバ側の認証準備ができていません\r\n"},
+        {"not ready", {{"-ERR busy\r\n"}}, "POPサーバ側の認証準備ができていません\r\n", false},
         {"user rejected",
          {{kGreeting}, {"-ERR who\r\n"}},
-         "protocol error\naliceはサーバに拒否されました\n-ERR who\r\n\n"},
-        {"password", {{kGreeting}, {"+OK\r\n"}, {"-ERR\r\n"}}, "パスワードが不正です\r\n"},
+         "protocol error\naliceはサーバに拒否されました\n-ERR who\r\n\n",
+         true},
+        {"password", {{kGreeting}, {"+OK\r\n"}, {"-ERR\r\n"}}, "パスワードが不正です\r\n", true},
         {"last refused",
          {{kGreeting}, {"+OK\r\n"}, {"+OK a has 2 messages\r\n"}, {"-ERR\r\n"}},
-         "LAST COMMAND ERROR\r\n"},
-        {"silent greeting", test::Replies(1), "ERROR     = -1\r\nLASTERROR = 11\r\n"},
+         "LAST COMMAND ERROR\r\n",
+         true},
+        {"silent greeting", test::Replies(1), "ERROR     = -1\r\nLASTERROR = 11\r\n", false},
     };
     for (auto& c : cases) {
         ScriptedChannel channel(c.replies);
         CheckRun run;
         RunCheck(run, channel);
-        const Strings log = run.log.texts();
-        ASSERT_GE(log.size(), 2u) << c.name;
-        EXPECT_EQ(cp932ToUtf8(log[log.size() - 2]), c.text) << c.name;
+        Strings log = run.log.texts();
+        ASSERT_GE(log.size(), c.quit ? 3u : 2u) << c.name;
         EXPECT_EQ(log.back(), "pop3 socket delete\r\n") << c.name;
+        log.pop_back();
+        if (c.quit) {
+            EXPECT_EQ(log.back(), "quit\r\n") << c.name;
+            EXPECT_EQ(channel.sent.back(), "quit\r\n") << c.name;
+            log.pop_back();
+        }
+        EXPECT_EQ(cp932ToUtf8(log.back()), c.text) << c.name;
     }
 }
 

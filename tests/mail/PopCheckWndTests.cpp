@@ -210,14 +210,18 @@ TEST_F(PopCheckWndTest, ALateInUseAnswerIsABusyServer) {
          S::send("-ERR [IN-USE] Mailbox is locked by another POP3 session.\r\n")});
     auto wnd = RunOneCheck(server);
     const Strings logged = log.utf8();
-    ASSERT_GE(logged.size(), 2u);
-    EXPECT_EQ(logged[logged.size() - 2],
+    ASSERT_GE(logged.size(), 3u);
+    EXPECT_EQ(logged[logged.size() - 3],
               "POPサーバが混み合っています(次回の監視で再試行します)\r\n");
+    EXPECT_EQ(logged[logged.size() - 2], "quit\r\n");
     EXPECT_TRUE(frame.counts.empty());
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
-TEST_F(PopCheckWndTest, FailedDialoguesAreLoggedAndReportNothing) {
+// A failed check reports nothing, shows no box, and closes its connection as soon as its
+// worker has ended (the next check is an hour away here): with QUIT where the server has
+// answered and waits for a command, without it after silence or a broken connection.
+TEST_F(PopCheckWndTest, AFailedCheckIsLoggedAndClosesItsConnectionAtOnce) {
     struct Case {
         const char* name;
         S::Script script;
@@ -231,27 +235,61 @@ TEST_F(PopCheckWndTest, FailedDialoguesAreLoggedAndReportNothing) {
         {"user rejected",
          {S::send(kGreeting), S::expectLine("user"), S::send("-ERR who?\r\n")},
          "protocol error\naliceはサーバに拒否されました\n-ERR who?\r\n\n",
-         {"user alice"}},
+         {"user alice", "quit"}},
+        {"password rejected",
+         PopScript("-ERR bad password\r\n"),
+         "パスワードが不正です\r\n",
+         {"user alice", "pass s3cret", "quit"}},
+        {"last and uidl refused",
+         [] {
+             S::Script script =
+                 PopScript("+OK alice has 5 messages (90 octets)\r\n", "-ERR no LAST\r\n");
+             script.push_back(S::expectLine("uidl"));
+             script.push_back(S::send("-ERR no UIDL\r\n"));
+             return script;
+         }(),
+         "UIDL COMMAND ERROR\r\n",
+         {"user alice", "pass s3cret", "last", "uidl", "quit"}},
         {"silent server", {S::stall()}, "ERROR     = -1\r\nLASTERROR = 11\r\n", {}},
-        {"closed after USER",
-         {S::send(kGreeting), S::expectLine("user"), S::close()},
-         "ERROR     = -1\r\nLASTERROR = ",
+        {"silent after USER",
+         {S::send(kGreeting), S::expectLine("user"), S::stall()},
+         "ERROR     = -1\r\nLASTERROR = 11\r\n",
          {"user alice"}},
     };
     for (const auto& c : cases) {
         ScriptedLineServer server(c.script);
         auto wnd = RunOneCheck(server);
-        const Strings logged = log.utf8();
+        EXPECT_TRUE(SpinUntil([&] { return server.finished() == 1; })) << c.name;
+        EXPECT_EQ(server.lines(), c.lines) << c.name;
+        EXPECT_EQ(server.mismatches(), 0u) << c.name;
+        EXPECT_EQ(server.connections(), 1u) << c.name;
+
+        Strings logged = log.utf8();
         ASSERT_GE(logged.size(), 2u) << c.name;
         EXPECT_EQ(logged.back(), "pop3 socket delete\r\n") << c.name;
-        EXPECT_EQ(logged[logged.size() - 2].rfind(c.logged, 0), 0u)
-            << c.name << ": " << logged[logged.size() - 2];
+        logged.pop_back();
+        const bool quit = !c.lines.empty() && c.lines.back() == "quit";
+        if (quit) {
+            EXPECT_EQ(logged.back(), "quit\r\n") << c.name;
+            logged.pop_back();
+        }
+        EXPECT_EQ(logged.back().rfind(c.logged, 0), 0u) << c.name << ": " << logged.back();
         EXPECT_TRUE(frame.counts.empty()) << c.name;
         EXPECT_TRUE(boxes.boxes.empty()) << c.name;
-        wnd.reset();
-        server.stop();
-        EXPECT_EQ(server.lines(), c.lines) << c.name;
     }
+}
+
+TEST_F(PopCheckWndTest, AClosedConnectionFailsTheCheck) {
+    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::close()});
+    auto wnd = RunOneCheck(server);
+    const Strings logged = log.utf8();
+    ASSERT_GE(logged.size(), 2u);
+    EXPECT_EQ(logged.back(), "pop3 socket delete\r\n");
+    EXPECT_EQ(logged[logged.size() - 2].rfind("ERROR     = -1\r\nLASTERROR = ", 0), 0u);
+    EXPECT_TRUE(frame.counts.empty());
+    wnd.reset();
+    server.stop();
+    EXPECT_EQ(server.lines(), Strings{"user alice"});
 }
 
 TEST_F(PopCheckWndTest, OverlongRepliesAreCutWithoutLosingTheDialogue) {
@@ -272,8 +310,9 @@ TEST_F(PopCheckWndTest, AnOverlongRejectionIsCutToItsArea) {
                                S::send("-ERR " + std::string(1995, 'r') + "\r\n")});
     auto wnd = RunOneCheck(server);
     const Strings texts = log.texts();
-    ASSERT_GE(texts.size(), 2u);
-    const std::string& rejection = texts[texts.size() - 2];
+    ASSERT_GE(texts.size(), 3u);  // the rejection, QUIT, the socket's end
+    EXPECT_EQ(texts[texts.size() - 2], "quit\r\n");
+    const std::string& rejection = texts[texts.size() - 3];
     EXPECT_EQ(rejection.rfind("protocol error\nalice", 0), 0u);
     EXPECT_EQ(rejection.size(), 255u);
     EXPECT_EQ(rejection.back(), '\n');
