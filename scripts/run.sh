@@ -23,4 +23,14 @@ if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} ]]; then
     echo "run.sh: look at it with: DISPLAY=:99 import -window root kestrel.png"
 fi
 
+# The peer chat broadcasts to every network this machine is on. A first start from here keeps
+# it off until the user turns it on (ｺﾐｭﾆｹｰﾀ > ｵﾌﾟｼｮﾝ), so trying the program out announces
+# nobody to the office network.
+conf=${XDG_CONFIG_HOME:-$HOME/.config}/Harrowgate/Kestrel.conf
+if [[ ! -e $conf ]]; then
+    mkdir -p "$(dirname "$conf")"
+    printf '[PeerChat]\nChating=0\n' >"$conf"
+    echo "run.sh: new settings in $conf with the peer chat off; turn it on in the communicator options."
+fi
+
 exec "$root/build/kestrel" "$@"
