@@ -146,6 +146,11 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
 
     for (QLineEdit* port : {m_nntpPort, popPort, m_authPort, pswdPort})
         port->setMaximumWidth(DialogUnits(font()).X(40));
+    // The TLS choices share the server rows; a server name still shows whole.
+    for (QLineEdit* server : {m_nntpServer, popServer})
+        server->setMinimumWidth(DialogUnits(font()).X(104));
+    newsRows->setColumnStretch(1, 1);
+    mailRows->setColumnStretch(1, 1);
 
     m_binder.Text(user, key::DefaultUserId);
     m_binder.Text(m_newsFile, key::NewsFile);
