@@ -62,6 +62,9 @@ void ViewSettings::SaveEnvironment(SettingsStore& store) const {
     store.Write(key::DefaultUserId, DefaultUserId);
     store.Write(key::NewsReader, NewsReader);
     store.Write(key::MailReader, MailReader);
+    store.Write(key::POPSecurity, POPSecurity);
+    store.Write(key::NNTPSecurity, NNTPSecurity);
+    store.Write(key::TLSCAFile, TLSCAFile);
     store.Flush();
 }
 

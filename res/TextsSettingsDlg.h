@@ -35,6 +35,15 @@ inline constexpr char kEnvMailFileLabel[] = "メーラ・実行ファイル";
 inline constexpr char kEnvPasswdCheck[] = " パスワード更新を促す";
 inline constexpr char kEnvAuthPortLabel[] = "身元確認用ポート";
 inline constexpr char kEnvPswdPortLabel[] = "パスワード変更ポート";
+// The TLS choice beside each server, in the order of the stored values (0, 1, 2), and the
+// CA file both checks trust besides the system's store.
+inline constexpr char kEnvSecurityLabel[] = "暗号化";
+inline constexpr char kEnvSecurityNone[] = "なし";
+inline constexpr char kEnvPOPStartTls[] = "STLS";
+inline constexpr char kEnvPOPTlsOnConnect[] = "SSL/TLS (995)";
+inline constexpr char kEnvNNTPStartTls[] = "STARTTLS";
+inline constexpr char kEnvNNTPTlsOnConnect[] = "SSL/TLS (563)";
+inline constexpr char kEnvCAFileLabel[] = "CAファイル";
 inline constexpr char kEnvLogoutQuestion[] =
     "ネットワーク環境変更のため、ログアウトを行います。\nログアウトしてもよろしいでしょうか?";
 inline constexpr char kEnvLogoutCaption[] = "ネットワーク環境の変更";

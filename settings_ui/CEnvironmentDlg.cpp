@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -31,6 +32,14 @@ const char* Trimmed(const char* textUtf8) {
     return textUtf8;
 }
 
+// The TLS choice of one server: the items' indexes are the stored values.
+QComboBox* SecurityChoice(int id, std::initializer_list<const char*> itemsUtf8) {
+    auto* combo = new QComboBox;
+    combo->setObjectName(QStringLiteral("combo%1").arg(id));
+    for (const char* item : itemsUtf8) combo->addItem(QString::fromUtf8(item));
+    return combo;
+}
+
 }  // namespace
 
 CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidget* parent)
@@ -45,13 +54,17 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
     auto* news = new QGroupBox;
     auto* newsRows = new QGridLayout(news);
     m_newsCheck = MakeCheck(1000, Trimmed(txt::kEnvNewsCheck));
-    newsRows->addWidget(m_newsCheck, 0, 0, 1, 4);
+    newsRows->addWidget(m_newsCheck, 0, 0, 1, 6);
     m_nntpServer = MakeEdit(1009);
     m_nntpPort = MakeEdit(1016);
     newsRows->addWidget(Label(txt::kEnvNNTPServerLabel), 1, 0);
     newsRows->addWidget(m_nntpServer, 1, 1);
     newsRows->addWidget(Label(txt::kPortLabel), 1, 2);
     newsRows->addWidget(m_nntpPort, 1, 3);
+    m_nntpSecurity = SecurityChoice(
+        1040, {txt::kEnvSecurityNone, txt::kEnvNNTPStartTls, txt::kEnvNNTPTlsOnConnect});
+    newsRows->addWidget(Label(txt::kEnvSecurityLabel), 1, 4);
+    newsRows->addWidget(m_nntpSecurity, 1, 5);
     newsRows->addWidget(Label(txt::kEnvNewsReaderLabel), 2, 0);
     auto* newsKinds = new QHBoxLayout;
     m_newsReaders = new QButtonGroup(this);
@@ -63,25 +76,29 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
         newsKinds->addWidget(radio);
     }
     newsKinds->addStretch();
-    newsRows->addLayout(newsKinds, 2, 1, 1, 3);
+    newsRows->addLayout(newsKinds, 2, 1, 1, 5);
     m_newsFile = MakeEdit(1007);
     m_newsBrowse = MakeButton(1008, txt::kBrowse);
     newsRows->addWidget(Label(txt::kEnvNewsFileLabel), 3, 0);
-    newsRows->addWidget(m_newsFile, 3, 1, 1, 2);
-    newsRows->addWidget(m_newsBrowse, 3, 3);
+    newsRows->addWidget(m_newsFile, 3, 1, 1, 4);
+    newsRows->addWidget(m_newsBrowse, 3, 5);
     rows->addWidget(news, rows->rowCount(), 0, 1, 2);
 
     // Mail: the POP server and port also serve the log-in, so they never grey.
     auto* mail = new QGroupBox;
     auto* mailRows = new QGridLayout(mail);
     m_mailCheck = MakeCheck(1001, Trimmed(txt::kEnvMailCheck));
-    mailRows->addWidget(m_mailCheck, 0, 0, 1, 4);
+    mailRows->addWidget(m_mailCheck, 0, 0, 1, 6);
     QLineEdit* popServer = MakeEdit(1012);
     QLineEdit* popPort = MakeEdit(1018);
     mailRows->addWidget(Label(txt::kEnvPOPServerLabel), 1, 0);
     mailRows->addWidget(popServer, 1, 1);
     mailRows->addWidget(Label(txt::kPortLabel), 1, 2);
     mailRows->addWidget(popPort, 1, 3);
+    QComboBox* popSecurity = SecurityChoice(
+        1039, {txt::kEnvSecurityNone, txt::kEnvPOPStartTls, txt::kEnvPOPTlsOnConnect});
+    mailRows->addWidget(Label(txt::kEnvSecurityLabel), 1, 4);
+    mailRows->addWidget(popSecurity, 1, 5);
     mailRows->addWidget(Label(txt::kEnvMailReaderLabel), 2, 0);
     auto* mailKinds = new QHBoxLayout;
     m_mailReaders = new QButtonGroup(this);
@@ -95,13 +112,22 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
         mailKinds->addWidget(radio);
     }
     mailKinds->addStretch();
-    mailRows->addLayout(mailKinds, 2, 1, 1, 3);
+    mailRows->addLayout(mailKinds, 2, 1, 1, 5);
     m_mailFile = MakeEdit(1013);
     m_mailBrowse = MakeButton(1014, txt::kBrowse);
     mailRows->addWidget(Label(txt::kEnvMailFileLabel), 3, 0);
-    mailRows->addWidget(m_mailFile, 3, 1, 1, 2);
-    mailRows->addWidget(m_mailBrowse, 3, 3);
+    mailRows->addWidget(m_mailFile, 3, 1, 1, 4);
+    mailRows->addWidget(m_mailBrowse, 3, 5);
     rows->addWidget(mail, rows->rowCount(), 0, 1, 2);
+
+    // The CA file both checks and the log-in trust besides the system's store.
+    QLineEdit* caFile = MakeEdit(1041);
+    QPushButton* caBrowse = MakeButton(1042, txt::kBrowse);
+    auto* caRow = new QHBoxLayout;
+    caRow->addWidget(Label(txt::kEnvCAFileLabel));
+    caRow->addWidget(caFile, 1);
+    caRow->addWidget(caBrowse);
+    rows->addLayout(caRow, rows->rowCount(), 0, 1, 2);
 
     // Identity queries and the password.
     auto* other = new QGridLayout;
@@ -120,6 +146,11 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
 
     for (QLineEdit* port : {m_nntpPort, popPort, m_authPort, pswdPort})
         port->setMaximumWidth(DialogUnits(font()).X(40));
+    // The TLS choices share the server rows; a server name still shows whole.
+    for (QLineEdit* server : {m_nntpServer, popServer})
+        server->setMinimumWidth(DialogUnits(font()).X(104));
+    newsRows->setColumnStretch(1, 1);
+    mailRows->setColumnStretch(1, 1);
 
     m_binder.Text(user, key::DefaultUserId);
     m_binder.Text(m_newsFile, key::NewsFile);
@@ -136,19 +167,23 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
     m_binder.Number(m_nntpPort, key::NNTPPort);
     m_binder.Number(popPort, key::POPPort);
     m_binder.Number(pswdPort, key::PSWDPort);
+    m_binder.Choice(popSecurity, key::POPSecurity);
+    m_binder.Choice(m_nntpSecurity, key::NNTPSecurity);
+    m_binder.Text(caFile, key::TLSCAFile);
 
     for (QCheckBox* box : {m_newsCheck, m_mailCheck, m_identify})
         connect(box, &QCheckBox::clicked, this, &CEnvironmentDlg::UpdateEnabling);
     connect(m_newsBrowse, &QPushButton::clicked, this, [this] { Browse(m_newsFile); });
     connect(m_mailBrowse, &QPushButton::clicked, this, [this] { Browse(m_mailFile); });
+    connect(caBrowse, &QPushButton::clicked, this, [this, caFile] { Browse(caFile); });
     UpdateEnabling();
 }
 
 void CEnvironmentDlg::UpdateEnabling() {
     const bool news = m_newsCheck->isChecked();
     for (QAbstractButton* radio : m_newsReaders->buttons()) radio->setEnabled(news);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{m_newsFile, m_newsBrowse, m_nntpServer, m_nntpPort})
+    for (QWidget* w : std::initializer_list<QWidget*>{m_newsFile, m_newsBrowse, m_nntpServer,
+                                                      m_nntpPort, m_nntpSecurity})
         w->setEnabled(news);
     const bool mail = m_mailCheck->isChecked();
     for (QAbstractButton* radio : m_mailReaders->buttons()) radio->setEnabled(mail);
@@ -158,7 +193,8 @@ void CEnvironmentDlg::UpdateEnabling() {
 }
 
 void CEnvironmentDlg::Browse(QLineEdit* edit) {
-    // Programs here carry no ".exe"; the dialog lists every file.
+    // Programs here carry no ".exe", and a CA file may have any name; the dialog lists every
+    // file.
     if (std::optional<QString> path = m_files.Choose(this, QString())) edit->setText(*path);
 }
 

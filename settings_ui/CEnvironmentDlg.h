@@ -3,13 +3,15 @@
 #include "settings_ui/SettingsDlg.h"
 
 class QButtonGroup;
+class QComboBox;
 class QLineEdit;
 
 namespace kestrel {
 
 class FileChooser;
 
-// Dialog 130: servers, ports, which checks run, which readers start, the user name. While
+// Dialog 130: servers, ports and their TLS, which checks run, which readers start, the user
+// name. While
 // the service runs, OK asks first whether the user may be logged out.
 class CEnvironmentDlg final : public SettingsDlg {
     Q_OBJECT
@@ -37,6 +39,7 @@ private:
     QLineEdit* m_mailFile;
     QLineEdit* m_nntpServer;
     QLineEdit* m_nntpPort;
+    QComboBox* m_nntpSecurity;
     QLineEdit* m_authPort;
     QPushButton* m_newsBrowse;
     QPushButton* m_mailBrowse;

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QLineEdit>
 
 #include <string>
@@ -33,6 +34,12 @@ void FieldBinder::Radio(QButtonGroup* group, const SettingKey& key) {
     m_bindings.push_back({Kind::Radio, nullptr, nullptr, group, &key});
 }
 
+void FieldBinder::Choice(QComboBox* combo, const SettingKey& key) {
+    Binding b{Kind::Choice, nullptr, nullptr, nullptr, &key};
+    b.combo = combo;
+    m_bindings.push_back(b);
+}
+
 void FieldBinder::Load(const ViewSettings& values) const {
     for (const Binding& b : m_bindings) {
         switch (b.kind) {
@@ -52,6 +59,11 @@ void FieldBinder::Load(const ViewSettings& values) const {
                 b.group->setExclusive(true);
                 if (QAbstractButton* button = b.group->button(*IntField(values, *b.key)))
                     button->setChecked(true);
+                break;
+            }
+            case Kind::Choice: {
+                const int value = *IntField(values, *b.key);
+                b.combo->setCurrentIndex(value >= 0 && value < b.combo->count() ? value : -1);
                 break;
             }
         }
@@ -92,6 +104,10 @@ bool FieldBinder::Take(ViewSettings& values) const {
                 break;
             case Kind::Radio:
                 if (b.group->checkedId() != -1) *IntField(taken, *b.key) = b.group->checkedId();
+                break;
+            case Kind::Choice:
+                if (b.combo->currentIndex() != -1)
+                    *IntField(taken, *b.key) = b.combo->currentIndex();
                 break;
         }
     }

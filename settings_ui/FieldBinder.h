@@ -7,6 +7,7 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QComboBox;
 class QLineEdit;
 
 namespace kestrel {
@@ -32,6 +33,9 @@ public:
     // A choice of radio buttons whose ids in the group are the stored values. A stored value
     // without a button ticks none and is kept as it was when none is ticked at OK.
     void Radio(QButtonGroup* group, const SettingKey& key);
+    // A drop-down whose item indexes are the stored values; like the radios, a stored value
+    // without an item selects none and is kept as it was.
+    void Choice(QComboBox* combo, const SettingKey& key);
 
     void Load(const ViewSettings& values) const;
     // Takes every field into `values`. A refused number shows its message, selects the field
@@ -39,7 +43,7 @@ public:
     bool Take(ViewSettings& values) const;
 
 private:
-    enum class Kind { Text, Number, Check, Radio };
+    enum class Kind { Text, Number, Check, Radio, Choice };
     struct Binding {
         Kind kind;
         QLineEdit* edit = nullptr;
@@ -48,6 +52,7 @@ private:
         const SettingKey* key;
         int min = 0;
         int max = INT_MAX;
+        QComboBox* combo = nullptr;
     };
 
     bool TakeNumber(const Binding& b, int& out) const;

@@ -143,6 +143,33 @@ TEST_F(SettingsFlow, EnvironmentWhileStoppedDoesNotStop) {
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+TEST_F(SettingsFlow, EnvironmentTlsIsWrittenAndReachesTheWorkersAtTheNextStart) {
+    StartRunning();
+    ASSERT_FALSE(workers.log.security.empty());
+    EXPECT_EQ(workers.log.security.back(), "0 0  ");
+    Answer([](ViewSettings& v) {
+        v.POPSecurity = 2;
+        v.NNTPSecurity = 1;
+        v.TLSCAFile = sjis("/etc/社内CA.pem");
+        return true;
+    });
+    view->OnCommand(ID_ENVIRONMENT);
+    EXPECT_EQ(Stored("Environment", "POPSecurity").toInt(), 2);
+    EXPECT_EQ(Stored("Environment", "NNTPSecurity").toInt(), 1);
+    EXPECT_EQ(Stored("Environment", "TLSCAFile").toString(), QString::fromUtf8("/etc/社内CA.pem"));
+    ASSERT_TRUE(SpinUntil([&] { return !view->ServiceRunning(); }));
+
+    // The new log-in and checks are made with the new settings.
+    const size_t calls = workers.log.security.size();
+    login.answers.push_back(LoginInput{"taro", "pw", 0});
+    view->OnCommand(ID_START_SERVICE);
+    ASSERT_TRUE(view->ServiceRunning());
+    ASSERT_GT(workers.log.security.size(), calls);
+    const std::string ca = sjis("/etc/社内CA.pem");
+    EXPECT_EQ(workers.log.security.back(), "2 1 " + ca + " " + ca);
+    EXPECT_EQ(workers.log.newsAlive, 1);
+}
+
 TEST_F(SettingsFlow, TimerReachesTheRunningChecks) {
     StartRunning();
     ASSERT_EQ(workers.log.alive, 1);

@@ -44,6 +44,7 @@ struct WorkerLog {
     std::vector<std::string> newsStarts;
     std::vector<unsigned> mailIntervals;  // SetInterval calls
     std::vector<unsigned> newsIntervals;  // ChangeInterval calls
+    std::vector<std::string> security;    // SetSecurity calls: "pop news popCA newsCA"
 };
 
 class FakeMail final : public MailWorker {
@@ -123,6 +124,11 @@ public:
         const bool v = log.verdicts.front();
         log.verdicts.pop_front();
         return v;
+    }
+    void SetSecurity(const TlsSettings& pop, const TlsSettings& news) override {
+        log.security.push_back(std::to_string(static_cast<int>(pop.security)) + " " +
+                               std::to_string(static_cast<int>(news.security)) + " " + pop.caFile +
+                               " " + news.caFile);
     }
     WorkerLog log;
     // Runs inside Verify and ChangePassword, where the real ones serve the program's events

@@ -3,6 +3,7 @@
 // The settings dialogs without a screen: controls found by their ids, boxes and file
 // choices answered from a script.
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -52,6 +53,9 @@ inline QAbstractButton* Radio(QWidget& d, int id) {
 inline QAbstractButton* Button(QWidget& d, int id) {
     return Control<QAbstractButton>(d, QStringLiteral("button%1").arg(id));
 }
+inline QComboBox* Combo(QWidget& d, int id) {
+    return Control<QComboBox>(d, QStringLiteral("combo%1").arg(id));
+}
 inline QListWidget* List(QWidget& d, int id) {
     return Control<QListWidget>(d, QStringLiteral("list%1").arg(id));
 }
@@ -83,7 +87,8 @@ inline bool SameValues(const ViewSettings& a, const ViewSettings& b) {
            a.AliaseName == b.AliaseName && a.BroadIPs == b.BroadIPs && a.Places == b.Places &&
            a.NewsTimer == b.NewsTimer && a.MailTimer == b.MailTimer && a.CheckDays == b.CheckDays &&
            a.Sound == b.Sound && a.SoundFile == b.SoundFile && a.BeIcon == b.BeIcon &&
-           a.BePopup == b.BePopup;
+           a.BePopup == b.BePopup && a.POPSecurity == b.POPSecurity &&
+           a.NNTPSecurity == b.NNTPSecurity && a.TLSCAFile == b.TLSCAFile;
 }
 
 }  // namespace kestrel::test

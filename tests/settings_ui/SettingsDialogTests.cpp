@@ -1,6 +1,7 @@
 // The settings dialogs with scalar fields: what OK takes, what it refuses and what greys.
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -125,6 +126,10 @@ TEST_F(EnvironmentDialog, ChecksGreyTheirFieldsButTheValuesAreStillTaken) {
     EXPECT_TRUE(Edit(dlg, 1012)->isEnabled());
     EXPECT_TRUE(Edit(dlg, 1018)->isEnabled());
     EXPECT_TRUE(Edit(dlg, 1019)->isEnabled());
+    // The POP choice serves the log-in too; the CA file serves both servers.
+    EXPECT_TRUE(Combo(dlg, 1039)->isEnabled());
+    EXPECT_TRUE(Edit(dlg, 1041)->isEnabled());
+    EXPECT_TRUE(Button(dlg, 1042)->isEnabled());
 
     dlg.accept();
     ASSERT_TRUE(Accepted(dlg));
@@ -134,6 +139,119 @@ TEST_F(EnvironmentDialog, ChecksGreyTheirFieldsButTheValuesAreStillTaken) {
     EXPECT_EQ(dlg.Values().NNTPServer, "news.example");
     EXPECT_EQ(dlg.Values().NNTPPort, 1119);
     EXPECT_EQ(dlg.Values().NewsReader, 1);
+}
+
+TEST_F(EnvironmentDialog, NNTPChoiceGreysWithTheNewsCheckAndIsStillTaken) {
+    EXPECT_FALSE(Combo(dlg, 1040)->isEnabled());  // news is off by default
+    Check(dlg, 1000)->click();
+    ASSERT_TRUE(Combo(dlg, 1040)->isEnabled());
+    Combo(dlg, 1040)->setCurrentIndex(2);
+    Check(dlg, 1000)->click();
+    EXPECT_FALSE(Combo(dlg, 1040)->isEnabled());
+    EXPECT_TRUE(Combo(dlg, 1039)->isEnabled());
+
+    // Loading settings with the check on sets the greying from them.
+    before.NewsCheck = 1;
+    dlg.SetValues(before);
+    EXPECT_TRUE(Combo(dlg, 1040)->isEnabled());
+    Check(dlg, 1000)->click();
+    Combo(dlg, 1040)->setCurrentIndex(2);
+    dlg.accept();
+    ASSERT_TRUE(Accepted(dlg));
+    EXPECT_EQ(dlg.Values().NewsCheck, 0);
+    EXPECT_EQ(dlg.Values().NNTPSecurity, 2);
+}
+
+struct SecurityCase {
+    int pop;
+    int news;
+    const char* caFile;  // UTF-8
+};
+
+// Leaves the settings file empty again, for the tests that start from the defaults.
+void ClearStoredSettings() {
+    QSettings raw(QStringLiteral("Harrowgate"), QStringLiteral("Kestrel"));
+    raw.clear();
+    raw.sync();
+}
+
+// Each case starts from what the one before stored, so every value is seen to change.
+TEST(EnvironmentDialogTls, ChoicesRoundTripThroughTheStoredSettings) {
+    ClearStoredSettings();
+    const SecurityCase cases[] = {
+        {1, 2, "/etc/ssl/社内CA.pem"},
+        {2, 1, ""},
+        {0, 0, "/usr/local/share/ca-certificates/test ca.crt"},
+        {2, 2, "ca.pem"},
+        {0, 1, ""},
+    };
+    const char* popTexts[] = {"なし", "STLS", "SSL/TLS (995)"};
+    const char* newsTexts[] = {"なし", "STARTTLS", "SSL/TLS (563)"};
+    for (const SecurityCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.pop) + "/" + std::to_string(c.news) + " " + c.caFile);
+        RecordingMessageBoxes boxes;
+        ScriptedFileChooser files;
+        ViewSettings stored;
+        {
+            SettingsStore store;
+            stored.Load(store);
+        }
+        CEnvironmentDlg dlg(boxes, files);
+        dlg.SetValues(stored);
+        ASSERT_EQ(Combo(dlg, 1039)->count(), 3);
+        ASSERT_EQ(Combo(dlg, 1040)->count(), 3);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(Combo(dlg, 1039)->itemText(i), U(popTexts[i]));
+            EXPECT_EQ(Combo(dlg, 1040)->itemText(i), U(newsTexts[i]));
+        }
+        Combo(dlg, 1039)->setCurrentIndex(c.pop);
+        Combo(dlg, 1040)->setCurrentIndex(c.news);
+        Edit(dlg, 1041)->setText(U(c.caFile));
+        dlg.accept();
+        ASSERT_TRUE(Accepted(dlg));
+        {
+            SettingsStore store;
+            dlg.Values().SaveEnvironment(store);
+        }
+
+        SettingsStore store;
+        ViewSettings reread;
+        reread.Load(store);
+        EXPECT_EQ(reread.POPSecurity, c.pop);
+        EXPECT_EQ(reread.NNTPSecurity, c.news);
+        EXPECT_EQ(reread.TLSCAFile, sjis(c.caFile));
+        CEnvironmentDlg again(boxes, files);
+        again.SetValues(reread);
+        EXPECT_EQ(Combo(again, 1039)->currentText(), U(popTexts[c.pop]));
+        EXPECT_EQ(Combo(again, 1040)->currentText(), U(newsTexts[c.news]));
+        EXPECT_EQ(Edit(again, 1041)->text(), U(c.caFile));
+        EXPECT_TRUE(boxes.boxes.empty());
+    }
+    ClearStoredSettings();
+}
+
+TEST_F(EnvironmentDialog, CancelTakesNoTlsChoice) {
+    before.POPSecurity = 1;
+    before.NNTPSecurity = 2;
+    before.TLSCAFile = "/etc/ca.pem";
+    dlg.SetValues(before);
+    EXPECT_EQ(Combo(dlg, 1039)->currentIndex(), 1);
+    EXPECT_EQ(Combo(dlg, 1040)->currentIndex(), 2);
+    Combo(dlg, 1039)->setCurrentIndex(0);
+    Combo(dlg, 1040)->setCurrentIndex(1);
+    Edit(dlg, 1041)->setText(QStringLiteral("/tmp/other.pem"));
+    Button(dlg, 2)->click();
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    EXPECT_TRUE(SameValues(dlg.Values(), before));
+}
+
+TEST_F(EnvironmentDialog, StoredChoiceWithoutAnItemIsKept) {
+    before.POPSecurity = 5;  // out of the drop-down's range, as a hand-edited file may hold
+    dlg.SetValues(before);
+    EXPECT_EQ(Combo(dlg, 1039)->currentIndex(), -1);
+    dlg.accept();
+    ASSERT_TRUE(Accepted(dlg));
+    EXPECT_EQ(dlg.Values().POPSecurity, 5);
 }
 
 TEST_F(EnvironmentDialog, WhileRunningNoKeepsTheDialogAndTakesNothing) {
@@ -193,8 +311,12 @@ TEST_F(EnvironmentDialog, BrowseListsAllFilesAndReplacesThePath) {
     files.answer.reset();
     Button(dlg, 1014)->click();  // cancelled: the text stays
     EXPECT_EQ(Edit(dlg, 1013)->text(), U(txt::kDefaultMailFile));
-    ASSERT_EQ(files.initialNames.size(), 2u);
+    files.answer = U("/etc/ssl/社内CA.pem");
+    Button(dlg, 1042)->click();
+    EXPECT_EQ(Edit(dlg, 1041)->text(), U("/etc/ssl/社内CA.pem"));
+    ASSERT_EQ(files.initialNames.size(), 3u);
     EXPECT_TRUE(files.initialNames[0].isEmpty());
+    EXPECT_TRUE(files.initialNames[2].isEmpty());
 }
 
 TEST(SoundDialog, UncheckingGreysTheFileWhichIsStillTaken) {
