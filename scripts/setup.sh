@@ -33,6 +33,9 @@ packages=(
     fetchmail
     # the peer chat's tests build network namespaces; iptux is the real IP Messenger peer
     iproute2 iptux
+    # a real screen saver on a private session bus for the presence watch's integration test
+    # (org.mate.ScreenSaver; runs under Xvfb, driven with mate-screensaver-command)
+    mate-screensaver
     # the end-to-end scripts play reader programs and desktop services on the session bus
     python3-dbus python3-gi
     # the end-to-end test: its bus peers and its tray are python3-dbus services

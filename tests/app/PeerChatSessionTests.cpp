@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -26,6 +27,7 @@
 #include "res/Ids.h"
 #include "tests/app/ViewTestSupport.h"
 #include "tests/fakes/ScriptedChatPeer.h"
+#include "tests/fakes/ScriptedSettingsDialogs.h"
 #include "tests/support/PrivateNetwork.h"
 
 namespace kestrel {
@@ -67,6 +69,7 @@ protected:
             session = made.get();
             return made;
         };
+        settingsDialogs = &dialogs;
         Build();
         ASSERT_TRUE(view->PeerChatActive());
         // The program's own entry comes back to it: it is listed, so the peer has it too.
@@ -102,6 +105,7 @@ protected:
     PrivateNetwork network;
     std::unique_ptr<test::ScriptedChatPeer> peer;
     PeerChatSession* session = nullptr;
+    test::ScriptedSettingsDialogs dialogs;
 };
 
 TEST_F(PeerChatSessionTest, AConversationFromTheMemberListToTheSavedHistory) {
@@ -221,6 +225,54 @@ TEST_F(PeerChatSessionTest, AWaitedMemberBackAtTheDeskIsAnnouncedOnce) {
     PeerSays("1:502:hana:PC02:4:Hana");
     SpinFor(100);
     EXPECT_EQ(session->SeatNotices().Last(), first);
+}
+
+// The broadcast dialog's OK sets the running chat announcing itself again, now also to each
+// listed address: the peer hears the same entry by its own address and by the subnet's
+// broadcast address, besides the all-hosts broadcast.
+TEST_F(PeerChatSessionTest, ANewBroadcastListIsAnnouncedToItsAddresses) {
+    ASSERT_TRUE(PeerGets(IPMSG_BR_ENTRY));
+    SpinFor(50);
+    peer->Poll();
+    // Before: the start entry went to the all-hosts address only.
+    for (const auto& d : peer->WithCommand(IPMSG_BR_ENTRY))
+        EXPECT_EQ(d.destination, "255.255.255.255") << d.text();
+    peer->received.clear();
+
+    dialogs.answers.push_back([](ViewSettings& v) {
+        v.BroadIPs = std::string(PrivateNetwork::kPeerAddress) + "~:_192.0.2.255~:_";
+        return true;
+    });
+    view->OnCommand(ID_BROADCAST_ADDRESSES);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, SettingsDialogKind::Broadcast);
+    EXPECT_EQ(store->GetString(key::BroadIPs), "192.0.2.2~:_192.0.2.255~:_");
+
+    ASSERT_TRUE(PeerGets(IPMSG_BR_ENTRY, 3));
+    SpinFor(50);
+    peer->Poll();
+    const auto entries = peer->WithCommand(IPMSG_BR_ENTRY);
+    ASSERT_EQ(entries.size(), 3u);
+    std::vector<std::string> destinations;
+    for (const auto& d : entries) {
+        destinations.push_back(d.destination);
+        EXPECT_EQ(d.address, kProgram);
+        EXPECT_EQ(d.port, 2425);
+        // One packet, sent three times: same number, same text, its zero byte last.
+        EXPECT_EQ(d.bytes, entries[0].bytes);
+        EXPECT_EQ(d.bytes.back(), '\0');
+    }
+    std::sort(destinations.begin(), destinations.end());
+    EXPECT_EQ(destinations,
+              (std::vector<std::string>{"192.0.2.2", "192.0.2.255", "255.255.255.255"}));
+    const std::string text = entries[0].text();
+    const std::string number = text.substr(2, text.find(':', 2) - 2);
+    EXPECT_EQ(text, "1:" + number + ":" + identity.userName + ":" + identity.hostName + ":1:Taro");
+    EXPECT_FALSE(number.empty());
+    EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos);
+
+    // The list was emptied for the new round; the program's own entry fills it again.
+    ASSERT_TRUE(SpinUntil([&] { return session->Chat()->Members().Find(kProgram); }));
 }
 
 // Only a loopback interface: the entry cannot go out, the box says so and the view runs

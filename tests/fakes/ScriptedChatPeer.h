@@ -1,14 +1,18 @@
 #pragma once
 
 // A scripted IP Messenger peer: a UDP socket that sends whatever datagram the test gives it
-// and records every datagram it gets, with the sender. Never blocks: Poll() takes what has
-// arrived, so a test can spin the program's event loop on the same thread.
+// and records every datagram it gets, with the sender and the address it was sent to (so a
+// test tells a broadcast from a packet sent to this peer by name). Never blocks: Poll() takes what
+// has arrived, so a test can spin the program's event loop on the same thread.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include <string>
 #include <vector>
@@ -21,6 +25,7 @@ public:
         std::string bytes;  // as received, zero bytes included
         std::string address;
         int port = 0;
+        std::string destination;  // the address the sender wrote, e.g. 255.255.255.255
         // The text up to the first zero byte.
         std::string text() const { return bytes.substr(0, bytes.find('\0')); }
     };
@@ -30,6 +35,7 @@ public:
         if (m_fd < 0) return;
         const int on = 1;
         ::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+        ::setsockopt(m_fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
         sockaddr_in local{};
         local.sin_family = AF_INET;
         local.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -66,14 +72,28 @@ public:
         for (;;) {
             char buffer[65536];
             sockaddr_in from{};
-            socklen_t length = sizeof from;
-            const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, 0,
-                                         reinterpret_cast<sockaddr*>(&from), &length);
+            iovec part{buffer, sizeof buffer};
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
+            msghdr header{};
+            header.msg_name = &from;
+            header.msg_namelen = sizeof from;
+            header.msg_iov = &part;
+            header.msg_iovlen = 1;
+            header.msg_control = control;
+            header.msg_controllen = sizeof control;
+            const ssize_t n = ::recvmsg(m_fd, &header, 0);
             if (n < 0) return;
             char address[INET_ADDRSTRLEN] = {};
             ::inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
-            received.push_back(
-                {std::string(buffer, static_cast<size_t>(n)), address, ntohs(from.sin_port)});
+            char destination[INET_ADDRSTRLEN] = {};
+            for (cmsghdr* c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c)) {
+                if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_PKTINFO) continue;
+                in_pktinfo info{};
+                std::memcpy(&info, CMSG_DATA(c), sizeof info);
+                ::inet_ntop(AF_INET, &info.ipi_addr, destination, sizeof destination);
+            }
+            received.push_back({std::string(buffer, static_cast<size_t>(n)), address,
+                                ntohs(from.sin_port), destination});
         }
     }
 
