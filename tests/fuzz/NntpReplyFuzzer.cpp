@@ -1,5 +1,5 @@
-// NNTP replies: the greeting (200 or 201), the last number of a GROUP reply, the numbers of the watch
-// list, and the GROUP line built from a name the list holds.
+// NNTP replies: the greeting (200 or 201), the last number of a GROUP reply, the numbers of the
+// watch list, and the GROUP line built from a name the list holds.
 #include <cstddef>
 #include <cstdint>
 #include <string>
