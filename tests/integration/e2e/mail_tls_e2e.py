@@ -12,7 +12,8 @@ For each road (STLS, POP3S) it asserts:
      popup "新規メール着信通知" comes up; "メールを受信する" sends one Execute "[Retreive]" to
      the stand-in AL-Mail on the bus and closes it;
   2. one more message delivered: the next check (MailTimer=1, a minute on) brings the popup
-     back, and its picture differs from the first one only where the count is written;
+     back, and its picture is not the one it had for three (the count is the only thing
+     that differs; no reader of the label's text is available on this desktop);
   3. the reader started again, then a restart with the same program directory: the check
      runs to its end and no popup comes up;
 and once, POP3S by the address the certificate is not for: one box ("認証失敗" or "メール監視
