@@ -21,15 +21,6 @@
 #include "res/TextsTls.h"
 
 namespace kestrel {
-namespace {
-
-class NullLogSink final : public LogSink {
-public:
-    void PostLog(std::string_view) override {}
-};
-
-}  // namespace
-
 CAuthenticationWnd::CAuthenticationWnd(const WorkerContext& context, QObject* parent,
                                        const Timing& timing)
     : QObject(parent), m_context(context), m_timing(timing) {

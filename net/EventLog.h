@@ -26,6 +26,12 @@ private:
     QObject* m_target;
 };
 
+// For a window that has no frame to log to: the texts go nowhere.
+class NullLogSink final : public LogSink {
+public:
+    void PostLog(std::string_view) override {}
+};
+
 // Handles a WM_WRITE_LOG message (OnWriteLog); false when the message is another one.
 bool HandleWriteLog(MessageEvent& message);
 

@@ -12,15 +12,6 @@
 #include "res/TextsMail.h"
 
 namespace kestrel {
-namespace {
-
-class NullLogSink final : public LogSink {
-public:
-    void PostLog(std::string_view) override {}
-};
-
-}  // namespace
-
 PeriodicCheck::PeriodicCheck(const WorkerContext& context, std::function<bool()> noticeOpen,
                              Setup setup, const Timing& timing)
     : m_context(context),
