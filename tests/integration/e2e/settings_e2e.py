@@ -83,7 +83,9 @@ class SettingsRun(Desktop):
         self.start_x()
         self.start_bus()
         self.start_program("settings", "[Environment]\nPOPServer=127.0.0.1\nPOPPort=9\n"
-                                       "PasswdCheck=0\n[UserInterface]\nBeIcon=0\n")
+                                       "PasswdCheck=0\n[UserInterface]\nBeIcon=0\n"
+                                       # on this machine's own network: no broadcasts
+                                       "[PeerChat]\nChating=0\n")
 
         self.step("cancel the first log-in")
         login = self.until("the log-in dialog",
