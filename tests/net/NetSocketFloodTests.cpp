@@ -91,13 +91,14 @@ TEST_F(FloodTest, OutOfDescriptorsTheServerWaitsOrGivesUpItsLongestSilentConnect
     for (int i = 0; i < 4; ++i) flood.emplace_back(SOCK_STREAM | SOCK_NONBLOCK);
     RawSocket query(SOCK_STREAM | SOCK_NONBLOCK);
 
-    // No descriptor left at all: the limit at the highest one in use, every gap below filled.
+    // No descriptor left at all: the limit a few above the highest one in use (there may be
+    // no gap below it), then every free one filled.
     rlimit lowered{};
     ::getrlimit(RLIMIT_NOFILE, &lowered);
     int highest = 0;
     for (int fd = 0; fd < 4096; ++fd)
         if (::fcntl(fd, F_GETFD) != -1) highest = fd;
-    lowered.rlim_cur = static_cast<rlim_t>(highest) + 1;
+    lowered.rlim_cur = static_cast<rlim_t>(highest) + 1 + 3;
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
     std::vector<RawSocket> ballast;
     for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
