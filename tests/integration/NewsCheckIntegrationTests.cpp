@@ -35,23 +35,28 @@ protected:
     void TearDown() override { ::unlink(list.c_str()); }
 
     // One check from the timer's tick to the end of its dialogue (against the server on
-    // checkPort, the posting one when 0).
-    void RunOneCheck(int checkPort = 0) {
+    // checkPort, the posting one when 0); a check that ends in a box leaves it in boxes.
+    void RunOneCheck(int checkPort = 0, const std::string& host = "127.0.0.1",
+                     const TlsSettings& tls = {}) {
         log.clear();
         frame.reports.clear();
+        boxes.boxes.clear();
         CNewsCheckWnd wnd(WorkerContext{&frame, &log, &boxes}, {}, nullptr, timing);
-        ASSERT_EQ(wnd.InitCheck("127.0.0.1", checkPort ? checkPort : port, 3), 1);
+        wnd.SetSecurity(tls);
+        ASSERT_EQ(wnd.InitCheck(host, checkPort ? checkPort : port, 3), 1);
         ASSERT_TRUE(SpinUntil([&] { return log.has("nntp socket connecting\r\n"); }, 20000));
         ASSERT_TRUE(SpinUntil([&] { return !wnd.Busy(); }, 60000));
         QCoreApplication::sendPostedEvents();
-        EXPECT_EQ(log.texts().back(), "nntp socket delete\r\n");
-        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_TRUE(log.has("nntp socket delete\r\n"));
     }
 
-    int Post(const std::string& group) {
+    // Posts one article to group through the server on postPort (the main one when 0) and
+    // returns the group's new high number there.
+    int Post(const std::string& group, int postPort = 0) {
         QProcess post;
         post.start(QStringLiteral("python3"),
-                   {QString::fromStdString(poster), QString::fromStdString(group)});
+                   {QString::fromStdString(poster), QString::fromStdString(group),
+                    QStringLiteral("--port"), QString::number(postPort ? postPort : port)});
         EXPECT_TRUE(post.waitForFinished(60000));
         EXPECT_EQ(post.exitCode(), 0) << post.readAllStandardError().toStdString();
         return post.readAllStandardOutput().trimmed().toInt();
@@ -81,6 +86,7 @@ TEST_F(NewsCheckIntegration, ANewArticleIsReportedAndRemembered) {
     WriteFile(list, known);
     RunOneCheck();
     ASSERT_FALSE(HasFailure());
+    EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(frame.reports.empty());
     EXPECT_EQ(ReadFile(list), known);  // nothing new: not written
     EXPECT_TRUE(log.has("group fj.kestrel.unknown\r\n"));
@@ -122,9 +128,77 @@ TEST_F(NewsCheckIntegration, AReadOnlyServerReportsANewArticle) {
     const int posted = Post("fj.a");
     ASSERT_GT(posted, high);
     RunOneCheck(readOnlyPort);
+    EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(log.has("mode reader\r\n"));
     EXPECT_EQ(frame.reports, Strings{"fj.a "});
     EXPECT_EQ(ReadFile(list), "fj.a:" + std::to_string(posted) + "\n");
+}
+
+// A server that takes this host for a feeding peer greets in transit mode and refuses GROUP
+// until it is asked for reader mode; the check asks first and reports the new article.
+TEST_F(NewsCheckIntegration, AServerThatServesReadersOnlyInReaderModeReportsANewArticle) {
+    const int feedPort = harnessPort("KESTREL_IT_NNTP_FEED_PORT");
+    ASSERT_FALSE(HasFailure());
+    LineClient news;
+    ASSERT_TRUE(news.connect(feedPort));
+    ASSERT_NE(news.readLine().value_or("").find("transit mode"), std::string::npos);
+    EXPECT_EQ(news.command("GROUP fj.a").substr(0, 4), "401 ");  // not without reader mode
+    ASSERT_EQ(news.command("MODE READER").substr(0, 4), "200 ");
+    const int high = HighOf(news, "fj.a");
+    ASSERT_GE(high, 0);
+
+    WriteFile(list, "fj.a:" + std::to_string(high) + "\n");
+    const int posted = Post("fj.a", feedPort);
+    ASSERT_GT(posted, high);
+    RunOneCheck(feedPort);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(log.has("mode reader\r\n"));
+    EXPECT_EQ(frame.reports, Strings{"fj.a "});
+    EXPECT_EQ(ReadFile(list), "fj.a:" + std::to_string(posted) + "\n");
+}
+
+// INN's own reader server with the test certificate: upgraded by STARTTLS on the ordinary
+// port and in TLS from the first byte on its own, the check reports the new article; without
+// the test CA the certificate is not trusted, a box says so and no group is asked for.
+TEST_F(NewsCheckIntegration, NnrpdOverStartTlsAndOverItsOwnTlsPort) {
+    const std::string tlsHost = harnessEnv("KESTREL_IT_NNTP_TLS_HOST");
+    const std::string ca = harnessEnv("KESTREL_IT_NNTP_TLS_CA");
+    const struct {
+        int port;
+        ChannelSecurity security;
+    } roads[] = {{harnessPort("KESTREL_IT_NNTP_STARTTLS_PORT"), ChannelSecurity::StartTls},
+                 {harnessPort("KESTREL_IT_NNTPS_PORT"), ChannelSecurity::OnConnect}};
+    ASSERT_FALSE(HasFailure());
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.port);
+        // The readers share the main server's spool.
+        LineClient news;
+        ASSERT_TRUE(news.connect(port));
+        ASSERT_TRUE(news.readLine().has_value());
+        const int high = HighOf(news, "fj.b");
+        ASSERT_GE(high, 0);
+        WriteFile(list, "fj.b:" + std::to_string(high) + "\r\n");
+        const int posted = Post("fj.b");
+        ASSERT_GT(posted, high);
+
+        RunOneCheck(road.port, tlsHost, {road.security, ca});
+        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_EQ(frame.reports, Strings{"fj.b "});
+        EXPECT_EQ(ReadFile(list), "fj.b:" + std::to_string(posted) + "\r\n");
+        EXPECT_EQ(log.has("starttls\r\n"), road.security == ChannelSecurity::StartTls);
+
+        const auto before = ReadFile(list);
+        RunOneCheck(road.port, tlsHost, {road.security, ""});
+        ASSERT_TRUE(SpinUntil([&] { return !boxes.boxes.empty(); }, 2000));
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes.front().captionUtf8(), "ニュース監視エラー");
+        EXPECT_NE(boxes.boxes.front().textUtf8().find("信頼できません"), std::string::npos);
+        EXPECT_TRUE(log.has("TLS ERROR (self-signed certificate in certificate chain)\r\n"));
+        EXPECT_FALSE(log.has("group fj.b\r\n"));
+        EXPECT_FALSE(log.has("mode reader\r\n"));
+        EXPECT_TRUE(frame.reports.empty());
+        EXPECT_EQ(ReadFile(list), before);
+    }
 }
 
 }  // namespace

@@ -14,11 +14,11 @@ harness_free_port() {
     python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-# Waits until something accepts on 127.0.0.1:<port>, up to <seconds>.
+# Waits until something accepts on <host>:<port> (127.0.0.1 unless given), up to <seconds>.
 harness_wait_port() {
-    local port=$1 seconds=${2:-20} i
+    local port=$1 seconds=${2:-20} host=${3:-127.0.0.1} i
     for ((i = 0; i < seconds * 10; i++)); do
-        if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+        if (exec 3<>"/dev/tcp/$host/$port") 2>/dev/null; then
             return 0
         fi
         sleep 0.1
@@ -35,4 +35,25 @@ harness_env() {
 
 harness_pidfile() {
     echo "$1/pids/$2.pid"
+}
+
+# A test CA and a server certificate signed by it for the IP address <ip> (P-256, a day either
+# side of now), in <pki>: ca.pem, ca.key, server.pem, server.key (keys 0600).
+harness_make_pki() {
+    local pki=$1 ip=$2
+    mkdir -p "$pki"
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 \
+        -subj "/O=Kestrel test/CN=Kestrel harness CA" -keyout "$pki/ca.key" -out "$pki/ca.pem" \
+        -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" \
+        2>/dev/null || harness_die "openssl could not make the test CA"
+    openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes \
+        -subj "/O=Kestrel test/CN=$ip" -keyout "$pki/server.key" -out "$pki/server.csr" \
+        2>/dev/null || harness_die "openssl could not make the server key"
+    printf 'basicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\nsubjectAltName=IP:%s\n' "$ip" \
+        >"$pki/server.ext"
+    openssl x509 -req -in "$pki/server.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" \
+        -CAcreateserial -days 2 -extfile "$pki/server.ext" -out "$pki/server.pem" 2>/dev/null ||
+        harness_die "openssl could not sign the server certificate"
+    chmod 600 "$pki/server.key" "$pki/ca.key"
+    chmod 644 "$pki/ca.pem" "$pki/server.pem"
 }

@@ -72,6 +72,9 @@ def main():
         greeting = nntp.line()
         if not greeting.startswith("200"):
             raise RuntimeError(f"server does not accept posts: {greeting}")
+        # A server that takes 127.0.0.1 for a feeding peer posts only in reader mode.
+        if "transit mode" in greeting:
+            expect(nntp.command("MODE READER"), "200")
         for i in range(args.count):
             post(nntp, args.group, args.subject if args.count == 1 else f"{args.subject} {i + 1}", args.body)
         # GROUP answers "211 count low high group".

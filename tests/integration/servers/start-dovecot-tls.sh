@@ -17,25 +17,12 @@ port=$(harness_free_port)
 sport=$(harness_free_port)
 cport=$(harness_free_port)
 
-mkdir -p "$root/run" "$root/state" "$root/mail/$user"/{cur,new,tmp} "$root/pki"
+mkdir -p "$root/run" "$root/state" "$root/mail/$user"/{cur,new,tmp}
 printf '%s:{PLAIN}%s::::::\n' "$user" "$pass" >"$root/users"
 
-# The test CA and the server's certificate (P-256, a day either side of now).
+# The test CA and the server's certificate.
 pki=$root/pki
-openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 \
-    -subj "/O=Kestrel test/CN=Kestrel harness CA" -keyout "$pki/ca.key" -out "$pki/ca.pem" \
-    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" \
-    2>/dev/null || harness_die "openssl could not make the test CA"
-openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes \
-    -subj "/O=Kestrel test/CN=127.0.0.2" -keyout "$pki/server.key" -out "$pki/server.csr" \
-    2>/dev/null || harness_die "openssl could not make the server key"
-printf 'basicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\nsubjectAltName=IP:127.0.0.2\n' \
-    >"$pki/server.ext"
-openssl x509 -req -in "$pki/server.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" \
-    -CAcreateserial -days 2 -extfile "$pki/server.ext" -out "$pki/server.pem" 2>/dev/null ||
-    harness_die "openssl could not sign the server certificate"
-chmod 600 "$pki/server.key" "$pki/ca.key"
-chmod 644 "$pki/ca.pem"
+harness_make_pki "$pki" 127.0.0.2
 
 # Three unread messages.
 for n in 1 2 3; do

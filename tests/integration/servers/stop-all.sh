@@ -9,10 +9,12 @@ dir=$1
 [[ -d $dir/pids ]] || exit 0
 
 # INN first by its own control channel so it closes its databases cleanly.
-if [[ -f $dir/pids/inn.pid && -f $dir/inn/etc/inn.conf ]]; then
-    setpriv --reuid=news --regid=news --init-groups env INNCONF="$dir/inn/etc/inn.conf" \
-        /usr/lib/news/bin/ctlinnd -t 10 shutdown "harness stop" >/dev/null 2>&1 || true
-fi
+for inn in inn inn-feed; do
+    if [[ -f $dir/pids/$inn.pid && -f $dir/$inn/etc/inn.conf ]]; then
+        setpriv --reuid=news --regid=news --init-groups env INNCONF="$dir/$inn/etc/inn.conf" \
+            /usr/lib/news/bin/ctlinnd -t 10 shutdown "harness stop" >/dev/null 2>&1 || true
+    fi
+done
 
 for pidfile in "$dir"/pids/*.pid; do
     [[ -f $pidfile ]] || continue
