@@ -2,8 +2,9 @@
 """The news road, end to end: the real kestrel on its own X server, from a new article in a
 watched group on the harness's INN to the news reader reached over D-Bus.
 
-It needs the running harness (servers/start-all.sh): KESTREL_IT_NNTP_PORT names INN's port and
-KESTREL_IT_NNTP_POST its posting helper. What it starts, all private to this test and all
+It needs the running harness (servers/start-all.sh): KESTREL_IT_NNTP_PORT names INN's port,
+KESTREL_IT_NNTP_RO_PORT its read-only reader server's (greeting "201": no posting), which is the
+one the program checks, and KESTREL_IT_NNTP_POST its posting helper. What it starts, all private to this test and all
 ended at the end: Xvfb, a session bus with bus_peers.py on it (a stand-in Netscape owning
 dde.Netscape, and a notification area, so the tray icon can be read), and kestrel with fresh
 settings (news check only, every 3 minutes, BeIcon and BePopup on) and a fresh program
@@ -17,7 +18,8 @@ What it asserts:
      popup "新規ニュース通知", placed one eighth of the free space in from the top-left
      corner, and the tray icon and the window icon leave their idle state;
   3. the watch list then holds fj.b's new number and the others' old ones, as CR LF lines
-     "group:number", and the event log holds the dialogue, one GROUP per watched group;
+     "group:number", and the event log holds the dialogue: MODE READER answered "201", one
+     GROUP per watched group;
   4. "記事を読む" with no group selected sends nothing; with fj.b selected it sends exactly one
      Request "news:fj.b,,0xFFFFFFFF,0x1" to dde.Netscape and the popup stays open;
   5. "閉じる" closes the popup, and the tray icon and the window icon equal the idle ones again.
@@ -27,6 +29,7 @@ should list fj.b alone under "新しい記事が投稿されています".
 Usage: news_road_e2e.py --program build/kestrel --out <dir>
 """
 import os
+import re
 import socket
 import subprocess
 import sys
@@ -76,6 +79,7 @@ def post_article(poster, port, group):
 class NewsRoad(Desktop):
     def __init__(self, program, out):
         self.port = int(harness("KESTREL_IT_NNTP_PORT"))
+        self.read_only_port = int(harness("KESTREL_IT_NNTP_RO_PORT"))
         self.poster = harness("KESTREL_IT_NNTP_POST")
         super().__init__(program, out)
 
@@ -83,7 +87,7 @@ class NewsRoad(Desktop):
         return ("[Environment]\nNNTPServer=127.0.0.1\nNNTPPort=%d\nNewsCheck=1\nMailCheck=0\n"
                 "Identify=0\nPasswdCheck=0\nNewsReader=0\ndebug=1\n\n[Timer]\nNewsTimer=3\n\n"
                 "[PeerChat]\nChating=0\n\n[UserInterface]\nBeIcon=1\nBePopup=1\n\n"
-                "[Sound]\nSound=0\n" % self.port)
+                "[Sound]\nSound=0\n" % self.read_only_port)
 
     @staticmethod
     def watch_list(numbers):
@@ -132,7 +136,9 @@ class NewsRoad(Desktop):
         check(self.program_file(WATCH_LIST) == expected,
               "watch list %r, expected %r" % (self.program_file(WATCH_LIST), expected))
         log = self.event_log()
-        for line in ["Newscheck Start!!", "group " + OTHER_GROUP, "group " + NEW_GROUP,
+        # The reader-mode answer repeats the read-only server's "201".
+        check(re.search(rb"^\S+ \S+  201 ", log, re.M), "the event log lacks the server's 201")
+        for line in ["Newscheck Start!!", "mode reader", "group " + OTHER_GROUP, "group " + NEW_GROUP,
                      "group " + UNKNOWN_GROUP, "quit", "nntp socket delete"]:
             check(line.encode("ascii") + b"\r\n" in log, "the event log lacks %r" % line)
         check(log.count(b"Newscheck Start!!\r\n") == 1, "more than one check ran")
