@@ -11,6 +11,7 @@
 #include "net/LogText.h"
 #include "net/NetSocket.h"
 #include "net/NetSocketChannel.h"
+#include "net/ServedWait.h"
 #include "net/SocketChannel.h"
 #include "net/StartTls.h"
 #include "net/TlsChannel.h"
@@ -58,7 +59,7 @@ bool CAuthenticationWnd::Verify(const std::string& server, int port, const std::
     if (!BuildCommands(user, password, userCommand, passCommand)) return false;
     // The creation result is not looked at: a socket that cannot connect shows itself as a
     // greeting that never comes.
-    NetSocketChannel socket(std::make_shared<CNetSocket>(server, port, nullptr, 0, 0, 256));
+    NetSocketChannel socket(ConnectServingEvents(server, port, 256));
     // In clear until the settings ask for more, so a log-in without TLS goes as it always has.
     TlsChannel channel(socket, server, m_security.caFile);
     m_tls = &channel;
@@ -72,10 +73,16 @@ bool CAuthenticationWnd::Secure(ChannelSecurity when, const Timing& timing) {
     if (!m_tls || m_security.security != when) return true;
     NullLogSink none;
     LogSink& log = m_context.log ? *m_context.log : none;
-    const bool secured = when == ChannelSecurity::OnConnect
-                             ? m_tls->Handshake(nullptr, timing)
-                             : StartTls(*m_tls, kPop3StartTls, log, nullptr, timing);
+    // A handshake has the budget of a reply, and the windows are served meanwhile as they are
+    // while a reply is awaited.
+    bool secured = false;
+    RunServingEvents([&](const std::atomic<int>& stop) {
+        secured = when == ChannelSecurity::OnConnect
+                      ? m_tls->Handshake(&stop, timing)
+                      : StartTls(*m_tls, kPop3StartTls, log, &stop, timing);
+    });
     if (secured) return true;
+    if (m_tls->Stopped()) return false;  // the program is quitting
     Log(FillText(txt::kTlsFailedLogFormat, {m_tls->FaultDetail()}));
     Show(FillText(sjis(txt::kPopTlsFailedFormat), {m_server, TlsFaultText(m_tls->Fault())}));
     return false;

@@ -62,7 +62,7 @@ bool CPasswdChangeWnd::ExecChange(const std::string& server, int port, const std
     if (!CheckFields(user, oldPassword, newPassword, commands)) return false;
     // The creation result is not looked at: a socket that cannot connect shows itself as a
     // greeting that never comes.
-    NetSocketChannel channel(std::make_shared<CNetSocket>(server, port, nullptr, 0, 0, 256));
+    NetSocketChannel channel(ConnectServingEvents(server, port, 256));
     Log(sjis(txt::kPoppassdConnecting));
     return Dialogue(channel, user, commands, m_timing);
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include "mail/ReplyWait.h"
 
 namespace kestrel {
@@ -14,5 +17,13 @@ WaitResult WaitForReplyServingEvents(SocketChannel& channel, ReplyBuffer& reply,
 // A pause for a command to go out before the connection closes, ended early by an answer,
 // served the same way.
 void WaitReadableServingEvents(SocketChannel& channel, int timeoutMs);
+
+class CNetSocket;
+
+// A client socket to host:port (no owner: read through a channel), made on a thread of its
+// own while this thread serves its events: looking the host name up may take as long as the
+// resolver's time-out. A socket that could not be made shows itself as a reply that never
+// comes.
+std::shared_ptr<CNetSocket> ConnectServingEvents(const std::string& host, int port, int readSize);
 
 }  // namespace kestrel
