@@ -84,6 +84,12 @@ CPeerChatDlg::CPeerChatDlg(ChatWindowHost& host, CPeerChat* chat, MessageBoxes& 
             [this](int index) { m_pending = chatlist::LineAt(*m_targets, index); });
     connect(m_conversation, &QListWidget::currentRowChanged, this,
             [this](int row) { PickSender(row); });
+    // A click on the line already selected picks its sender again, for when another member
+    // has been chosen since.
+    connect(m_conversation, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        if (m_conversation->row(item) == m_conversation->currentRow())
+            PickSender(m_conversation->row(item));
+    });
     connect(m_conversation, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { ShowLine(m_conversation->row(item)); });
     showLine = [this](const std::string& line) {

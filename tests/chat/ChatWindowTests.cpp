@@ -372,6 +372,15 @@ TEST_F(ChatWindowTest, ClickingAReceivedLinePicksItsSenderWhateverTheCase) {
     conversation->setCurrentRow(0);
     EXPECT_NE(Utf8(targets->currentText()).find("Jiro"), std::string::npos);
 
+    // Clicked again once another member has been chosen, the line picks its sender again.
+    dlg.show();
+    targets->setCurrentIndex(0);
+    ASSERT_NE(Utf8(targets->currentText()).find("Hana"), std::string::npos);
+    const QRect line = conversation->visualItemRect(conversation->item(0));
+    QTest::mouseClick(conversation->viewport(), Qt::LeftButton, {}, line.center());
+    EXPECT_EQ(conversation->currentRow(), 0);
+    EXPECT_NE(Utf8(targets->currentText()).find("Jiro"), std::string::npos);
+
     // Double-click shows the history's line whole.
     std::vector<std::string> shown;
     dlg.showLine = [&](const std::string& line) { shown.push_back(line); };
