@@ -22,11 +22,6 @@
 
 namespace {
 
-class QuietLog final : public kestrel::LogSink {
-public:
-    void PostLog(std::string_view) override {}
-};
-
 // One query over a fresh blocking connection; true when the expected reply came whole
 // before the responder closed.
 bool Ask(int port, const std::string& query, const std::string& expected) {
@@ -94,7 +89,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int total = argc > 1 ? std::atoi(argv[1]) : 4000;
 
-    QuietLog log;
+    kestrel::NullLogSink log;
     kestrel::CIdentificationWnd wnd(kestrel::WorkerContext{nullptr, &log, nullptr});
     if (!wnd.Start(0, "benchuser")) {
         std::fprintf(stderr, "bench_ident: cannot listen\n");

@@ -40,11 +40,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr rlim_t kDescriptorLimit = 1024;
 
-class QuietLog final : public kestrel::LogSink {
-public:
-    void PostLog(std::string_view) override {}
-};
-
 double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
@@ -222,7 +217,7 @@ int Respond(int argc, char** argv, int idleSeconds, int toFlood, int fromFlood) 
     kestrel::Timing timing = kestrel::ProgramTiming();
     timing.idleConnectionMs = idleSeconds * 1000;
     QCoreApplication app(argc, argv);
-    QuietLog log;
+    kestrel::NullLogSink log;
     kestrel::CIdentificationWnd wnd(kestrel::WorkerContext{nullptr, &log, nullptr}, nullptr,
                                     timing);
     if (!wnd.Start(0, "benchuser")) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/BenchFrame.h"
 #include "mail/CPopCheckWnd.h"
 #include "net/EventLog.h"
 #include "platform/MessageEvent.h"
@@ -20,21 +21,6 @@
 namespace {
 
 using kestrel::test::ScriptedLineServer;
-
-class QuietLog final : public kestrel::LogSink {
-public:
-    void PostLog(std::string_view) override {}
-};
-
-class Frame final : public QObject {
-public:
-    void customEvent(QEvent* e) override {
-        if (auto* m = kestrel::asMessage(e); m && m->message() == kestrel::WM_UNREAD_MAIL) {
-            ++reports;
-        }
-    }
-    int reports = 0;
-};
 
 }  // namespace
 
@@ -57,17 +43,17 @@ int main(int argc, char** argv) {
     timing.mailFirstCheckMs = 0;
     timing.minuteMs = 3600000;  // one check per Start
 
-    QuietLog log;
-    Frame frame;
+    kestrel::NullLogSink log;
+    kestrel::bench::ReportCounter frame;
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         kestrel::CPopCheckWnd wnd(kestrel::WorkerContext{&frame, &log, nullptr}, {}, nullptr,
                                   timing);
-        const int before = frame.reports;
+        const int before = frame.count(kestrel::WM_UNREAD_MAIL);
         QElapsedTimer clock;
         clock.start();
         wnd.Start("127.0.0.1", server.port(), "bench", "secret", 1);
-        while (frame.reports == before && clock.elapsed() < 10000) {
+        while (frame.count(kestrel::WM_UNREAD_MAIL) == before && clock.elapsed() < 10000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         }
         ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
@@ -75,5 +61,5 @@ int main(int argc, char** argv) {
     std::sort(ms.begin(), ms.end());
     std::printf("bench_mail_check: %d checks, median %.2f ms, min %.2f ms, max %.2f ms\n", runs,
                 ms[ms.size() / 2], ms.front(), ms.back());
-    return frame.reports == runs ? 0 : 1;
+    return frame.count(kestrel::WM_UNREAD_MAIL) == runs ? 0 : 1;
 }

@@ -18,6 +18,7 @@
 
 #include <sys/stat.h>
 
+#include "bench/BenchFrame.h"
 #include "mail/CPopCheckWnd.h"
 #include "net/EventLog.h"
 #include "platform/MessageEvent.h"
@@ -25,21 +26,6 @@
 #include "res/Ids.h"
 
 namespace {
-
-class QuietLog final : public kestrel::LogSink {
-public:
-    void PostLog(std::string_view) override {}
-};
-
-class Frame final : public QObject {
-public:
-    void customEvent(QEvent* e) override {
-        if (auto* m = kestrel::asMessage(e); m && m->message() == kestrel::WM_UNREAD_MAIL) {
-            ++reports;
-        }
-    }
-    int reports = 0;
-};
 
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
@@ -89,8 +75,8 @@ int main(int argc, char** argv) {
         {"POP3S", host, tlsPort, kestrel::ChannelSecurity::OnConnect, " ssl" + certCheck},
     };
 
-    QuietLog log;
-    Frame frame;
+    kestrel::NullLogSink log;
+    kestrel::bench::ReportCounter frame;
     bool allOk = true;
     std::printf("bench_mail_tls: %d checks per road, median wall time per check\n", runs);
     std::printf("%-6s %12s %20s %8s\n", "road", "kestrel ms", "fetchmail --check ms", "ratio");
@@ -100,14 +86,14 @@ int main(int argc, char** argv) {
             kestrel::CPopCheckWnd wnd(kestrel::WorkerContext{&frame, &log, nullptr}, nullptr,
                                       nullptr, timing);
             wnd.SetSecurity({road.security, ca});
-            const int before = frame.reports;
+            const int before = frame.count(kestrel::WM_UNREAD_MAIL);
             QElapsedTimer clock;
             clock.start();
             wnd.Start(road.host, road.port, user, pass, 1);
-            while (frame.reports == before && clock.elapsed() < 20000) {
+            while (frame.count(kestrel::WM_UNREAD_MAIL) == before && clock.elapsed() < 20000) {
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
             }
-            allOk = allOk && frame.reports != before;
+            allOk = allOk && frame.count(kestrel::WM_UNREAD_MAIL) != before;
             ours.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
         }
 

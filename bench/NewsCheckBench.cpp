@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/BenchFrame.h"
 #include "net/EventLog.h"
 #include "news/CNewsCheckWnd.h"
 #include "platform/MessageEvent.h"
@@ -36,16 +37,6 @@ public:
         if (text == "nntp socket delete\r\n") ended = true;
     }
     std::atomic<bool> ended{false};
-};
-
-class Frame final : public QObject {
-public:
-    void customEvent(QEvent* e) override {
-        if (auto* m = kestrel::asMessage(e); m && m->message() == kestrel::WM_NEW_NEWS) {
-            ++reports;
-        }
-    }
-    int reports = 0;
 };
 
 std::vector<std::string> GroupNames(bool realServer) {
@@ -102,7 +93,7 @@ int main(int argc, char** argv) {
     timing.newsFirstCheckMs = 0;
     timing.minuteMs = 3600000;  // one check per InitCheck
 
-    Frame frame;
+    kestrel::bench::ReportCounter frame;
     std::vector<double> ms;
     int completed = 0;
     for (int i = 0; i < runs; ++i) {

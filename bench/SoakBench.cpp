@@ -34,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BenchFrame.h"
 #include "ident/CIdentificationWnd.h"
 #include "mail/CPopCheckWnd.h"
 #include "net/EventLog.h"
@@ -273,17 +274,6 @@ public:
     std::atomic<long> lines{0};
 };
 
-class Frame final : public QObject {
-public:
-    void customEvent(QEvent* e) override {
-        auto* m = kestrel::asMessage(e);
-        if (m && m->message() == kestrel::WM_UNREAD_MAIL) ++mailReports;
-        if (m && m->message() == kestrel::WM_NEW_NEWS) ++newsReports;
-    }
-    long mailReports = 0;
-    long newsReports = 0;
-};
-
 int RunProgram(int argc, char** argv, int fromPeers, int toPeers, double minutes, int everySeconds,
                PeerCounts& counts) {
     QCoreApplication app(argc, argv);
@@ -305,7 +295,7 @@ int RunProgram(int argc, char** argv, int fromPeers, int toPeers, double minutes
     timing.newsFirstCheckMs = 700;
 
     CountingLog log;
-    Frame frame;
+    kestrel::bench::ReportCounter frame;
     const kestrel::WorkerContext context{&frame, &log, nullptr};
     auto mail = std::make_unique<kestrel::CPopCheckWnd>(context, nullptr, nullptr, timing);
     auto news = std::make_unique<kestrel::CNewsCheckWnd>(context, nullptr, nullptr, timing);
@@ -325,8 +315,9 @@ int RunProgram(int argc, char** argv, int fromPeers, int toPeers, double minutes
         const Resources r = OwnResources();
         const double at = std::chrono::duration<double>(Clock::now() - start).count() / 60;
         std::printf("%6.1f %9ld %5d %7d %6ld %6ld %6ld %6ld %7ld %7ld %7ld %7ld\n", at, r.rssKb,
-                    r.descriptors, r.threads, log.mailChecks.load(), frame.mailReports,
-                    log.newsChecks.load(), frame.newsReports, log.identReplies.load(),
+                    r.descriptors, r.threads, log.mailChecks.load(),
+                    frame.count(kestrel::WM_UNREAD_MAIL), log.newsChecks.load(),
+                    frame.count(kestrel::WM_NEW_NEWS), log.identReplies.load(),
                     counts.identAnswered.load(), counts.identWrong.load(),
                     counts.identSilentClosedByResponder.load());
     };

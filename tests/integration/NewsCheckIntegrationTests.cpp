@@ -62,6 +62,22 @@ protected:
         return post.readAllStandardOutput().trimmed().toInt();
     }
 
+    // With fj.a watched at its last article (asked through news, a reader already greeted),
+    // an article posted through postPort is reported by a check against checkPort, which asks
+    // for reader mode on the way.
+    void ExpectANewArticleReported(LineClient& news, int checkPort, int postPort) {
+        const int high = HighOf(news, "fj.a");
+        ASSERT_GE(high, 0);
+        WriteFile(list, "fj.a:" + std::to_string(high) + "\n");
+        const int posted = Post("fj.a", postPort);
+        ASSERT_GT(posted, high);
+        RunOneCheck(checkPort);
+        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_TRUE(log.has("mode reader\r\n"));
+        EXPECT_EQ(frame.reports, Strings{"fj.a "});
+        EXPECT_EQ(ReadFile(list), "fj.a:" + std::to_string(posted) + "\n");
+    }
+
     Timing timing = NewsTiming();
     NewsFrame frame;
     RecordingLogSink log;
@@ -121,17 +137,8 @@ TEST_F(NewsCheckIntegration, AReadOnlyServerReportsANewArticle) {
     LineClient news;
     ASSERT_TRUE(news.connect(readOnlyPort));
     ASSERT_EQ(news.readLine().value_or("").rfind("201 ", 0), 0u);
-    const int high = HighOf(news, "fj.a");
-    ASSERT_GE(high, 0);
-
-    WriteFile(list, "fj.a:" + std::to_string(high) + "\n");
-    const int posted = Post("fj.a");
-    ASSERT_GT(posted, high);
-    RunOneCheck(readOnlyPort);
-    EXPECT_TRUE(boxes.boxes.empty());
-    EXPECT_TRUE(log.has("mode reader\r\n"));
-    EXPECT_EQ(frame.reports, Strings{"fj.a "});
-    EXPECT_EQ(ReadFile(list), "fj.a:" + std::to_string(posted) + "\n");
+    // Posted through the main server, whose spool it reads.
+    ExpectANewArticleReported(news, readOnlyPort, port);
 }
 
 // A server that takes this host for a feeding peer greets in transit mode and refuses GROUP
@@ -144,17 +151,7 @@ TEST_F(NewsCheckIntegration, AServerThatServesReadersOnlyInReaderModeReportsANew
     ASSERT_NE(news.readLine().value_or("").find("transit mode"), std::string::npos);
     EXPECT_EQ(news.command("GROUP fj.a").substr(0, 4), "401 ");  // not without reader mode
     ASSERT_EQ(news.command("MODE READER").substr(0, 4), "200 ");
-    const int high = HighOf(news, "fj.a");
-    ASSERT_GE(high, 0);
-
-    WriteFile(list, "fj.a:" + std::to_string(high) + "\n");
-    const int posted = Post("fj.a", feedPort);
-    ASSERT_GT(posted, high);
-    RunOneCheck(feedPort);
-    EXPECT_TRUE(boxes.boxes.empty());
-    EXPECT_TRUE(log.has("mode reader\r\n"));
-    EXPECT_EQ(frame.reports, Strings{"fj.a "});
-    EXPECT_EQ(ReadFile(list), "fj.a:" + std::to_string(posted) + "\n");
+    ExpectANewArticleReported(news, feedPort, feedPort);
 }
 
 // INN's own reader server with the test certificate: upgraded by STARTTLS on the ordinary

@@ -57,3 +57,45 @@ harness_make_pki() {
     chmod 600 "$pki/server.key" "$pki/ca.key"
     chmod 644 "$pki/ca.pem" "$pki/server.pem"
 }
+
+# The part of a private dovecot's configuration every instance shares: no IMAP, and the
+# services that would otherwise want a chroot or a shared socket. Printed for the caller's file.
+harness_dovecot_services() {
+    cat <<'CONF'
+service imap-login {
+  inet_listener imap {
+    port = 0
+  }
+  inet_listener imaps {
+    port = 0
+  }
+}
+service anvil {
+  chroot =
+}
+service stats {
+  unix_listener stats-reader {
+    mode = 0600
+  }
+  unix_listener stats-writer {
+    mode = 0600
+  }
+}
+CONF
+}
+
+# Starts dovecot with <root>/dovecot.conf, waits for it on 127.0.0.1:<port> and records its
+# master's pid under <name>.
+harness_start_dovecot() {
+    local root=$1 port=$2 name=$3 i
+    dovecot -c "$root/dovecot.conf" || harness_die "$name did not start (see $root/dovecot.log)"
+    harness_wait_port "$port" 20 ||
+        harness_die "$name does not listen on $port (see $root/dovecot.log)"
+    # The master writes its pid file after it detaches; the listener is up by then.
+    for ((i = 0; i < 50; i++)); do
+        [[ -s $root/run/master.pid ]] && break
+        sleep 0.1
+    done
+    cp "$root/run/master.pid" "$(harness_pidfile "$dir" "$name")" ||
+        harness_die "$name wrote no pid file"
+}

@@ -80,36 +80,10 @@ service pop3-login {
     port = $cport
   }
 }
-service imap-login {
-  inet_listener imap {
-    port = 0
-  }
-  inet_listener imaps {
-    port = 0
-  }
-}
-service anvil {
-  chroot =
-}
-service stats {
-  unix_listener stats-reader {
-    mode = 0600
-  }
-  unix_listener stats-writer {
-    mode = 0600
-  }
-}
 CONF
+harness_dovecot_services >>"$root/dovecot.conf"
 
-dovecot -c "$root/dovecot.conf" || harness_die "dovecot (TLS) did not start (see $root/dovecot.log)"
-harness_wait_port "$sport" 20 ||
-    harness_die "dovecot (TLS) does not listen on $sport (see $root/dovecot.log)"
-for ((i = 0; i < 50; i++)); do
-    [[ -s $root/run/master.pid ]] && break
-    sleep 0.1
-done
-cp "$root/run/master.pid" "$(harness_pidfile "$dir" dovecot-tls)" ||
-    harness_die "dovecot (TLS) wrote no pid file"
+harness_start_dovecot "$root" "$sport" dovecot-tls
 
 harness_env "$dir" KESTREL_IT_POP3_TLS_HOST 127.0.0.2
 harness_env "$dir" KESTREL_IT_POP3_TLS_WRONG_HOST 127.0.0.1

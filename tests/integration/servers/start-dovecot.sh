@@ -68,35 +68,10 @@ service pop3-login {
     port = 0
   }
 }
-service imap-login {
-  inet_listener imap {
-    port = 0
-  }
-  inet_listener imaps {
-    port = 0
-  }
-}
-service anvil {
-  chroot =
-}
-service stats {
-  unix_listener stats-reader {
-    mode = 0600
-  }
-  unix_listener stats-writer {
-    mode = 0600
-  }
-}
 CONF
+harness_dovecot_services >>"$root/dovecot.conf"
 
-dovecot -c "$root/dovecot.conf" || harness_die "dovecot did not start (see $root/dovecot.log)"
-harness_wait_port "$port" 20 || harness_die "dovecot does not listen on $port (see $root/dovecot.log)"
-# The master writes its pid file after it detaches; the listener is up by then.
-for ((i = 0; i < 50; i++)); do
-    [[ -s $root/run/master.pid ]] && break
-    sleep 0.1
-done
-cp "$root/run/master.pid" "$(harness_pidfile "$dir" dovecot)" || harness_die "dovecot wrote no pid file"
+harness_start_dovecot "$root" "$port" dovecot
 
 harness_env "$dir" KESTREL_IT_POP3_HOST 127.0.0.1
 harness_env "$dir" KESTREL_IT_POP3_PORT "$port"
