@@ -15,6 +15,7 @@
 #include "net/SocketChannel.h"
 #include "net/StartTls.h"
 #include "net/TlsChannel.h"
+#include "net/TlsCheck.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Timing.h"
 #include "res/Text.h"
@@ -81,7 +82,10 @@ bool CAuthenticationWnd::Secure(ChannelSecurity when, const Timing& timing) {
                       ? m_tls->Handshake(&stop, timing)
                       : StartTls(*m_tls, kPop3StartTls, log, &stop, timing);
     });
-    if (secured) return true;
+    if (secured) {
+        LogSecured(*m_tls, log);
+        return true;
+    }
     if (m_tls->Stopped()) return false;  // the program is quitting
     Log(FillText(txt::kTlsFailedLogFormat, {m_tls->FaultDetail()}));
     Show(FillText(sjis(txt::kPopTlsFailedFormat), {m_server, TlsFaultText(m_tls->Fault())}));

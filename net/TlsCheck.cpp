@@ -7,6 +7,10 @@
 
 namespace kestrel {
 
+void LogSecured(const TlsChannel& channel, LogSink& log) {
+    log.PostLog(FillText(txt::kTlsSecuredLogFormat, {channel.Summary()}));
+}
+
 TlsCheckReport::TlsCheckReport(QObject* owner, MessageBoxes* boxes, const char* failedFormatUtf8,
                                const char* captionUtf8, const char* deleteUtf8)
     : m_owner(owner),

@@ -16,6 +16,9 @@ class LogSink;
 class MessageBoxes;
 struct Timing;
 
+// Writes the event-log line of a channel just secured: its protocol and cipher.
+void LogSecured(const TlsChannel& channel, LogSink& log);
+
 // Worker thread, before a periodic check's dialogue: TLS from the first byte is done here; the
 // upgrade after the greeting is handed to the dialogue as its step before the first command.
 // false: the channel could not be secured and nothing may be said on it.
@@ -23,10 +26,16 @@ template <class Dialogue>
 bool PrepareTls(TlsChannel& channel, Dialogue& dialogue, const TlsSettings& tls,
                 const StartTlsProtocol& protocol, LogSink& log, const std::atomic<int>* stop,
                 const Timing& timing) {
-    if (tls.security == ChannelSecurity::OnConnect) return channel.Handshake(stop, timing);
+    if (tls.security == ChannelSecurity::OnConnect) {
+        if (!channel.Handshake(stop, timing)) return false;
+        LogSecured(channel, log);
+        return true;
+    }
     if (tls.security == ChannelSecurity::StartTls) {
         dialogue.SetBeforeFirstCommand([&channel, &protocol, &log, stop, &timing] {
-            return StartTls(channel, protocol, log, stop, timing);
+            if (!StartTls(channel, protocol, log, stop, timing)) return false;
+            LogSecured(channel, log);
+            return true;
         });
     }
     return true;

@@ -9,8 +9,10 @@ inline constexpr char kTraceTlsEstablished[] =
     "S [TLS Session Established] host = %s, protocol = %s, cipher = %s";
 inline constexpr char kTraceTlsError[] = "S [TLS Session Error!] host = %s, reason = %s";
 
-// Event-log lines of the upgrade in the dialogue.
+// Event-log lines of the upgrade in the dialogue; a secured channel names its protocol and
+// cipher ("TLSv1.3 TLS_AES_256_GCM_SHA384").
 inline constexpr char kTlsFailedLogFormat[] = "TLS ERROR (%s)\r\n";
+inline constexpr char kTlsSecuredLogFormat[] = "TLS ESTABLISHED (%s)\r\n";
 
 // Reasons, one per fault.
 inline constexpr char kTlsNotOffered[] = "サーバが暗号化通信(STLS/STARTTLS)に対応していません";

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -131,6 +132,14 @@ TEST_F(MailTlsAgainstDovecot, TheLogInIsVerifiedOverStls) {
     EXPECT_TRUE(wnd.Verify(host, stlsPort, user, password));
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(log.has("stls\r\n"));
+    // dovecot as Debian ships it offers TLS 1.2 and 1.3 only.
+    const auto lines = log.texts();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.starts_with("TLS ESTABLISHED (TLSv1.2 ") ||
+                                       line.starts_with("TLS ESTABLISHED (TLSv1.3 ");
+                            }),
+              1);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -105,6 +107,22 @@ TEST_F(PopTlsTest, TheCheckCountsOverStlsAndOverItsOwnTlsPort) {
             EXPECT_TRUE(log.has("capa\r\n"));
             EXPECT_TRUE(log.has("stls\r\n"));
         }
+        // The protocol and cipher, logged once the channel is secured, before the account.
+        const Strings lines = log.texts();
+        const auto at = [&](const std::string& line) {
+            return std::find(lines.begin(), lines.end(), line) - lines.begin();
+        };
+        const auto tls = std::find_if(lines.begin(), lines.end(),
+                                      [](const std::string& line) {
+                                          return line.starts_with("TLS ESTABLISHED (TLSv1.");
+                                      }) -
+                         lines.begin();
+        ASSERT_LT(tls, static_cast<long>(lines.size()));
+        EXPECT_TRUE(lines[tls].ends_with(")\r\n")) << lines[tls];
+        EXPECT_LT(tls, at("user alice\r\n"));
+        if (security == ChannelSecurity::StartTls) {
+            EXPECT_GT(tls, at("stls\r\n"));
+        }
     }
 }
 
@@ -168,8 +186,13 @@ TEST_F(PopTlsTest, ACheckThatCannotBeSecuredSendsNoAccountAndSaysWhyOnce) {
         test::SpinFor(50);
         EXPECT_EQ(boxes.boxes.size(), 1u);
         long failures = 0;
-        for (const auto& t : log.texts()) failures += t.starts_with("TLS ERROR (") ? 1 : 0;
+        long secured = 0;
+        for (const auto& t : log.texts()) {
+            failures += t.starts_with("TLS ERROR (") ? 1 : 0;
+            secured += t.starts_with("TLS ESTABLISHED (") ? 1 : 0;
+        }
         EXPECT_EQ(failures, 2);
+        EXPECT_EQ(secured, 0);
 
         wnd.reset();
         server.stop();

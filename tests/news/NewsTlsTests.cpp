@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,6 +76,13 @@ TEST_F(NewsTlsTest, TheNewsCheckAsksItsGroupsOverStartTlsAndOverItsOwnTlsPort) {
         EXPECT_EQ(server.handshakes(), 1u);
         EXPECT_EQ(server.wire().find("group"), std::string::npos);
         EXPECT_TRUE(boxes.boxes.empty());
+        // The protocol and cipher, logged once the channel is secured, before reader mode.
+        const Strings lines = log.texts();
+        const auto tls = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.starts_with("TLS ESTABLISHED (TLSv1.");
+        });
+        ASSERT_NE(tls, lines.end());
+        EXPECT_LT(tls, std::find(lines.begin(), lines.end(), "mode reader\r\n"));
     }
 }
 

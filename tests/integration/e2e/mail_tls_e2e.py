@@ -25,6 +25,7 @@ Screenshots go to --out and to /tmp/kestrel-shots/.
 Usage: mail_tls_e2e.py --program build/kestrel --out <dir>
 """
 import os
+import re
 import subprocess
 import sys
 import time
@@ -125,6 +126,8 @@ class MailTls(Desktop):
         if security == 1:
             check(b"stls\r\n" in log, "the check did not ask for STLS")
         check(("user %s\r\n" % self.user).encode() in log, "no log-in in the event log")
+        check(re.search(rb"TLS ESTABLISHED \(TLSv1\.[23] \S+\)\r\n", log),
+              "the event log does not name the protocol and cipher")
         check(self.password.encode() not in log, "the event log holds the password")
         three = self.picture(popup, "mail-tls-%s-three.png" % name)
         self.receive(popup, 1)
