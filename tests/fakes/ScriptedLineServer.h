@@ -1,20 +1,18 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/fakes/ScriptedServer.h"
 
 namespace kestrel::test {
 
-// A TCP server for protocol tests: listens on 127.0.0.1 on a port the system picks, accepts
-// in a thread of its own and plays a script on each connection (each in its own thread).
-// Every line the client sends is recorded, also after the script has ended and while it
-// stalls, until the client closes or the server stops.
-class ScriptedLineServer {
+// A TCP server for protocol tests: plays a script on each connection. Every line the client
+// sends is recorded, also after the script has ended and while it stalls, until the client
+// closes or the server stops.
+class ScriptedLineServer final : public ScriptedServer {
 public:
     struct Step {
         enum class Kind { Send, ExpectLine, Wait, Hold, Stall, Close };
@@ -42,52 +40,19 @@ public:
     explicit ScriptedLineServer(Script script);
     // Script i for connection i; the last one for any further connections.
     explicit ScriptedLineServer(std::vector<Script> scripts);
-    ~ScriptedLineServer();
-    ScriptedLineServer(const ScriptedLineServer&) = delete;
-    ScriptedLineServer& operator=(const ScriptedLineServer&) = delete;
-
-    bool listening() const { return m_listener >= 0; }
-    int port() const { return m_port; }
-
-    // Lines of every connection in arrival order, or of one connection.
-    std::vector<std::string> lines() const;
-    std::vector<std::string> lines(std::size_t connection) const;
-    std::size_t connections() const;
-    std::size_t mismatches() const;
-    // Connections whose client has closed (or that the script closed).
-    std::size_t finished() const;
-
-    // Block until count lines have arrived (false on time-out).
-    bool waitForLines(std::size_t count, int timeoutMs) const;
-    bool waitForFinished(std::size_t count, int timeoutMs) const;
+    ~ScriptedLineServer() override;
 
     // Let every connection past one more hold step.
     void release() { ++m_releases; }
 
-    // Close the listener and every connection, and join the threads.
-    void stop();
-
 private:
-    void acceptLoop();
-    void serve(int fd, std::size_t index);
+    void serve(int fd, std::size_t index) override;
     bool readLine(int fd, std::string& pending, std::size_t index, std::string& line);
     void drain(int fd, std::string& pending, std::size_t index);
     bool pause(int ms) const;
 
     std::vector<Script> m_scripts;
-    int m_listener = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stopping{false};
     std::atomic<int> m_releases{0};
-    std::thread m_acceptor;
-
-    mutable std::mutex m_lock;
-    mutable std::condition_variable m_changed;
-    std::vector<std::thread> m_workers;
-    std::vector<std::vector<std::string>> m_perConnection;
-    std::vector<std::string> m_all;
-    std::size_t m_mismatches = 0;
-    std::size_t m_finished = 0;
 };
 
 }  // namespace kestrel::test

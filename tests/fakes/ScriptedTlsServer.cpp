@@ -12,7 +12,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <strings.h>
 #include <cerrno>
 #include <chrono>
 
@@ -22,15 +21,11 @@ namespace {
 constexpr int kTickMs = 5;
 constexpr int kHandshakeMs = 10000;
 
-bool StartsWithNoCase(const std::string& line, const std::string& prefix) {
-    return line.size() >= prefix.size() &&
-           strncasecmp(line.data(), prefix.data(), prefix.size()) == 0;
-}
-
 }  // namespace
 
 struct ScriptedTlsServer::Connection {
     int fd = -1;
+    std::size_t index = 0;
     SSL* ssl = nullptr;
     std::string pending;
 };
@@ -43,21 +38,7 @@ ScriptedTlsServer::ScriptedTlsServer(Script script, const std::string& certFile,
         SSL_CTX_use_PrivateKey_file(m_context, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
         return;
     }
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 16) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
-        return;
-    }
-    m_listener = fd;
-    m_port = ntohs(address.sin_port);
-    m_acceptor = std::thread([this] { acceptLoop(); });
+    listen();
 }
 
 ScriptedTlsServer::~ScriptedTlsServer() {
@@ -65,40 +46,10 @@ ScriptedTlsServer::~ScriptedTlsServer() {
     if (m_context) SSL_CTX_free(m_context);
 }
 
-void ScriptedTlsServer::stop() {
-    if (m_stopping.exchange(true)) return;
-    if (m_acceptor.joinable()) m_acceptor.join();
-    std::vector<std::thread> workers;
-    {
-        std::lock_guard guard(m_lock);
-        workers.swap(m_workers);
-    }
-    for (auto& worker : workers) worker.join();
-    if (m_listener >= 0) ::close(m_listener);
-    m_listener = -1;
-}
-
-void ScriptedTlsServer::acceptLoop() {
-    while (!m_stopping) {
-        pollfd p{m_listener, POLLIN, 0};
-        if (::poll(&p, 1, kTickMs) <= 0) continue;
-        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
-        std::lock_guard guard(m_lock);
-        m_workers.emplace_back([this, fd] { serve(fd); });
-    }
-}
-
-void ScriptedTlsServer::record(const std::string& line) {
-    std::lock_guard guard(m_lock);
-    m_lines.push_back(line);
-    m_changed.notify_all();
-}
-
 // Some bytes from the client: 0 when it has closed, -1 when the server stops.
 int ScriptedTlsServer::readSome(Connection& c, char* buffer, int size) {
     for (;;) {
-        if (m_stopping) return -1;
+        if (stopping()) return -1;
         if (!c.ssl || SSL_pending(c.ssl) == 0) {
             pollfd p{c.fd, POLLIN, 0};
             if (::poll(&p, 1, kTickMs) <= 0) continue;
@@ -120,20 +71,8 @@ int ScriptedTlsServer::readSome(Connection& c, char* buffer, int size) {
 }
 
 bool ScriptedTlsServer::readLine(Connection& c, std::string& line) {
-    for (;;) {
-        const std::size_t end = c.pending.find('\n');
-        if (end != std::string::npos) {
-            line = c.pending.substr(0, end);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            c.pending.erase(0, end + 1);
-            record(line);
-            return true;
-        }
-        char chunk[4096];
-        const int n = readSome(c, chunk, sizeof chunk);
-        if (n <= 0) return false;
-        c.pending.append(chunk, static_cast<std::size_t>(n));
-    }
+    return takeLine(c.pending, c.index, line,
+                    [this, &c](char* buffer, int size) { return readSome(c, buffer, size); });
 }
 
 bool ScriptedTlsServer::writeAll(Connection& c, const std::string& bytes) {
@@ -149,7 +88,7 @@ bool ScriptedTlsServer::accept(Connection& c) {
     c.ssl = SSL_new(m_context);
     SSL_set_fd(c.ssl, c.fd);
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHandshakeMs);
-    while (!m_stopping && std::chrono::steady_clock::now() < end) {
+    while (!stopping() && std::chrono::steady_clock::now() < end) {
         ERR_clear_error();
         const int result = SSL_accept(c.ssl);
         if (result == 1) {
@@ -170,7 +109,7 @@ bool ScriptedTlsServer::accept(Connection& c) {
     return false;
 }
 
-void ScriptedTlsServer::serve(int fd) {
+void ScriptedTlsServer::serve(int fd, std::size_t index) {
     // OpenSSL writes to the socket without MSG_NOSIGNAL: a client that has gone must be an
     // error here, not the end of the test program. Only this thread's signal is blocked.
     sigset_t pipe;
@@ -179,12 +118,13 @@ void ScriptedTlsServer::serve(int fd) {
     pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     Connection c;
     c.fd = fd;
+    c.index = index;
     // Non-blocking, so a TLS read or handshake never holds the thread past a stop.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     std::string line;
     bool open = true;
     for (const Step& step : m_script) {
-        if (!open || m_stopping) break;
+        if (!open || stopping()) break;
         switch (step.kind) {
             case Step::Kind::Send:
                 open = writeAll(c, step.bytes);
@@ -192,16 +132,12 @@ void ScriptedTlsServer::serve(int fd) {
             case Step::Kind::ExpectLine:
                 if (!readLine(c, line)) {
                     open = false;
-                } else if (!StartsWithNoCase(line, step.bytes)) {
-                    std::lock_guard guard(m_lock);
-                    ++m_mismatches;
+                } else {
+                    expectStart(line, step.bytes);
                 }
                 break;
             case Step::Kind::StartTls:
-                if (!accept(c)) {
-                    std::lock_guard guard(m_lock);
-                    ++m_mismatches;
-                }
+                if (!accept(c)) countMismatch();
                 break;
             case Step::Kind::DropInHandshake: {
                 char chunk[4096];
@@ -224,24 +160,12 @@ void ScriptedTlsServer::serve(int fd) {
     }
     ::shutdown(fd, SHUT_RDWR);
     ::close(fd);
-    std::lock_guard guard(m_lock);
-    ++m_finished;
-    m_changed.notify_all();
-}
-
-std::vector<std::string> ScriptedTlsServer::lines() const {
-    std::lock_guard guard(m_lock);
-    return m_lines;
+    connectionEnded();
 }
 
 std::string ScriptedTlsServer::wire() const {
     std::lock_guard guard(m_lock);
     return m_wire;
-}
-
-std::size_t ScriptedTlsServer::mismatches() const {
-    std::lock_guard guard(m_lock);
-    return m_mismatches;
 }
 
 std::size_t ScriptedTlsServer::handshakes() const {
@@ -252,18 +176,6 @@ std::size_t ScriptedTlsServer::handshakes() const {
 std::string ScriptedTlsServer::serverName() const {
     std::lock_guard guard(m_lock);
     return m_serverName;
-}
-
-bool ScriptedTlsServer::waitForLines(std::size_t count, int timeoutMs) const {
-    std::unique_lock guard(m_lock);
-    return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                              [&] { return m_lines.size() >= count; });
-}
-
-bool ScriptedTlsServer::waitForFinished(std::size_t count, int timeoutMs) const {
-    std::unique_lock guard(m_lock);
-    return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                              [&] { return m_finished >= count; });
 }
 
 }  // namespace kestrel::test

@@ -1,25 +1,22 @@
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <cstddef>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/fakes/ScriptedServer.h"
 
 typedef struct ssl_ctx_st SSL_CTX;
 typedef struct ssl_st SSL;
 
 namespace kestrel::test {
 
-// A line server for the TLS tests, on 127.0.0.1 at a port the system picks: plays its script
-// on each connection, first in clear; a startTls step makes it the TLS server there (with the
-// certificate it was given), so a script that starts with it is a server on its own TLS port
-// and one that greets first is an STLS / STARTTLS server. Every line the client sends is
-// recorded, decrypted or in clear; every byte that came outside TLS is kept as the wire, so a
-// test can tell that no password went out in clear.
-class ScriptedTlsServer {
+// A line server for the TLS tests: plays its script on each connection, first in clear; a startTls
+// step makes it the TLS server there (with the certificate it was given), so a script that starts
+// with it is a server on its own TLS port and one that greets first is an STLS / STARTTLS server.
+// Every line the client sends is recorded, decrypted or in clear; every byte that came outside TLS
+// is kept as the wire, so a test can tell that no password went out in clear.
+class ScriptedTlsServer final : public ScriptedServer {
 public:
     struct Step {
         enum class Kind { Send, ExpectLine, StartTls, DropInHandshake, Close };
@@ -38,49 +35,26 @@ public:
     static Step close() { return {Step::Kind::Close, {}}; }
 
     ScriptedTlsServer(Script script, const std::string& certFile, const std::string& keyFile);
-    ~ScriptedTlsServer();
-    ScriptedTlsServer(const ScriptedTlsServer&) = delete;
-    ScriptedTlsServer& operator=(const ScriptedTlsServer&) = delete;
+    ~ScriptedTlsServer() override;
 
-    bool listening() const { return m_listener >= 0; }
-    int port() const { return m_port; }
-
-    std::vector<std::string> lines() const;
     // Every byte received outside TLS, over all connections.
     std::string wire() const;
-    std::size_t mismatches() const;
     std::size_t handshakes() const;  // completed on the server's side
     std::string serverName() const;  // the SNI of the latest completed handshake
-    bool waitForLines(std::size_t count, int timeoutMs) const;
-    bool waitForFinished(std::size_t count, int timeoutMs) const;
-
-    void stop();
 
 private:
     struct Connection;
-    void acceptLoop();
-    void serve(int fd);
+
+    void serve(int fd, std::size_t index) override;
     bool readLine(Connection& c, std::string& line);
     int readSome(Connection& c, char* buffer, int size);
     bool writeAll(Connection& c, const std::string& bytes);
     bool accept(Connection& c);
-    void record(const std::string& line);
 
     Script m_script;
     SSL_CTX* m_context = nullptr;
-    int m_listener = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stopping{false};
-    std::thread m_acceptor;
-
-    mutable std::mutex m_lock;
-    mutable std::condition_variable m_changed;
-    std::vector<std::thread> m_workers;
-    std::vector<std::string> m_lines;
     std::string m_wire;
-    std::size_t m_mismatches = 0;
     std::size_t m_handshakes = 0;
-    std::size_t m_finished = 0;
     std::string m_serverName;
 };
 
