@@ -44,7 +44,7 @@ bool SendLogged(TlsChannel& channel, LogSink& log, const char* command) {
 
 bool Ended(TlsChannel& channel, Read read) {
     if (read == Read::Stopped) {
-        channel.Refuse(TlsFault::HandshakeFailed, "stopped");
+        channel.GiveUp();
         return false;
     }
     channel.Refuse(TlsFault::HandshakeFailed, "no answer");

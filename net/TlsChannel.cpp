@@ -152,6 +152,11 @@ void TlsChannel::Refuse(TlsFault fault, std::string detail) {
     Fail(fault, std::move(detail));
 }
 
+void TlsChannel::GiveUp() {
+    m_stopped = true;
+    Fail(TlsFault::HandshakeFailed, "stopped");
+}
+
 bool TlsChannel::Handshake(const std::atomic<int>* stop, const Timing& timing) {
     if (m_state != State::Clear) return Fail(TlsFault::HandshakeFailed, "not in clear");
     ERR_clear_error();

@@ -43,6 +43,8 @@ public:
     bool Handshake(const std::atomic<int>* stop, const Timing& timing);
     // The server will not do TLS: close the channel with this fault.
     void Refuse(TlsFault fault, std::string detail = {});
+    // The check was stopped before TLS could start: close the channel as a stopped handshake.
+    void GiveUp();
 
     bool Secured() const;
     bool Stopped() const { return m_stopped; }

@@ -258,6 +258,21 @@ TEST(StartTlsTest, TheUpgradeHappensOnlyWhenOfferedAndNothingFollowsInClear) {
     }
 }
 
+// A check stopped while it waits for the capability list ends as stopped, which tells its
+// window to show no box for it.
+TEST(StartTlsTest, AStopDuringTheUpgradeIsAStopNotAFault) {
+    ScriptedTlsServer server({T::send("+OK ready\r\n"), T::expectLine("capa")}, Good().certFile,
+                             Good().keyFile);
+    PolledClient client("127.0.0.1", server.port());
+    TlsChannel channel(client.channel, "127.0.0.1", Ca());
+    ASSERT_FALSE(test::ReadLine(channel, TlsTiming()).empty());
+    NullSink log;
+    const std::atomic<int> stop{1};
+    EXPECT_FALSE(StartTls(channel, kPop3StartTls, log, &stop, TlsTiming()));
+    EXPECT_TRUE(channel.Stopped());
+    EXPECT_EQ(channel.Fault(), TlsFault::HandshakeFailed);
+}
+
 TEST(StartTlsTest, TheCapabilityListIsReadAsLines) {
     using starttls::Listing;
     struct Case {
