@@ -13,7 +13,7 @@ cmake --build "$root/build" --target kestrel -j "$jobs"
 if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} ]]; then
     export DISPLAY=:99
     if ! xdpyinfo -display :99 >/dev/null 2>&1; then
-        Xvfb :99 -screen 0 1280x1024x24 -nolisten tcp >/tmp/kestrel-xvfb99.log 2>&1 &
+        Xvfb :99 -screen 0 1280x1024x24 -nolisten tcp -noreset >/tmp/kestrel-xvfb99.log 2>&1 &
         for ((i = 0; i < 50; i++)); do
             xdpyinfo -display :99 >/dev/null 2>&1 && break
             sleep 0.1

@@ -162,9 +162,12 @@ class Desktop:
     # ---- starting --------------------------------------------------------------------------
 
     def start_x(self):
+        # -noreset: between two runs of the program no client is left, and a server that resets
+        # then refuses a connection now and then (2 in 200 back-to-back tries here), so the
+        # program's next start could not open its display.
         read_fd, write_fd = os.pipe()
         self.spawn("xvfb", ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-                            "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp"],
+                            "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp", "-noreset"],
                    pass_fds=(write_fd,))
         os.close(write_fd)
         with os.fdopen(read_fd, "rb") as f:
