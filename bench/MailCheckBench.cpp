@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < runs; ++i) {
         kestrel::CPopCheckWnd wnd(kestrel::WorkerContext{&frame, &log, nullptr}, {}, nullptr,
                                   timing);
-        const int before = frame.count(kestrel::WM_UNREAD_MAIL);
+        const long before = frame.count(kestrel::WM_UNREAD_MAIL);
         QElapsedTimer clock;
         clock.start();
         wnd.Start("127.0.0.1", server.port(), "bench", "secret", 1);

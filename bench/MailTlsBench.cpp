@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
             kestrel::CPopCheckWnd wnd(kestrel::WorkerContext{&frame, &log, nullptr}, nullptr,
                                       nullptr, timing);
             wnd.SetSecurity({road.security, ca});
-            const int before = frame.count(kestrel::WM_UNREAD_MAIL);
+            const long before = frame.count(kestrel::WM_UNREAD_MAIL);
             QElapsedTimer clock;
             clock.start();
             wnd.Start(road.host, road.port, user, pass, 1);

@@ -78,14 +78,9 @@ bool CAuthenticationWnd::Secure(ChannelSecurity when, const Timing& timing) {
     // while a reply is awaited.
     bool secured = false;
     RunServingEvents([&](const std::atomic<int>& stop) {
-        secured = when == ChannelSecurity::OnConnect
-                      ? m_tls->Handshake(&stop, timing)
-                      : StartTls(*m_tls, kPop3StartTls, log, &stop, timing);
+        secured = SecureChannel(*m_tls, when, kPop3StartTls, log, &stop, timing);
     });
-    if (secured) {
-        LogSecured(*m_tls, log);
-        return true;
-    }
+    if (secured) return true;
     if (m_tls->Stopped()) return false;  // the program is quitting
     Log(FillText(txt::kTlsFailedLogFormat, {m_tls->FaultDetail()}));
     Show(FillText(sjis(txt::kPopTlsFailedFormat), {m_server, TlsFaultText(m_tls->Fault())}));

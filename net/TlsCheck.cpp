@@ -7,8 +7,13 @@
 
 namespace kestrel {
 
-void LogSecured(const TlsChannel& channel, LogSink& log) {
-    log.PostLog(FillText(txt::kTlsSecuredLogFormat, {channel.Summary()}));
+bool SecureChannel(TlsChannel& channel, ChannelSecurity security, const StartTlsProtocol& protocol,
+                   LogSink& log, const std::atomic<int>* stop, const Timing& timing) {
+    const bool secured = security == ChannelSecurity::OnConnect
+                             ? channel.Handshake(stop, timing)
+                             : StartTls(channel, protocol, log, stop, timing);
+    if (secured) log.PostLog(FillText(txt::kTlsSecuredLogFormat, {channel.Summary()}));
+    return secured;
 }
 
 TlsCheckReport::TlsCheckReport(QObject* owner, MessageBoxes* boxes, const char* failedFormatUtf8,

@@ -16,8 +16,11 @@ class LogSink;
 class MessageBoxes;
 struct Timing;
 
-// Writes the event-log line of a channel just secured: its protocol and cipher.
-void LogSecured(const TlsChannel& channel, LogSink& log);
+// Secures a channel still in clear as asked (a handshake at once, or the upgrade after the
+// greeting) and, once secured, writes the event-log line naming its protocol and cipher.
+// false: Fault() of the channel says why.
+bool SecureChannel(TlsChannel& channel, ChannelSecurity security, const StartTlsProtocol& protocol,
+                   LogSink& log, const std::atomic<int>* stop, const Timing& timing);
 
 // Worker thread, before a periodic check's dialogue: TLS from the first byte is done here; the
 // upgrade after the greeting is handed to the dialogue as its step before the first command.
@@ -27,15 +30,11 @@ bool PrepareTls(TlsChannel& channel, Dialogue& dialogue, const TlsSettings& tls,
                 const StartTlsProtocol& protocol, LogSink& log, const std::atomic<int>* stop,
                 const Timing& timing) {
     if (tls.security == ChannelSecurity::OnConnect) {
-        if (!channel.Handshake(stop, timing)) return false;
-        LogSecured(channel, log);
-        return true;
+        return SecureChannel(channel, tls.security, protocol, log, stop, timing);
     }
     if (tls.security == ChannelSecurity::StartTls) {
         dialogue.SetBeforeFirstCommand([&channel, &protocol, &log, stop, &timing] {
-            if (!StartTls(channel, protocol, log, stop, timing)) return false;
-            LogSecured(channel, log);
-            return true;
+            return SecureChannel(channel, ChannelSecurity::StartTls, protocol, log, stop, timing);
         });
     }
     return true;
