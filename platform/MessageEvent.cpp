@@ -10,8 +10,9 @@ QEvent::Type MessageEvent::type() {
 void PostMessage(QObject* target, unsigned message, std::intptr_t wParam, std::intptr_t lParam,
                  std::unique_ptr<Payload> first, std::unique_ptr<Payload> second) {
     if (!target) return;
-    QCoreApplication::postEvent(
-        target, new MessageEvent(message, wParam, lParam, std::move(first), std::move(second)));
+    auto* event = new MessageEvent(message, wParam, lParam, std::move(first), std::move(second));
+    handOverEvent(event);
+    QCoreApplication::postEvent(target, event);
 }
 
 }  // namespace kestrel

@@ -8,7 +8,33 @@
 #include <memory>
 #include <utility>
 
+#if defined(__SANITIZE_THREAD__)
+#define KESTREL_TSAN_HANDOVER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KESTREL_TSAN_HANDOVER 1
+#endif
+#endif
+#ifdef KESTREL_TSAN_HANDOVER
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace kestrel {
+
+// A posted event crosses threads through the lock inside QCoreApplication::postEvent. Qt's
+// libraries are not built with ThreadSanitizer, so under it the lock is invisible and the
+// receiver's first read of an event made on a worker looks like a race. The poster releases the
+// event's address and the receiver acquires it, which states the order the lock gives.
+inline void handOverEvent([[maybe_unused]] QEvent* e) {
+#ifdef KESTREL_TSAN_HANDOVER
+    __tsan_release(e);
+#endif
+}
+inline void takeOverEvent([[maybe_unused]] QEvent* e) {
+#ifdef KESTREL_TSAN_HANDOVER
+    __tsan_acquire(e);
+#endif
+}
 
 // Base of a block handed on with a posted message. The receiving handler owns it; when the
 // target is gone before the message is handled, Qt deletes the event and with it the block.
@@ -81,6 +107,7 @@ void PostMessage(QObject* target, unsigned message, std::intptr_t wParam = 0,
                  std::unique_ptr<Payload> second = {});
 
 inline MessageEvent* asMessage(QEvent* e) {
+    takeOverEvent(e);
     return e->type() == MessageEvent::type() ? static_cast<MessageEvent*>(e) : nullptr;
 }
 
