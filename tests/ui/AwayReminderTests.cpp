@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include "platform/Timing.h"
@@ -16,11 +18,16 @@
 namespace kestrel {
 namespace {
 
-// While the dialog runs its own loop, act on it once it is up.
+// While the dialog runs its own loop, act on it once it is up: shown and active, since the
+// window system activates it (and so gives its button the focus) a moment after it shows.
+// Should it never become active, act after two seconds all the same and let the checks say so.
 void WhenShown(CAwayReminderDlg& dlg, std::function<void()> act) {
     auto* poll = new QTimer(&dlg);
-    QObject::connect(poll, &QTimer::timeout, &dlg, [&dlg, poll, act] {
+    auto waited = std::make_shared<QElapsedTimer>();
+    QObject::connect(poll, &QTimer::timeout, &dlg, [&dlg, poll, act, waited] {
         if (!dlg.isVisible()) return;
+        if (!waited->isValid()) waited->start();
+        if (!dlg.isActiveWindow() && waited->elapsed() < 2000) return;
         poll->stop();
         act();
     });
