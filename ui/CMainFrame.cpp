@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -24,8 +25,6 @@
 #include "ui/TrayIcon.h"
 #include "ui/TrayMenu.h"
 #include "ui/TrayMenuModel.h"
-
-#include <QCursor>
 
 namespace kestrel {
 
