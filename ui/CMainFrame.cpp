@@ -293,10 +293,10 @@ void CMainFrame::ShowNotice() {
     m_values.noticeOpen = 1;
     switch (popup) {
         case NoticeState::Popup::NewsAndMail:
-            m_presenter.ShowNewsAndMail(m_notices.newGroups(), m_notices.MailText());
+            m_presenter.ShowNewsAndMail(m_notices.NewGroups(), m_notices.MailText());
             break;
         case NoticeState::Popup::News:
-            m_presenter.ShowNews(m_notices.newGroups());
+            m_presenter.ShowNews(m_notices.NewGroups());
             break;
         case NoticeState::Popup::Mail:
             m_presenter.ShowMail(m_notices.MailText());
