@@ -10,7 +10,8 @@
 #include "app/CPasswdChangeDlg.h"
 #include "app/IniMigration.h"
 #include "app/PeerChatSession.h"
-#include "app/RealServices.h"
+#include "app/QtNoticePresenter.h"
+#include "app/QtWorkerFactory.h"
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
 #include "app/WindowPlacement.h"
@@ -97,7 +98,7 @@ bool CKestrelApp::InitInstance() {
     auto seenMail = std::make_shared<SeenMailStore>(ProgramFile(SeenMailStore::kFileName));
     // The reader settings are read from the store at each launch, as the readers' own
     // settings code always did.
-    m_notices = MakeNoticePresenter(
+    m_notices = std::make_unique<QtNoticePresenter>(
         *m_boxes,
         [this] {
             return ReaderLauncherSettings{
@@ -107,7 +108,7 @@ bool CKestrelApp::InitInstance() {
         nullptr, seenMail);
     m_frame = std::make_unique<CMainFrame>(values, *m_notices, *m_sound);
     if (auto* qtBoxes = dynamic_cast<QtMessageBoxes*>(m_boxes)) qtBoxes->SetParent(m_frame.get());
-    m_workers = MakeWorkerFactory(*m_frame, *m_boxes, values, seenMail);
+    m_workers = std::make_unique<QtWorkerFactory>(*m_frame, *m_boxes, values, seenMail);
     m_login = std::make_unique<QtLoginDialog>(*m_boxes, m_frame.get());
     m_passwordDialog = std::make_unique<QtPasswordChangeDialog>(m_frame.get());
     PeerChatMaker makePeerChat = [this](CKestrelView& view) {

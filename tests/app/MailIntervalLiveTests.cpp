@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "app/RealServices.h"
+#include "app/QtWorkerFactory.h"
 #include "mail/SeenMailStore.h"
 #include "res/Ids.h"
 #include "tests/app/ViewTestSupport.h"
@@ -59,8 +59,8 @@ TEST_F(MailIntervalLive, ChangedMailIntervalReachesTheRunningCheck) {
     timing.minuteMs = 40;
     values.iconise = 0;
     frame = std::make_unique<CMainFrame>(values, notices, sound);
-    LiveMailWorkers live(
-        MakeWorkerFactory(*frame, boxes, values, std::make_shared<SeenMailStore>(""), timing));
+    LiveMailWorkers live(std::make_unique<QtWorkerFactory>(
+        *frame, boxes, values, std::make_shared<SeenMailStore>(""), timing));
     test::ScriptedSettingsDialogs dialogs;
     ViewContext context{values, identity, *store, boxes, *frame, live, login, passwords};
     context.settingsDialogs = &dialogs;
