@@ -96,8 +96,8 @@ bool CKestrelApp::InitInstance() {
 
     m_sound = std::make_unique<QtSoundPlayer>();
     auto seenMail = std::make_shared<SeenMailStore>(ProgramFile(SeenMailStore::kFileName));
-    // The reader settings are read from the store at each launch, as the readers' own
-    // settings code always did.
+    // The reader settings are read from the store at each launch, so a reader changed in the
+    // environment settings is the one the next popup starts.
     m_notices = std::make_unique<QtNoticePresenter>(
         *m_boxes,
         [this] {

@@ -54,10 +54,10 @@ TEST_F(AuthenticationWndTest, AcceptedUserAndPasswordVerify) {
     EXPECT_EQ(wnd.objectName(), QStringLiteral("Authentication Window"));
 }
 
-// A server that takes its time over every reply (4.8 s each once made the log-in freeze the
-// windows): each reply is let out only by a timer tick on this thread during the wait for
-// it, so the log-in gets through only when the thread serves its events while it waits. The
-// dialogue itself is as with a quick server.
+// A server that takes its time over every reply: each reply is let out only by a timer tick on
+// this thread during the wait for it, so the log-in gets through only when the thread serves
+// its events while it waits; a log-in that blocked the thread would freeze the windows for as
+// long as the server takes. The dialogue itself is as with a quick server.
 TEST_F(AuthenticationWndTest, EventsAreServedWhileEachReplyIsAwaited) {
     timing.pollSliceMs = 20;  // a budget of 2 s a reply, room for the tick on a busy machine
     ScriptedLineServer server({S::Hold(), S::Send(kGreeting), S::ExpectLine("user"), S::Hold(),
