@@ -56,7 +56,7 @@ protected:
                                         const char* host = "127.0.0.1") {
         auto wnd = std::make_unique<CPopCheckWnd>(WorkerContext{&frame, &log, &boxes}, nullptr,
                                                   nullptr, timing);
-        wnd->SetSecurity({security, TlsTestCertificates::get().pki->caFile()});
+        wnd->SetSecurity({security, TlsTestCertificates::Get().pki->CaFile()});
         EXPECT_TRUE(wnd->Start(host, server.Port(), "alice", "s3cret", 1));
         EXPECT_TRUE(SpinUntil([&] { return log.has("pop3 socket connecting\r\n"); }));
         WaitCheck(*wnd);
@@ -82,7 +82,7 @@ protected:
 };
 
 TEST_F(PopTlsTest, TheCheckCountsOverStlsAndOverItsOwnTlsPort) {
-    const auto& good = TlsTestCertificates::get().good;
+    const auto& good = TlsTestCertificates::Get().good;
     for (ChannelSecurity security : {ChannelSecurity::StartTls, ChannelSecurity::OnConnect}) {
         SCOPED_TRACE(static_cast<int>(security));
         log.clear();
@@ -168,7 +168,7 @@ TEST_F(PopTlsTest, ACheckThatCannotBeSecuredSendsNoAccountAndSaysWhyOnce) {
         log.clear();
         frame.counts.clear();
         boxes.boxes.clear();
-        const auto& cert = TlsTestCertificates::get().*c.cert;
+        const auto& cert = TlsTestCertificates::Get().*c.cert;
         ScriptedTlsServer server(c.script, cert.certFile, cert.keyFile);
         auto wnd = Start(server, c.security);
         EXPECT_TRUE(SpinUntil([&] { return !boxes.boxes.empty(); }));
@@ -201,7 +201,7 @@ TEST_F(PopTlsTest, ACheckThatCannotBeSecuredSendsNoAccountAndSaysWhyOnce) {
 }
 
 TEST_F(PopTlsTest, TheLogInIsVerifiedOverTlsAndRefusedWithABoxWhenTheCertificateIsWrong) {
-    const auto& certs = TlsTestCertificates::get();
+    const auto& certs = TlsTestCertificates::Get();
     {
         ScriptedTlsServer server(
             {T::Send("+OK ready\r\n"), T::ExpectLine("capa"), T::Send(kCapa), T::ExpectLine("stls"),
@@ -210,7 +210,7 @@ TEST_F(PopTlsTest, TheLogInIsVerifiedOverTlsAndRefusedWithABoxWhenTheCertificate
              T::Send("+OK bye\r\n")},
             certs.good.certFile, certs.good.keyFile);
         CAuthenticationWnd wnd(WorkerContext{&frame, &log, &boxes}, nullptr, timing);
-        wnd.SetSecurity({ChannelSecurity::StartTls, certs.pki->caFile()});
+        wnd.SetSecurity({ChannelSecurity::StartTls, certs.pki->CaFile()});
         EXPECT_TRUE(wnd.Verify("127.0.0.1", server.Port(), "alice", "s3cret"));
         EXPECT_TRUE(boxes.boxes.empty());
         server.Stop();
@@ -221,7 +221,7 @@ TEST_F(PopTlsTest, TheLogInIsVerifiedOverTlsAndRefusedWithABoxWhenTheCertificate
         ScriptedTlsServer server({T::StartTls(), T::Send("+OK ready\r\n"), T::ExpectLine("user")},
                                  certs.otherHost.certFile, certs.otherHost.keyFile);
         CAuthenticationWnd wnd(WorkerContext{&frame, &log, &boxes}, nullptr, timing);
-        wnd.SetSecurity({ChannelSecurity::OnConnect, certs.pki->caFile()});
+        wnd.SetSecurity({ChannelSecurity::OnConnect, certs.pki->CaFile()});
         EXPECT_FALSE(wnd.Verify("127.0.0.1", server.Port(), "alice", "s3cret"));
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes.front().captionUtf8(), "認証失敗");

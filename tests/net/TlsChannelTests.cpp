@@ -28,15 +28,15 @@ public:
 };
 
 const TestCertificates::Issued& Good() {
-    return TlsTestCertificates::get().good;
+    return TlsTestCertificates::Get().good;
 }
 const std::string& Ca() {
-    return TlsTestCertificates::get().pki->caFile();
+    return TlsTestCertificates::Get().pki->CaFile();
 }
 
 TEST(TlsCertificatesTest, TheTestCaAndItsCertificatesAreMade) {
-    auto& c = TlsTestCertificates::get();
-    ASSERT_TRUE(c.pki->ok());
+    auto& c = TlsTestCertificates::Get();
+    ASSERT_TRUE(c.pki->Ok());
     for (const auto* issued : {&c.good, &c.otherHost, &c.expired, &c.selfSigned}) {
         EXPECT_FALSE(issued->certFile.empty());
     }
@@ -75,7 +75,7 @@ const HandshakeCase kHandshakeCases[] = {
 TEST(TlsChannelTest, TheCertificateIsCheckedAndNothingGoesOutAfterARefusal) {
     for (const HandshakeCase& c : kHandshakeCases) {
         SCOPED_TRACE(c.name);
-        const auto* cert = &(TlsTestCertificates::get().*c.cert);
+        const auto* cert = &(TlsTestCertificates::Get().*c.cert);
         ScriptedTlsServer server(EchoScript(), cert->certFile, cert->keyFile);
         ASSERT_TRUE(server.Listening());
         PolledClient client(c.host, server.Port());

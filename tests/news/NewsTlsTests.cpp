@@ -37,7 +37,7 @@ protected:
         log.clear();
         auto wnd = std::make_unique<CNewsCheckWnd>(WorkerContext{&frame, &log, &boxes}, nullptr,
                                                    nullptr, timing);
-        wnd->SetSecurity({security, TlsTestCertificates::get().pki->caFile()});
+        wnd->SetSecurity({security, TlsTestCertificates::Get().pki->CaFile()});
         EXPECT_EQ(wnd->InitCheck("127.0.0.1", server.Port(), 3), 1);
         EXPECT_TRUE(SpinUntil([&] { return log.has("Newscheck Start!!\r\n"); }));
         EXPECT_TRUE(SpinUntil([&] { return !wnd->Busy(); }));
@@ -53,7 +53,7 @@ protected:
 };
 
 TEST_F(NewsTlsTest, TheNewsCheckAsksItsGroupsOverStartTlsAndOverItsOwnTlsPort) {
-    const auto& good = TlsTestCertificates::get().good;
+    const auto& good = TlsTestCertificates::Get().good;
     // Reader mode is asked for inside TLS, after the upgrade.
     const T::Script groups = {T::ExpectLine("mode reader"), T::Send("200 Reader mode\r\n"),
                               T::ExpectLine("group fj.a"), T::Send("211 10 20 120 fj.a\r\n"),
@@ -87,7 +87,7 @@ TEST_F(NewsTlsTest, TheNewsCheckAsksItsGroupsOverStartTlsAndOverItsOwnTlsPort) {
 }
 
 TEST_F(NewsTlsTest, ANewsServerWithoutStartTlsIsAskedNothingInClear) {
-    const auto& good = TlsTestCertificates::get().good;
+    const auto& good = TlsTestCertificates::Get().good;
     ScriptedTlsServer server(
         {T::Send("200 news.example ready\r\n"), T::ExpectLine("capabilities"),
          T::Send("101 Capability list:\r\nVERSION 2\r\nREADER\r\n.\r\n"), T::ExpectLine("group")},
