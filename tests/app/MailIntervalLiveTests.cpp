@@ -70,7 +70,7 @@ TEST_F(MailIntervalLive, ChangedMailIntervalReachesTheRunningCheck) {
 
     login.answers.push_back(LoginInput{"taro", "pw", 0});
     view->OnCommand(ID_START_SERVICE);
-    ASSERT_TRUE(view->MailRunning());
+    ASSERT_TRUE(view->Service().MailRunning());
     // The check keeps its connection until the next one; its "quit" ends the dialogue.
     ASSERT_TRUE(SpinUntil([&] { return server.Lines().size() >= 3; }, 5000));
     // At the stored interval no second check comes for a while.

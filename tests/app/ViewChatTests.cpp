@@ -121,7 +121,7 @@ TEST_F(ViewChatTest, ChatStartsWithTheViewOnlyWhenSwitchedOnAndStarted) {
         EXPECT_EQ(view->Form().MemberListButton()->isEnabled(), c.kept);
         EXPECT_EQ(MenuEnabled(ID_PEER_CHAT), c.kept);
         // The first start still leaves the presence controls as the chat decided.
-        view->StartService();
+        view->Service().StartService();
         EXPECT_EQ(view->Form().AwayButton()->isEnabled(), c.kept);
     }
 }

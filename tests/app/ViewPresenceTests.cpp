@@ -97,7 +97,7 @@ protected:
                                             timing});
         frame->SetClient(view);
         frame->SetForm(view);
-        view->StartService();  // fills the places
+        view->Service().StartService();  // fills the places
     }
     CStatusForm& form() { return view->Form(); }
     bool Armed(int id) { return view->Presence().Timers().IsActive(id); }
