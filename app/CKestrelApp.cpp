@@ -111,8 +111,8 @@ bool CKestrelApp::InitInstance() {
     m_workers = std::make_unique<QtWorkerFactory>(*m_frame, *m_boxes, values, seenMail);
     m_login = std::make_unique<QtLoginDialog>(*m_boxes, m_frame.get());
     m_passwordDialog = std::make_unique<QtPasswordChangeDialog>(m_frame.get());
-    PeerChatMaker makePeerChat = [this](CKestrelView& view) {
-        return std::make_unique<PeerChatSession>(view, identity, *m_boxes, m_frame.get());
+    PeerChatMaker makePeerChat = [this](const PeerChatSetup& setup) {
+        return std::make_unique<PeerChatSession>(setup, identity, *m_boxes, m_frame.get());
     };
     m_screenSaver = std::make_unique<DbusScreenSaver>();
     m_files = std::make_unique<QtFileChooser>();

@@ -1,6 +1,5 @@
 #include "app/CKestrelView.h"
 
-#include <QApplication>
 #include <QDesktopServices>
 #include <QRadioButton>
 #include <QUrl>
@@ -15,8 +14,6 @@
 #include "app/ServiceController.h"
 #include "app/SettingsFlow.h"
 #include "app/SettingsStore.h"
-#include "chat/ChatPacket.h"
-#include "chat/MemberRecord.h"
 #include "identity/LocalIdentity.h"
 #include "net/TraceLog.h"
 #include "platform/MessageBoxes.h"
@@ -105,7 +102,11 @@ void CKestrelView::PrepareFirstStart() {
 
 void CKestrelView::StartPeerChat() {
     if (!m_settings.Chating || !m_ctx.makePeerChat) return;
-    m_chat = m_ctx.makePeerChat(*this);
+    m_chat = m_ctx.makePeerChat(PeerChatSetup{
+        // The broadcast list is read at each send, so a changed list counts from the next
+        // packet.
+        ChatSettings{m_settings.ChatPort, [this] { return m_settings.BroadIPs; }}, m_history, this,
+        [this](int autoUpdate) { SetAutoUpdate(autoUpdate); }});
     // A chat that cannot start has said so itself; the view keeps none for this run.
     if (m_chat && !m_chat->Start()) m_chat.reset();
 }
@@ -157,22 +158,7 @@ void CKestrelView::customEvent(QEvent* e) {
     if (m->message() == WM_MEMBER_EVENT && m_chat) m_chat->ForwardMemberEvent(*m);
     // The environment flow stops a running service through a posted command.
     if (m->message() == WM_COMMAND) OnCommand(static_cast<unsigned>(m->wParam()));
-    if (m->message() == WM_PEER_MESSAGE) OnPeerMessage(*m);
-}
-
-void CKestrelView::OnPeerMessage(MessageEvent& message) {
-    const auto sender = message.takeFirst<MemberRecord>();
-    const auto text = message.takeSecond<ChatText>();
-    if (!sender || !text || !m_chat) return;
-    // A message takes the user to the conversation: the member list gives way to it.
-    if (m_chat->MemberListOpen()) m_chat->CloseMemberList();
-    if (!m_chat->ChatWindowOpen()) m_chat->OpenChatWindow();
-    QObject* window = m_chat->ChatWindow();
-    if (!window) return;
-    std::string line = ReceivedChatLine(*sender, TextOf(*text));
-    m_history.Add(line);
-    PostMessage(window, WM_SHOW_PEER_MESSAGE, 0, 0, own(*sender), own(std::move(line)));
-    QApplication::beep();
+    if (m->message() == WM_PEER_MESSAGE && m_chat) m_chat->ForwardPeerMessage(*m);
 }
 
 void CKestrelView::RefreshForm() {

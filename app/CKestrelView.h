@@ -24,7 +24,6 @@ class PresenceWatch;
 class ScreenSaver;
 class PasswordChangeDialog;
 class MessageBoxes;
-class MessageEvent;
 class ServiceController;
 class SettingsFlow;
 class SettingsStore;
@@ -92,8 +91,6 @@ public:
     ServiceController& Service() const { return *m_service; }
     CStatusForm& Form() const { return *m_form; }
     CChatHistory& History() { return m_history; }
-    // The member list's automatic update switch, kept and stored as it closes.
-    void SetAutoUpdate(int autoUpdate);
     const PresenceWatch& Presence() const { return *m_presence; }
 
 protected:
@@ -108,7 +105,8 @@ private:
     // The form at the first service start: the places, and the controls of the peer chat.
     void PrepareFirstStart();
     void StartPeerChat();
-    void OnPeerMessage(MessageEvent& message);
+    // The member list's automatic update switch, kept and stored as it closes.
+    void SetAutoUpdate(int autoUpdate);
     void MakePresenceWatch();
     void OpenHelp();
 

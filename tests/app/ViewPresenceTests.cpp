@@ -46,6 +46,7 @@ public:
     void OpenChatWindow() override {}
     void OpenMemberList(bool) override {}
     void ForwardMemberEvent(MessageEvent&) override {}
+    void ForwardPeerMessage(MessageEvent&) override {}
     // The chat's own windows play no part in presence; these stand for them as the link
     // grows, without being asked for here.
     void CloseMemberList() {}

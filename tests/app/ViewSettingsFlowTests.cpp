@@ -36,6 +36,7 @@ public:
     void OpenChatWindow() override {}
     void OpenMemberList(bool) override {}
     void ForwardMemberEvent(MessageEvent&) override {}
+    void ForwardPeerMessage(MessageEvent&) override {}
     void CloseMemberList() override {}
     QObject* ChatWindow() override { return nullptr; }
 
@@ -237,7 +238,9 @@ TEST_F(SettingsFlowTest, CommunicatorIsWrittenButTheIdentityWaitsForARestart) {
 
 TEST_F(SettingsFlowTest, BroadcastListReachesTheChatWhenThereIsOne) {
     int changes = 0;
-    makePeerChat = [&changes](CKestrelView&) { return std::make_unique<CountingChat>(changes); };
+    makePeerChat = [&changes](const PeerChatSetup&) {
+        return std::make_unique<CountingChat>(changes);
+    };
     Build();
     Answer([](ViewSettings& v) {
         v.BroadIPs = "12a.1.1.1~:_";
@@ -260,7 +263,9 @@ TEST_F(SettingsFlowTest, BroadcastListReachesTheChatWhenThereIsOne) {
 
 TEST_F(SettingsFlowTest, PlacesRebuildTheComboWithNoSelection) {
     int changes = 0;
-    makePeerChat = [&changes](CKestrelView&) { return std::make_unique<CountingChat>(changes); };
+    makePeerChat = [&changes](const PeerChatSetup&) {
+        return std::make_unique<CountingChat>(changes);
+    };
     Build();
     view->OnCommand(ID_START_SERVICE);  // fills the combo at the first start
     view->ChoosePlace(sjis("会議室"));
