@@ -10,7 +10,8 @@
 #include "app/CPasswdChangeDlg.h"
 #include "app/IniMigration.h"
 #include "app/PeerChatSession.h"
-#include "app/RealServices.h"
+#include "app/QtNoticePresenter.h"
+#include "app/QtWorkerFactory.h"
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
 #include "app/WindowPlacement.h"
@@ -95,9 +96,9 @@ bool CKestrelApp::InitInstance() {
 
     m_sound = std::make_unique<QtSoundPlayer>();
     auto seenMail = std::make_shared<SeenMailStore>(ProgramFile(SeenMailStore::kFileName));
-    // The reader settings are read from the store at each launch, as the readers' own
-    // settings code always did.
-    m_notices = MakeNoticePresenter(
+    // The reader settings are read from the store at each launch, so a reader changed in the
+    // environment settings is the one the next popup starts.
+    m_notices = std::make_unique<QtNoticePresenter>(
         *m_boxes,
         [this] {
             return ReaderLauncherSettings{
@@ -107,11 +108,11 @@ bool CKestrelApp::InitInstance() {
         nullptr, seenMail);
     m_frame = std::make_unique<CMainFrame>(values, *m_notices, *m_sound);
     if (auto* qtBoxes = dynamic_cast<QtMessageBoxes*>(m_boxes)) qtBoxes->SetParent(m_frame.get());
-    m_workers = MakeWorkerFactory(*m_frame, *m_boxes, values, seenMail);
+    m_workers = std::make_unique<QtWorkerFactory>(*m_frame, *m_boxes, values, seenMail);
     m_login = std::make_unique<QtLoginDialog>(*m_boxes, m_frame.get());
     m_passwordDialog = std::make_unique<QtPasswordChangeDialog>(m_frame.get());
-    PeerChatMaker makePeerChat = [this](CKestrelView& view) {
-        return std::make_unique<PeerChatSession>(view, identity, *m_boxes, m_frame.get());
+    PeerChatMaker makePeerChat = [this](const PeerChatSetup& setup) {
+        return std::make_unique<PeerChatSession>(setup, identity, *m_boxes, m_frame.get());
     };
     m_screenSaver = std::make_unique<DbusScreenSaver>();
     m_files = std::make_unique<QtFileChooser>();

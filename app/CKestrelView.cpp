@@ -1,6 +1,5 @@
 #include "app/CKestrelView.h"
 
-#include <QApplication>
 #include <QDesktopServices>
 #include <QRadioButton>
 #include <QUrl>
@@ -11,14 +10,10 @@
 #include "app/CStatusForm.h"
 #include "app/FormPresenceControls.h"
 #include "app/ListCodec.h"
-#include "app/PasswordAge.h"
-#include "app/PasswordChangeFlow.h"
 #include "app/PresenceWatch.h"
-#include "app/ServiceWorkers.h"
+#include "app/ServiceController.h"
+#include "app/SettingsFlow.h"
 #include "app/SettingsStore.h"
-#include "app/ViewSettingsFields.h"
-#include "chat/ChatPacket.h"
-#include "chat/MemberRecord.h"
 #include "identity/LocalIdentity.h"
 #include "net/TraceLog.h"
 #include "platform/MessageBoxes.h"
@@ -33,15 +28,6 @@
 #include "ui/ProgramValues.h"
 
 namespace kestrel {
-namespace {
-
-// The workers take the TLS settings as they are when each is made.
-void PassSecurity(WorkerFactory& workers, const ViewSettings& s) {
-    workers.SetSecurity(TlsSettings{SecurityFromSetting(s.POPSecurity), s.TLSCAFile},
-                        TlsSettings{SecurityFromSetting(s.NNTPSecurity), s.TLSCAFile});
-}
-
-}  // namespace
 
 namespace {
 // Where the desktop offers no screen saver, none ever runs and there is none to end.
@@ -63,9 +49,7 @@ CKestrelView::CKestrelView(ViewContext context, QWidget* parent) : QWidget(paren
 
     m_settings.Load(m_ctx.store);
     ShareFrameValues();
-
-    m_credentials.user = m_settings.DefaultUserId;
-    m_credentials.password = m_settings.Password;
+    MakeService();
 
     m_ctx.identity = MakeLocalIdentity(ReadIdentitySources(m_settings.AliaseName));
 
@@ -89,9 +73,40 @@ void CKestrelView::ShareFrameValues() {
     m_ctx.values.popup = m_settings.BePopup;
 }
 
+void CKestrelView::MakeService() {
+    m_service = std::make_unique<ServiceController>(ServiceController::Parts{
+        m_settings, m_ctx.values, m_ctx.store, m_ctx.boxes, m_ctx.workers, m_ctx.loginDialog,
+        m_ctx.passwordDialog, m_ctx.clock, &m_ctx.frame,
+        // Every start sets the poll again, even one that goes no further.
+        [this] {
+            if (PeerChatActive()) m_presence->StartSaverPoll();
+        },
+        [this] { PrepareFirstStart(); }, [this](int iconId) { m_form->SetStatusIcon(iconId); }});
+    m_settingsFlow = std::make_unique<SettingsFlow>(
+        SettingsFlow::Parts{m_settings, m_ctx.store, *m_service, *m_form, this,
+                            [this] { RefreshForm(); }, [this] { ShareFrameValues(); },
+                            [this] {
+                                if (m_chat) m_chat->BroadcastListChanged();
+                            }},
+        m_ctx.settingsDialogs);
+}
+
+void CKestrelView::PrepareFirstStart() {
+    m_form->SetPlaces(DecodeList(m_settings.Places));
+    m_form->SetPlacesEnabled(false);
+    if (!PeerChatActive()) {
+        m_form->SetPresenceEnabled(false);
+        m_form->SetMemberListEnabled(false);
+    }
+}
+
 void CKestrelView::StartPeerChat() {
     if (!m_settings.Chating || !m_ctx.makePeerChat) return;
-    m_chat = m_ctx.makePeerChat(*this);
+    m_chat = m_ctx.makePeerChat(PeerChatSetup{
+        // The broadcast list is read at each send, so a changed list counts from the next
+        // packet.
+        ChatSettings{m_settings.ChatPort, [this] { return m_settings.BroadIPs; }}, m_history, this,
+        [this](int autoUpdate) { SetAutoUpdate(autoUpdate); }});
     // A chat that cannot start has said so itself; the view keeps none for this run.
     if (m_chat && !m_chat->Start()) m_chat.reset();
 }
@@ -143,22 +158,7 @@ void CKestrelView::customEvent(QEvent* e) {
     if (m->message() == WM_MEMBER_EVENT && m_chat) m_chat->ForwardMemberEvent(*m);
     // The environment flow stops a running service through a posted command.
     if (m->message() == WM_COMMAND) OnCommand(static_cast<unsigned>(m->wParam()));
-    if (m->message() == WM_PEER_MESSAGE) OnPeerMessage(*m);
-}
-
-void CKestrelView::OnPeerMessage(MessageEvent& message) {
-    const auto sender = message.takeFirst<MemberRecord>();
-    const auto text = message.takeSecond<ChatText>();
-    if (!sender || !text || !m_chat) return;
-    // A message takes the user to the conversation: the member list gives way to it.
-    if (m_chat->MemberListOpen()) m_chat->CloseMemberList();
-    if (!m_chat->ChatWindowOpen()) m_chat->OpenChatWindow();
-    QObject* window = m_chat->ChatWindow();
-    if (!window) return;
-    std::string line = ReceivedChatLine(*sender, TextOf(*text));
-    m_history.Add(line);
-    PostMessage(window, WM_SHOW_PEER_MESSAGE, 0, 0, own(*sender), own(std::move(line)));
-    QApplication::beep();
+    if (m->message() == WM_PEER_MESSAGE && m_chat) m_chat->ForwardPeerMessage(*m);
 }
 
 void CKestrelView::RefreshForm() {
@@ -172,144 +172,17 @@ void CKestrelView::RefreshForm() {
     m_form->ToControls(f);
 }
 
-void CKestrelView::StartService() {
-    // Every start sets the poll again, even one that goes no further.
-    if (PeerChatActive()) m_presence->StartSaverPoll();
-    if (m_mail || m_news || m_ident || m_loginInProgress || m_passwordChangeInProgress) return;
-
-    if (m_firstStart) {
-        m_form->SetPlaces(DecodeList(m_settings.Places));
-        m_form->SetPlacesEnabled(false);
-        if (!PeerChatActive()) {
-            m_form->SetPresenceEnabled(false);
-            m_form->SetMemberListEnabled(false);
-        }
-        if (!CheckPasswordAge(m_ctx.store, m_settings.PasswdCheck, m_settings.CheckDays,
-                              m_ctx.clock.Now(), m_ctx.boxes)) {
-            m_credentials.password.clear();
-            m_firstStart = false;
-            return;
-        }
-    }
-
-    const ViewSettings& s = m_settings;
-    if (!s.MailCheck && !s.NewsCheck && !s.Identify && !s.Chating) {
-        m_credentials.password.clear();
-        m_ctx.boxes.Show(sjis(txt::kNothingEnabled), sjis(txt::kCaptionCaution), BoxIcon::Stop,
-                         BoxButtons::Ok);
-        m_firstStart = false;
-        return;
-    }
-    if (!s.MailCheck && !s.NewsCheck && !s.Identify) {
-        m_firstStart = false;
-        return;
-    }
-
-    const bool ok = InitServices(s.Identify ? 1 : 0, s.NewsCheck ? 1 : 0, s.MailCheck ? 1 : 0);
-    m_firstStart = false;
-    if (!ok) return;
-
-    m_form->SetStatusIcon(IDI_RUNNING);
-    m_running = true;
-    PostMessage(&m_ctx.frame, WM_SERVICE_STARTED);
-    if (m_ctx.values.iconise) PostMessage(&m_ctx.frame, WM_SYSCOMMAND, SC_MINIMIZE);
-}
-
-bool CKestrelView::InitServices(int ident, int news, int mail) {
-    PassSecurity(m_ctx.workers, m_settings);
-    if ((ident || mail) && !m_credentials.loggedIn) {
-        LogInNow();
-        if (!m_credentials.loggedIn) return false;
-    }
-
-    if (news && !m_newsRunning) {
-        m_news = m_ctx.workers.MakeNewsWorker();
-        const int result = m_news->InitCheck(m_settings.NNTPServer, m_settings.NNTPPort,
-                                             static_cast<unsigned>(m_settings.NewsTimer));
-        if (result < 0) {
-            m_news.reset();
-            std::string text = sjis(txt::kNewsInitFailed);
-            if (result == -1)
-                text += sjis(txt::kNewsInitNoFile);
-            else if (result == -2)
-                text += sjis(txt::kNewsInitTimer);
-            else if (result == -3)
-                text += sjis(txt::kNewsInitTooSmall);
-            m_ctx.boxes.Show(text, sjis(txt::kCaptionInitFailed), BoxIcon::Stop, BoxButtons::Ok);
-            m_newsRunning = false;
-            return false;
-        }
-        m_newsRunning = true;
-    }
-
-    if (ident && !m_identRunning) {
-        m_ident = m_ctx.workers.MakeIdentWorker();
-        if (!m_ident->Start(m_settings.AUTHPort, m_credentials.user)) {
-            m_ident.reset();
-            m_ctx.boxes.Show(sjis(txt::kIdentInitFailed), sjis(txt::kCaptionInit), BoxIcon::Stop,
-                             BoxButtons::Ok);
-            m_identRunning = false;
-        } else {
-            m_identRunning = true;
-        }
-    }
-
-    if (mail && !m_mailRunning) {
-        m_mail = m_ctx.workers.MakeMailWorker();
-        if (!m_mail->Start(m_settings.POPServer, m_settings.POPPort, m_credentials.user,
-                           m_credentials.password, static_cast<unsigned>(m_settings.MailTimer))) {
-            m_mail.reset();
-            m_ctx.boxes.Show(sjis(txt::kMailInitFailed), sjis(txt::kCaptionInit), BoxIcon::Stop,
-                             BoxButtons::Ok);
-            m_mailRunning = false;
-        } else {
-            m_mailRunning = true;
-        }
-    }
-    return true;
-}
-
-void CKestrelView::LogInNow() {
-    // While the log-in runs, the frame refuses to close and a new start returns at once.
-    m_loginInProgress = true;
-    PassSecurity(m_ctx.workers, m_settings);
-    LogIn(
-        m_credentials, m_firstStart, m_ctx.loginDialog,
-        [this](const std::string& user, const std::string& password) {
-            return m_ctx.workers.Verify(m_settings.POPServer, m_settings.POPPort, user, password);
-        },
-        m_ctx.store, m_ctx.boxes, m_ctx.values.iconise != 0);
-    m_loginInProgress = false;
-}
-
-void CKestrelView::StopService() {
-    m_credentials.loggedIn = false;
-    m_form->SetStatusIcon(IDI_STOPPED);
-    m_running = false;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    PostMessage(&m_ctx.frame, WM_SERVICE_STOPPED);
-    if (m_newsRunning) {
-        m_newsRunning = false;
-        m_news.reset();
-    }
-    if (m_identRunning) {
-        m_identRunning = false;
-        m_ident.reset();
-    }
-    if (m_mailRunning) {
-        m_mailRunning = false;
-        m_mail.reset();
-    }
-    QApplication::restoreOverrideCursor();
-}
-
 void CKestrelView::OnCommand(unsigned id) {
+    if (const auto kind = SettingsDialogFor(id)) {
+        m_settingsFlow->Run(*kind);
+        return;
+    }
     switch (id) {
         case ID_START_SERVICE:
-            if (!m_running) StartService();
+            if (!ServiceRunning()) m_service->StartService();
             break;
         case ID_STOP_SERVICE:
-            if (m_running) StopService();
+            if (ServiceRunning()) m_service->StopService();
             break;
         case ID_CHECK_SAVER:
             m_settings.CheckSaver = m_settings.CheckSaver ? 0 : 1;
@@ -322,28 +195,7 @@ void CKestrelView::OnCommand(unsigned id) {
             if (IsCommandEnabled(ID_PEER_CHAT)) OpenChatWindow();
             break;
         case ID_CHANGE_PASSWORD:
-            ChangePasswordNow();
-            break;
-        case ID_ENVIRONMENT:
-            RunSettingsFlow(SettingsDialogKind::Environment);
-            break;
-        case ID_TIMER_SETTINGS:
-            RunSettingsFlow(SettingsDialogKind::Timer);
-            break;
-        case ID_SOUND_SETTINGS:
-            RunSettingsFlow(SettingsDialogKind::Sound);
-            break;
-        case ID_USER_INTERFACE:
-            RunSettingsFlow(SettingsDialogKind::UserInterface);
-            break;
-        case ID_COMMUNICATOR:
-            RunSettingsFlow(SettingsDialogKind::Communicator);
-            break;
-        case ID_BROADCAST_ADDRESSES:
-            RunSettingsFlow(SettingsDialogKind::Broadcast);
-            break;
-        case ID_PLACES:
-            RunSettingsFlow(SettingsDialogKind::Places);
+            m_service->ChangePasswordNow();
             break;
         default:
             break;
@@ -351,28 +203,29 @@ void CKestrelView::OnCommand(unsigned id) {
 }
 
 bool CKestrelView::IsCommandEnabled(unsigned id) const {
+    if (SettingsDialogFor(id)) return m_settingsFlow->Available();
     switch (id) {
         case ID_START_SERVICE:
-            return !m_running;
+            return !ServiceRunning();
         case ID_STOP_SERVICE:
-            return m_running;
+            return ServiceRunning();
         case ID_PEER_CHAT:
             return PeerChatActive() && !ChatWindowOpen() && !MemberListOpen();
         case ID_CHECK_SAVER:
         case ID_CHANGE_PASSWORD:
         case ID_HELP_PAGE:
             return true;
-        case ID_ENVIRONMENT:
-        case ID_TIMER_SETTINGS:
-        case ID_SOUND_SETTINGS:
-        case ID_USER_INTERFACE:
-        case ID_COMMUNICATOR:
-        case ID_BROADCAST_ADDRESSES:
-        case ID_PLACES:
-            return m_ctx.settingsDialogs != nullptr;
         default:
             return false;
     }
+}
+
+bool CKestrelView::ServiceRunning() const {
+    return m_service->Running();
+}
+
+bool CKestrelView::LoginInProgress() const {
+    return m_service->ServerStepInProgress();
 }
 
 bool CKestrelView::IsCommandChecked(unsigned id) const {
@@ -403,68 +256,6 @@ void CKestrelView::PressPresent() {
 
 void CKestrelView::PressAway() {
     m_form->AwayButton()->click();
-}
-
-void CKestrelView::ChangePasswordNow() {
-    if (m_passwordChangeInProgress || m_loginInProgress) return;
-    m_passwordChangeInProgress = true;
-    ChangePassword(
-        m_running, m_credentials.user, m_ctx.passwordDialog,
-        [this](const std::string& user, const std::string& current, const std::string& next) {
-            // The server may take minutes; the cursor says the program is busy.
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            const bool changed = m_ctx.workers.ChangePassword(
-                m_settings.POPServer, m_settings.PSWDPort, user, current, next);
-            QApplication::restoreOverrideCursor();
-            return changed;
-        },
-        m_ctx.store, m_ctx.boxes, m_ctx.clock);
-    m_passwordChangeInProgress = false;
-}
-
-void CKestrelView::RunSettingsFlow(SettingsDialogKind kind) {
-    if (!m_ctx.settingsDialogs) return;
-    ViewSettings edited = m_settings;
-    if (!m_ctx.settingsDialogs->Run(kind, edited, m_running)) return;
-    CopyFields(edited, m_settings, DialogKeys(kind));
-
-    switch (kind) {
-        case SettingsDialogKind::Environment:
-            m_settings.SaveEnvironment(m_ctx.store);
-            m_credentials.user = m_settings.DefaultUserId;
-            RefreshForm();
-            // The dialog has asked the user: the new servers need a new log-in.
-            if (m_running) PostMessage(this, WM_COMMAND, ID_STOP_SERVICE);
-            break;
-        case SettingsDialogKind::Timer:
-            m_settings.SaveTimers(m_ctx.store);
-            if (m_newsRunning && m_news)
-                m_news->ChangeInterval(static_cast<unsigned>(m_settings.NewsTimer));
-            if (m_mailRunning && m_mail)
-                m_mail->SetInterval(static_cast<unsigned>(m_settings.MailTimer));
-            break;
-        case SettingsDialogKind::Sound:
-            m_settings.SaveSound(m_ctx.store);
-            ShareFrameValues();
-            break;
-        case SettingsDialogKind::UserInterface:
-            m_settings.SaveUserInterface(m_ctx.store);
-            ShareFrameValues();
-            break;
-        case SettingsDialogKind::Communicator:
-            // The running chat and this station's identity keep the old values until the
-            // next start; the dialog has said so.
-            m_settings.SaveCommunicator(m_ctx.store);
-            break;
-        case SettingsDialogKind::Broadcast:
-            m_settings.SaveBroadcastList(m_ctx.store);
-            if (m_chat) m_chat->BroadcastListChanged();
-            break;
-        case SettingsDialogKind::Places:
-            m_settings.SavePlaces(m_ctx.store);
-            m_form->SetPlaces(DecodeList(m_settings.Places));
-            break;
-    }
 }
 
 void CKestrelView::OpenHelp() {

@@ -22,12 +22,10 @@ class AwayReminder;
 class FormPresenceControls;
 class PresenceWatch;
 class ScreenSaver;
-class MailWorker;
-class NewsWorker;
-class IdentWorker;
 class PasswordChangeDialog;
 class MessageBoxes;
-class MessageEvent;
+class ServiceController;
+class SettingsFlow;
 class SettingsStore;
 class WorkerFactory;
 struct LocalIdentity;
@@ -56,34 +54,28 @@ struct ViewContext {
     SettingsDialogs* settingsDialogs = nullptr;
 };
 
-// The main form view and the program's controller: holds the settings, owns the workers,
-// starts and stops the service as one unit and answers the frame's commands.
+// The main form view: holds the settings, the status form, the presence watch and the peer
+// chat, and answers the frame's commands; the service and the settings dialogs' flow are
+// controllers of their own that it owns.
 class CKestrelView final : public QWidget, public FrameClient {
     Q_OBJECT
 public:
     explicit CKestrelView(ViewContext context, QWidget* parent = nullptr);
     ~CKestrelView() override;
 
-    void StartService();
-    void StopService();
-    bool InitServices(int ident, int news, int mail);
-
     // FrameClient
     void OnCommand(unsigned id) override;
     bool IsCommandEnabled(unsigned id) const override;
     bool IsCommandChecked(unsigned id) const override;
-    bool ServiceRunning() const override { return m_running; }
+    bool ServiceRunning() const override;
     bool UserPresent() const override;
     std::string Whereabouts() const override;
     std::string PlacesList() const override { return m_settings.Places; }
     bool PeerChatActive() const override { return m_chat != nullptr; }
     bool ChatWindowOpen() const override { return m_chat && m_chat->ChatWindowOpen(); }
     bool MemberListOpen() const override { return m_chat && m_chat->MemberListOpen(); }
-    // The password change waits on its server the way the log-in does, with the events served
-    // meanwhile; the frame holds the exit back for both.
-    bool LoginInProgress() const override {
-        return m_loginInProgress || m_passwordChangeInProgress;
-    }
+    // The frame holds the exit back for the log-in and the password change alike.
+    bool LoginInProgress() const override;
     void SetStatusIcon(int iconId) override;
     void OpenChatWindow() override;
     void OpenMemberList() override;
@@ -96,15 +88,9 @@ public:
     void RefreshForm();
 
     const ViewSettings& Settings() const { return m_settings; }
-    const Credentials& CurrentCredentials() const { return m_credentials; }
-    bool FirstStart() const { return m_firstStart; }
-    bool MailRunning() const { return m_mailRunning; }
-    bool NewsRunning() const { return m_newsRunning; }
-    bool IdentRunning() const { return m_identRunning; }
+    ServiceController& Service() const { return *m_service; }
     CStatusForm& Form() const { return *m_form; }
     CChatHistory& History() { return m_history; }
-    // The member list's automatic update switch, kept and stored as it closes.
-    void SetAutoUpdate(int autoUpdate);
     const PresenceWatch& Presence() const { return *m_presence; }
 
 protected:
@@ -115,31 +101,21 @@ private:
     // the view's settings, copied here and nowhere else. Whatever changes those settings
     // calls this afterwards.
     void ShareFrameValues();
+    void MakeService();
+    // The form at the first service start: the places, and the controls of the peer chat.
+    void PrepareFirstStart();
     void StartPeerChat();
-    void OnPeerMessage(MessageEvent& message);
+    // The member list's automatic update switch, kept and stored as it closes.
+    void SetAutoUpdate(int autoUpdate);
     void MakePresenceWatch();
-    void LogInNow();
     void OpenHelp();
-    void ChangePasswordNow();
-    // A settings dialog on a copy of the settings; after OK its values are kept, written
-    // and put to use.
-    void RunSettingsFlow(SettingsDialogKind kind);
 
     ViewContext m_ctx;
     CStatusForm* m_form;
     ViewSettings m_settings;
-    Credentials m_credentials;
     CChatHistory m_history;
-    bool m_firstStart = true;
-    bool m_running = false;
-    bool m_loginInProgress = false;
-    bool m_mailRunning = false;
-    bool m_newsRunning = false;
-    bool m_identRunning = false;
-    bool m_passwordChangeInProgress = false;
-    std::unique_ptr<MailWorker> m_mail;
-    std::unique_ptr<NewsWorker> m_news;
-    std::unique_ptr<IdentWorker> m_ident;
+    std::unique_ptr<ServiceController> m_service;
+    std::unique_ptr<SettingsFlow> m_settingsFlow;
     std::unique_ptr<PeerChatLink> m_chat;
     std::unique_ptr<ScreenSaver> m_ownSaver;
     std::unique_ptr<AwayReminder> m_ownReminder;

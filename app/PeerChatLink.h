@@ -3,13 +3,15 @@
 #include <functional>
 #include <memory>
 
+#include "chat/ChatFacilities.h"
 #include "platform/MessageEvent.h"
 
 class QObject;
+class QWidget;
 
 namespace kestrel {
 
-class CKestrelView;
+class CChatHistory;
 
 // What the controller view needs of the peer chat and its two windows, and nothing more.
 // The view owns at most one; without it (peer chat off, or its start failed) the presence
@@ -45,9 +47,24 @@ public:
     // A member came, went or changed: handed on to the chat window if open, else to the
     // member list if open, else dropped. The event's blocks go with it.
     virtual void ForwardMemberEvent(MessageEvent& event) = 0;
+    // A message came in (WM_PEER_MESSAGE): shown in the chat window and kept in the history.
+    // The event's blocks go with it.
+    virtual void ForwardPeerMessage(MessageEvent& event) = 0;
 };
 
-// Called while the view is being built, with the view the chat posts to and files its lines in.
-using PeerChatMaker = std::function<std::unique_ptr<PeerChatLink>(CKestrelView& view)>;
+// What the view gives the chat it makes.
+struct PeerChatSetup {
+    ChatSettings settings;
+    // The conversation of this run; the view offers to save it at exit.
+    CChatHistory& history;
+    // The chat's windows are its children; the peer posts WM_PEER_MESSAGE and WM_MEMBER_EVENT
+    // to it, and it hands them back to the chat.
+    QWidget* parent;
+    // Keeps and stores the member list's automatic update switch.
+    std::function<void(int autoUpdate)> storeAutoUpdate;
+};
+
+// Called while the view is being built.
+using PeerChatMaker = std::function<std::unique_ptr<PeerChatLink>(const PeerChatSetup& setup)>;
 
 }  // namespace kestrel

@@ -1,11 +1,16 @@
 #include "app/PeerChatSession.h"
 
-#include "app/CKestrelView.h"
+#include <QApplication>
+
+#include <string>
+
 #include "chat/CMemberListDlg.h"
 #include "chat/CPeerChat.h"
 #include "chat/CPeerChatDlg.h"
 #include "chat/ChatIds.h"
+#include "chat/ChatPacket.h"
 #include "chat/MemberRecord.h"
+#include "identity/CChatHistory.h"
 #include "platform/MessageEvent.h"
 #include "res/Ids.h"
 
@@ -31,20 +36,35 @@ void Release(QPointer<Window>& window) {
 
 }  // namespace
 
-PeerChatSession::PeerChatSession(CKestrelView& view, const LocalIdentity& identity,
+void DeliverPeerMessage(PeerChatLink& chat, CChatHistory& history, MessageEvent& message) {
+    const auto sender = message.takeFirst<MemberRecord>();
+    const auto text = message.takeSecond<ChatText>();
+    if (!sender || !text) return;
+    if (chat.MemberListOpen()) chat.CloseMemberList();
+    if (!chat.ChatWindowOpen()) chat.OpenChatWindow();
+    QObject* window = chat.ChatWindow();
+    if (!window) return;
+    std::string line = ReceivedChatLine(*sender, TextOf(*text));
+    history.Add(line);
+    PostMessage(window, WM_SHOW_PEER_MESSAGE, 0, 0, own(*sender), own(std::move(line)));
+    QApplication::beep();
+}
+
+PeerChatSession::PeerChatSession(const PeerChatSetup& setup, const LocalIdentity& identity,
                                  MessageBoxes& boxes, LogSink* log, const Timing& timing)
-    : m_view(view), m_boxes(boxes), m_timing(timing), m_notices(&view) {
+    : m_parent(setup.parent),
+      m_history(setup.history),
+      m_storeAutoUpdate(setup.storeAutoUpdate),
+      m_boxes(boxes),
+      m_timing(timing),
+      m_notices(setup.parent) {
     PeerChatContext context;
-    context.view = &view;
+    context.view = setup.parent;
     context.log = log;
     context.boxes = &boxes;
     context.beeper = &m_beeper;
     context.seatNotices = &m_notices;
-    ChatSettings settings;
-    settings.chatPort = view.Settings().ChatPort;
-    // The broadcast list is read at each send, so a changed list counts from the next packet.
-    settings.broadIPs = [&view] { return view.Settings().BroadIPs; };
-    m_chat = std::make_unique<CPeerChat>(context, identity, settings, timing);
+    m_chat = std::make_unique<CPeerChat>(context, identity, setup.settings, timing);
 }
 
 PeerChatSession::~PeerChatSession() {
@@ -76,14 +96,14 @@ void PeerChatSession::BroadcastListChanged() {
 
 void PeerChatSession::OpenChatWindow() {
     if (m_chatWindow || !m_chat) return;
-    m_chatWindow = new CPeerChatDlg(*this, m_chat.get(), m_boxes, &m_view);
+    m_chatWindow = new CPeerChatDlg(*this, m_chat.get(), m_boxes, m_parent);
     ShowInFront(m_chatWindow);
 }
 
 void PeerChatSession::OpenMemberList(bool autoUpdate) {
     if (m_memberList || m_chatWindow || !m_chat) return;
     m_memberList =
-        new CMemberListDlg(*this, m_chat.get(), m_boxes, autoUpdate ? 1 : 0, m_timing, &m_view);
+        new CMemberListDlg(*this, m_chat.get(), m_boxes, autoUpdate ? 1 : 0, m_timing, m_parent);
     ShowInFront(m_memberList);
 }
 
@@ -103,8 +123,12 @@ void PeerChatSession::ForwardMemberEvent(MessageEvent& event) {
     PostMessage(target, WM_MEMBER_EVENT, event.wParam(), event.lParam(), {}, own(*record));
 }
 
+void PeerChatSession::ForwardPeerMessage(MessageEvent& event) {
+    DeliverPeerMessage(*this, m_history, event);
+}
+
 CChatHistory& PeerChatSession::ChatHistory() {
-    return m_view.History();
+    return m_history;
 }
 
 void PeerChatSession::ForgetChatDialog() {
@@ -120,12 +144,12 @@ CPeerChatDlg* PeerChatSession::ChatDialog() {
 }
 
 void PeerChatSession::OpenChatDialog() {
-    // As the menu command does, with the view's own checks.
-    m_view.OnCommand(ID_PEER_CHAT);
+    // As the peer chat command: not while the member list is open.
+    if (!MemberListOpen()) OpenChatWindow();
 }
 
 void PeerChatSession::StoreAutoUpdate(int autoUpdate) {
-    m_view.SetAutoUpdate(autoUpdate);
+    if (m_storeAutoUpdate) m_storeAutoUpdate(autoUpdate);
 }
 
 }  // namespace kestrel

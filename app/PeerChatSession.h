@@ -2,6 +2,7 @@
 
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 #include "app/PeerChatLink.h"
@@ -14,19 +15,26 @@
 
 namespace kestrel {
 
-class CKestrelView;
+class CChatHistory;
 class CPeerChat;
 class LogSink;
 class MessageBoxes;
 struct LocalIdentity;
 
+// What becomes of a received message (WM_PEER_MESSAGE: first the sender's MemberRecord,
+// second the ChatText), whatever the link: it takes the user to the conversation, so the
+// member list gives way to the chat window, which opens if need be; the line goes into the
+// history and to the chat window (WM_SHOW_PEER_MESSAGE), and the speaker beeps. A message
+// with a block missing, or with no window to show it, is dropped.
+void DeliverPeerMessage(PeerChatLink& chat, CChatHistory& history, MessageEvent& message);
+
 // The real peer chat of the view: the IP Messenger peer, the chat window and the member list,
-// the speaker for the seat-return beep and the seat notices. The windows are the view's
-// children; they are released here, after they have said they are going (deleteLater), or
-// at the latest with this object, before the peer announces its exit.
+// the speaker for the seat-return beep and the seat notices. The windows are children of the
+// setup's parent; they are released here, after they have said they are going (deleteLater),
+// or at the latest with this object, before the peer announces its exit.
 class PeerChatSession final : public PeerChatLink, public ChatWindowHost {
 public:
-    PeerChatSession(CKestrelView& view, const LocalIdentity& identity, MessageBoxes& boxes,
+    PeerChatSession(const PeerChatSetup& setup, const LocalIdentity& identity, MessageBoxes& boxes,
                     LogSink* log, const Timing& timing = ProgramTiming());
     ~PeerChatSession() override;
     PeerChatSession(const PeerChatSession&) = delete;
@@ -44,6 +52,7 @@ public:
     void CloseMemberList() override;
     QObject* ChatWindow() override;
     void ForwardMemberEvent(MessageEvent& event) override;
+    void ForwardPeerMessage(MessageEvent& event) override;
 
     // ChatWindowHost
     CChatHistory& ChatHistory() override;
@@ -60,7 +69,9 @@ public:
 private:
     void ReleaseWindows();
 
-    CKestrelView& m_view;
+    QWidget* m_parent;
+    CChatHistory& m_history;
+    std::function<void(int)> m_storeAutoUpdate;
     MessageBoxes& m_boxes;
     Timing m_timing;
     ToneBeeper m_beeper;

@@ -29,12 +29,12 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
 
     using S = ScriptedLineServer;
-    ScriptedLineServer server({S::send("+OK POP3 ready\r\n"), S::expectLine("user"),
-                               S::send("+OK\r\n"), S::expectLine("pass"),
-                               S::send("+OK bench has 12 messages (4096 octets)\r\n"),
-                               S::expectLine("last"), S::send("+OK 4\r\n"), S::expectLine("quit"),
-                               S::send("+OK bye\r\n"), S::close()});
-    if (!server.listening()) {
+    ScriptedLineServer server({S::Send("+OK POP3 ready\r\n"), S::ExpectLine("user"),
+                               S::Send("+OK\r\n"), S::ExpectLine("pass"),
+                               S::Send("+OK bench has 12 messages (4096 octets)\r\n"),
+                               S::ExpectLine("last"), S::Send("+OK 4\r\n"), S::ExpectLine("quit"),
+                               S::Send("+OK bye\r\n"), S::Close()});
+    if (!server.Listening()) {
         std::fprintf(stderr, "no loopback server\n");
         return 1;
     }
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
         const long before = frame.count(kestrel::WM_UNREAD_MAIL);
         QElapsedTimer clock;
         clock.start();
-        wnd.Start("127.0.0.1", server.port(), "bench", "secret", 1);
+        wnd.Start("127.0.0.1", server.Port(), "bench", "secret", 1);
         while (frame.count(kestrel::WM_UNREAD_MAIL) == before && clock.elapsed() < 10000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         }

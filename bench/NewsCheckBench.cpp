@@ -50,13 +50,13 @@ std::vector<std::string> GroupNames(bool realServer) {
 
 ScriptedLineServer::Script ScriptFor(const std::vector<std::string>& names) {
     using S = ScriptedLineServer;
-    S::Script script = {S::send("200 bench NNRP server ready (posting ok)\r\n")};
+    S::Script script = {S::Send("200 bench NNRP server ready (posting ok)\r\n")};
     for (const auto& name : names) {
-        script.push_back(S::expectLine("group " + name));
-        script.push_back(S::send("211 5 1 5 " + name + "\r\n"));
+        script.push_back(S::ExpectLine("group " + name));
+        script.push_back(S::Send("211 5 1 5 " + name + "\r\n"));
     }
-    script.push_back(S::expectLine("quit"));
-    script.push_back(S::send("205 bye\r\n"));
+    script.push_back(S::ExpectLine("quit"));
+    script.push_back(S::Send("205 bye\r\n"));
     return script;
 }
 
@@ -77,11 +77,11 @@ int main(int argc, char** argv) {
     int port = realServer ? std::atoi(envPort) : 0;
     if (!realServer) {
         scripted = std::make_unique<ScriptedLineServer>(ScriptFor(names));
-        if (!scripted->listening()) {
+        if (!scripted->Listening()) {
             std::fprintf(stderr, "no loopback server\n");
             return 1;
         }
-        port = scripted->port();
+        port = scripted->Port();
     }
 
     // Every group at 0, so each check finds news and rewrites the list.

@@ -88,18 +88,18 @@ S::Script Spoil(const std::string& greeting,
     };
     S::Script script;
     auto reply = [&](int step, const std::string& text) {
-        if (fault >= 50 && fault < 65) script.push_back(S::wait(pause()));
-        if (step == at && fault >= 65 && fault < 75) script.push_back(S::stall());
-        if (step == at && fault >= 75 && fault < 85) script.push_back(S::close());
-        if (step == at && fault >= 85) script.push_back(S::send(Garbage(random)));
-        script.push_back(S::send(text));
+        if (fault >= 50 && fault < 65) script.push_back(S::Wait(pause()));
+        if (step == at && fault >= 65 && fault < 75) script.push_back(S::Stall());
+        if (step == at && fault >= 75 && fault < 85) script.push_back(S::Close());
+        if (step == at && fault >= 85) script.push_back(S::Send(Garbage(random)));
+        script.push_back(S::Send(text));
     };
     reply(0, greeting);
     for (size_t i = 0; i < steps.size(); ++i) {
-        script.push_back(S::expectLine(steps[i].first));
+        script.push_back(S::ExpectLine(steps[i].first));
         reply(static_cast<int>(i) + 1, steps[i].second);
     }
-    script.push_back(S::close());
+    script.push_back(S::Close());
     return script;
 }
 
@@ -223,7 +223,7 @@ int RunPeers(int toProgram, int fromProgram, double minutes, PeerCounts& counts)
     const size_t checks = static_cast<size_t>(minutes * 60 / 2) + 100;
     ScriptedLineServer pop(PopScripts(checks, random));
     ScriptedLineServer nntp(NntpScripts(checks, random));
-    const int ports[] = {pop.port(), nntp.port()};
+    const int ports[] = {pop.Port(), nntp.Port()};
     if (::write(toProgram, ports, sizeof ports) != sizeof ports) return 1;
     int identPort = 0;
     if (::read(fromProgram, &identPort, sizeof identPort) != sizeof identPort) return 1;
@@ -232,8 +232,8 @@ int RunPeers(int toProgram, int fromProgram, double minutes, PeerCounts& counts)
         askers.emplace_back(AskIdent, identPort, 1413 + i, std::ref(counts));
     for (auto& t : askers) t.join();
     // The program side has closed its windows before setting stop.
-    pop.stop();
-    nntp.stop();
+    pop.Stop();
+    nntp.Stop();
     return 0;
 }
 

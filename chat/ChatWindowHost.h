@@ -5,8 +5,8 @@ namespace kestrel {
 class CChatHistory;
 class CPeerChatDlg;
 
-// What the chat windows need of the view that owns them. The windows call the Forget
-// functions on their way out and go on running for a moment: the view releases a window
+// What the chat windows need of the chat session that owns them. The windows call the Forget
+// functions on their way out and go on running for a moment: the session releases a window
 // later (deleteLater), never inside these calls.
 class ChatWindowHost {
 public:

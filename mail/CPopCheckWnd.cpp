@@ -106,7 +106,8 @@ PeriodicCheck::Dialogue CPopCheckWnd::MakeDialogue() {
             server = std::string(m_record.server),
             tls = m_tls](const std::shared_ptr<CNetSocket>& socket, const Timing& timing) {
         NetSocketChannel plain(socket);
-        // In clear until told otherwise, so a check without TLS goes exactly as it always has.
+        // The channel passes bytes through in clear until it is secured, from the first byte
+        // or after the greeting; with no TLS in the settings it stays in clear.
         TlsChannel channel(plain, server, tls.caFile);
         PopCheckDialogue dialogue(channel, m_check.Sink(), m_record.stop, timing);
         dialogue.UseSeenMail(m_seen.get(), account);

@@ -1,11 +1,10 @@
 #include "mail/Pop3Reply.h"
 
-#include "net/LogText.h"
-
 #include <algorithm>
 #include <cctype>
 #include <limits>
 
+#include "net/LogText.h"
 #include "res/Cp932.h"
 #include "res/Text.h"
 

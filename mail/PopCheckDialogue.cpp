@@ -100,7 +100,7 @@ std::optional<std::uint32_t> PopCheckDialogue::CountByUidl() {
     pop3::UidlListing listing;
     if (AwaitListing(listing) != Step::Ok) return std::nullopt;
     Log(listing.StatusLine() + "\r\n");
-    if (listing.state() != pop3::UidlListing::State::Done) {
+    if (listing.CurrentState() != pop3::UidlListing::State::Done) {
         Refused(sjis(txt::kPopUidlError));
         return std::nullopt;
     }

@@ -24,7 +24,7 @@ public:
 
     // Take the next bytes; bytes after the end of the listing are ignored.
     void Feed(std::string_view bytes);
-    State state() const { return m_state; }
+    State CurrentState() const { return m_state; }
     bool Finished() const { return m_state != State::Status && m_state != State::Lines; }
 
     // The status line without its line end (at most kMaxStatus bytes of it).

@@ -1,22 +1,21 @@
 #include "net/CNetConnection.h"
 
-#include <atomic>
-#include <cstdint>
-
-#include "net/NetSocket.h"
-#include "net/SocketSupport.h"
-#include "res/TextsNet.h"
-
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "net/NetSocket.h"
+#include "net/SocketSupport.h"
+#include "res/TextsNet.h"
 
 namespace kestrel {
 

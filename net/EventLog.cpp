@@ -1,11 +1,11 @@
 #include "net/EventLog.h"
 
+#include <memory>
+#include <string>
+
 #include "net/TraceLog.h"
 #include "platform/MessageEvent.h"
 #include "res/Ids.h"
-
-#include <memory>
-#include <string>
 
 namespace kestrel {
 

@@ -1,12 +1,5 @@
 #include "net/NetSocket.h"
 
-#include "net/CNetConnection.h"
-#include "net/SocketSupport.h"
-#include "platform/MessageEvent.h"
-#include "platform/Timing.h"
-#include "res/Ids.h"
-#include "res/TextsNet.h"
-
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -18,6 +11,13 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "net/CNetConnection.h"
+#include "net/SocketSupport.h"
+#include "platform/MessageEvent.h"
+#include "platform/Timing.h"
+#include "res/Ids.h"
+#include "res/TextsNet.h"
 
 namespace kestrel {
 

@@ -1,16 +1,16 @@
 // The operations of CNetSocket that move data: sends, datagrams, the polled read.
 #include "net/NetSocket.h"
 
-#include "net/CNetConnection.h"
-#include "net/SocketSupport.h"
-#include "res/TextsNet.h"
-
 #include <cerrno>
 #include <cstring>
 
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+
+#include "net/CNetConnection.h"
+#include "net/SocketSupport.h"
+#include "res/TextsNet.h"
 
 namespace kestrel {
 

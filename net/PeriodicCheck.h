@@ -80,7 +80,7 @@ public:
     void Shutdown();
 
     bool Busy() const { return m_busy.load() != 0; }
-    const Timing& timing() const { return m_timing; }
+    const Timing& CheckTiming() const { return m_timing; }
     LogSink& Sink() const;
     void Log(std::string_view text) const;
 

@@ -1,9 +1,7 @@
 #include "net/SocketSupport.h"
 
-#include "net/LogText.h"
-#include "net/TraceLog.h"
-
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -12,7 +10,9 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <sys/socket.h>
-#include <cerrno>
+
+#include "net/LogText.h"
+#include "net/TraceLog.h"
 
 namespace kestrel::net {
 

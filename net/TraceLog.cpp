@@ -1,8 +1,5 @@
 #include "net/TraceLog.h"
 
-#include "platform/ProgramDir.h"
-#include "res/TextsCore.h"
-
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -13,6 +10,9 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/ProgramDir.h"
+#include "res/TextsCore.h"
 
 namespace kestrel {
 

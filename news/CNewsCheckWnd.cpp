@@ -72,7 +72,8 @@ PeriodicCheck::Dialogue CNewsCheckWnd::MakeDialogue() {
     return [this, listPath = m_state.listPath, server = m_check.Server(), tls = m_tls](
                const std::shared_ptr<CNetSocket>& socket, const Timing& timing) {
         NetSocketChannel plain(socket);
-        // In clear until told otherwise, so a check without TLS goes exactly as it always has.
+        // The channel passes bytes through in clear until it is secured, from the first byte
+        // or after the greeting; with no TLS in the settings it stays in clear.
         TlsChannel channel(plain, server, tls.caFile);
         NewsCheckDialogue dialogue(channel, m_check.Sink(), m_state, timing);
         const bool secured = PrepareTls(channel, dialogue, tls, kNntpStartTls, m_check.Sink(),

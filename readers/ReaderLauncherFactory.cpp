@@ -1,7 +1,7 @@
 #include "readers/ReaderLauncherFactory.h"
 
 #include "readers/DdeBusClient.h"
-#include "readers/ReaderLauncherQtDesktop.h"
+#include "readers/QtReaderLauncherDesktop.h"
 
 namespace kestrel {
 
@@ -19,7 +19,7 @@ public:
 
 private:
     DdeBusClient m_client;
-    ReaderLauncherQtDesktop m_desktop;
+    QtReaderLauncherDesktop m_desktop;
     DdeReaderLauncher m_launcher;
 };
 

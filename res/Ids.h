@@ -1,7 +1,8 @@
 #pragma once
 
-// Message numbers, command ids, timer ids and resource ids of the program. The message
-// numbers keep the values the peers of the old program used (WM_USER = 0x400).
+// Message numbers, command ids, timer ids and resource ids of the program. The program's own
+// messages count up from WM_USER (0x400); WM_COMMAND, WM_SYSCOMMAND, the system commands and
+// the tray's mouse messages carry the system's numbers.
 
 namespace kestrel {
 

@@ -21,11 +21,8 @@
 #include "ui/IconCatalog.h"
 #include "ui/NoticePresenter.h"
 #include "ui/ProgramValues.h"
+#include "ui/TrayController.h"
 #include "ui/TrayIcon.h"
-#include "ui/TrayMenu.h"
-#include "ui/TrayMenuModel.h"
-
-#include <QCursor>
 
 namespace kestrel {
 
@@ -37,70 +34,14 @@ CMainFrame::CMainFrame(ProgramValues& values, NoticePresenter& notices, SoundPla
     setWindowTitle(QString::fromUtf8(txt::kProductTitle));
     setObjectName(QStringLiteral("KestrelMainFrame"));
     BuildMenus();
-    m_tray = std::make_unique<TrayIcon>();
-    m_trayMenu = std::make_unique<TrayMenu>();
-    m_tray->Platform()->setContextMenu(nullptr);
-    connect(m_tray.get(), &TrayIcon::mouseMessage, this,
-            [this](unsigned message) { OnTrayNotify(message); });
-    m_trayMenu->SetStateSource([this] { return MenuState(); });
-    connect(m_trayMenu.get(), &TrayMenu::commandChosen, this,
-            [this](unsigned id) { OnTrayCommand(id); });
-    connect(m_trayMenu.get(), &TrayMenu::placeChosen, this,
-            [this](unsigned, const std::string& place) {
-                if (m_client) m_client->ChoosePlace(place);
-            });
+    m_tray = std::make_unique<TrayController>(TrayController::Window{
+        this, [this] { ShowMainWindow(); }, [this] { Exit(); }, [this] { return !m_visible; }});
     ShowIcon(IDI_APP);
 }
 
-TrayMenuState CMainFrame::MenuState() const {
-    TrayMenuState state;
-    state.mainWindowHidden = !m_visible;
-    if (m_client) {
-        state.peerChatActive = m_client->PeerChatActive();
-        state.chatWindowOpen = m_client->ChatWindowOpen();
-        state.memberListOpen = m_client->MemberListOpen();
-        state.present = m_client->UserPresent();
-        state.whereabouts = m_client->Whereabouts();
-        state.places = m_client->PlacesList();
-        state.loginInProgress = m_client->LoginInProgress();
-    }
-    return state;
-}
-
-void CMainFrame::OnTrayNotify(unsigned mouseMessage) {
-    if (mouseMessage == WM_LBUTTONDBLCLK) {
-        activateWindow();
-        PostMessage(this, WM_SHOW_NOTICE);
-    } else if (mouseMessage == WM_RBUTTONDOWN) {
-        activateWindow();
-        m_trayMenu->Update(MenuState());
-        m_trayMenu->Open(QCursor::pos());
-    }
-}
-
-void CMainFrame::OnTrayCommand(unsigned id) {
-    switch (id) {
-        case ID_OPEN_MAIN_WINDOW:
-            ShowMainWindow();
-            break;
-        case ID_TRAY_PEER_CHAT:
-            if (m_client && !m_client->ChatWindowOpen()) m_client->OpenChatWindow();
-            break;
-        case ID_TRAY_MEMBER_LIST:
-            if (m_client) m_client->OpenMemberList();
-            break;
-        case ID_TRAY_AWAY:
-            if (m_client && m_client->PeerChatActive()) m_client->PressAway();
-            break;
-        case ID_TRAY_PRESENT:
-            if (m_client && m_client->PeerChatActive()) m_client->PressPresent();
-            break;
-        case SC_CLOSE:
-            Exit();
-            break;
-        default:
-            break;
-    }
+void CMainFrame::SetClient(FrameClient* client) {
+    m_client = client;
+    m_tray->SetClient(client);
 }
 
 TrayState TrayStateForIcon(int iconId) {
@@ -212,7 +153,7 @@ void CMainFrame::customEvent(QEvent* e) {
             HandleWriteLog(*m);
             break;
         case WM_TRAY_NOTIFY:
-            OnTrayNotify(static_cast<unsigned>(m->lParam()));
+            m_tray->OnTrayNotify(static_cast<unsigned>(m->lParam()));
             break;
         case WM_SHOW_NOTICE:
             ShowNotice();
@@ -294,10 +235,10 @@ void CMainFrame::ShowNotice() {
     m_values.noticeOpen = 1;
     switch (popup) {
         case NoticeState::Popup::NewsAndMail:
-            m_presenter.ShowNewsAndMail(m_notices.newGroups(), m_notices.MailText());
+            m_presenter.ShowNewsAndMail(m_notices.NewGroups(), m_notices.MailText());
             break;
         case NoticeState::Popup::News:
-            m_presenter.ShowNews(m_notices.newGroups());
+            m_presenter.ShowNews(m_notices.NewGroups());
             break;
         case NoticeState::Popup::Mail:
             m_presenter.ShowMail(m_notices.MailText());
@@ -314,7 +255,7 @@ void CMainFrame::ShowIcon(int iconId) {
     if (icon.isNull()) return;
     m_icon = iconId;
     setWindowIcon(icon);
-    if (m_tray) m_tray->SetState(TrayStateForIcon(iconId));
+    if (m_tray) m_tray->Icon().SetState(TrayStateForIcon(iconId));
     if (m_client) m_client->SetStatusIcon(iconId);
 }
 
@@ -323,7 +264,7 @@ void CMainFrame::RestorePosition() {
 }
 
 bool CMainFrame::TrayAvailable() const {
-    return m_tray && m_tray->Available();
+    return m_tray && m_tray->Icon().Available();
 }
 
 void CMainFrame::HideToTray() {
@@ -380,7 +321,7 @@ void CMainFrame::Exit() {
     if (m_exiting) return;
     if (m_client && m_client->LoginInProgress()) return;
     m_exiting = true;
-    if (m_tray) m_tray->Remove();
+    if (m_tray) m_tray->Icon().Remove();
     RecordPosition();
     if (m_client) m_client->OnFrameDestroying();
     close();

@@ -19,24 +19,23 @@ class FrameClient;
 class NoticePresenter;
 class SoundPlayer;
 struct ProgramValues;
-class TrayIcon;
-class TrayMenu;
-struct TrayMenuState;
+class TrayController;
 enum class TrayState;
 
 // The tray state that shows an icon id.
 TrayState TrayStateForIcon(int iconId);
 
-// The program's top-level window: frames the status form, owns the tray icon and the menus,
-// hides to the tray instead of closing, keeps its position, and turns the checks' reports
-// into icons, sounds and popups. It is also the event log's sink for every worker.
+// The program's top-level window: frames the status form, owns the menus and the tray (its
+// controller routes the tray's clicks), hides to the tray instead of closing, keeps its
+// position, and turns the checks' reports into icons, sounds and popups. It is also the event
+// log's sink for every worker.
 class CMainFrame final : public QMainWindow, public LogSink {
     Q_OBJECT
 public:
     CMainFrame(ProgramValues& values, NoticePresenter& notices, SoundPlayer& sound);
     ~CMainFrame() override;
 
-    void SetClient(FrameClient* client) { m_client = client; }
+    void SetClient(FrameClient* client);
     void SetForm(QWidget* form);
 
     // LogSink: from any thread.
@@ -55,10 +54,7 @@ public:
     int CurrentIcon() const { return m_icon; }
     bool MainWindowVisible() const { return m_visible; }
     bool TrayAvailable() const;
-    TrayIcon* Tray() const { return m_tray.get(); }
-    TrayMenu* TrayMenuObject() const { return m_trayMenu.get(); }
-    void OnTrayNotify(unsigned mouseMessage);
-    void OnTrayCommand(unsigned id);
+    TrayController& Tray() const { return *m_tray; }
     QAction* Action(unsigned id) const;
     // Menu item states of the bar, as the framework would set them before a menu opens.
     void UpdateMenuStates();
@@ -72,7 +68,6 @@ private:
     void BuildMenus();
     QAction* AddCommand(QMenu* menu, const char* text, unsigned id);
     void OnSysCommand(unsigned command);
-    TrayMenuState MenuState() const;
     void HideToTray();
     void ShowMainWindow();
     void RecordPosition();
@@ -84,8 +79,7 @@ private:
     FrameClient* m_client = nullptr;
     NoticeState m_notices;
     PostingLogSink m_logSink;
-    std::unique_ptr<TrayIcon> m_tray;
-    std::unique_ptr<TrayMenu> m_trayMenu;
+    std::unique_ptr<TrayController> m_tray;
     std::map<unsigned, QAction*> m_actions;
     int m_icon = 0;
     bool m_visible = true;

@@ -27,10 +27,10 @@ public:
     // After a popup closed, whatever the button: everything is forgotten; the icon to show.
     int AfterPopupClosed(bool serviceRunning);
 
-    int newsPending() const { return m_newsPending; }
-    int mailPending() const { return m_mailPending; }
-    const std::string& newGroups() const { return m_newGroups; }
-    unsigned unreadCount() const { return m_unreadCount; }
+    int NewsPending() const { return m_newsPending; }
+    int MailPending() const { return m_mailPending; }
+    const std::string& NewGroups() const { return m_newGroups; }
+    unsigned UnreadCount() const { return m_unreadCount; }
 
 private:
     int m_newsPending = 0;

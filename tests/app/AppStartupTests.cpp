@@ -10,6 +10,7 @@
 
 #include "app/CKestrelApp.h"
 #include "app/CKestrelView.h"
+#include "app/ServiceController.h"
 #include "app/SettingsStore.h"
 #include "net/TraceLog.h"
 #include "platform/ProgramDir.h"
@@ -99,7 +100,7 @@ TEST(AppStartup, StartsTheWindowPairWritesTheBannerAndPostsTheServiceStart) {
         ASSERT_TRUE(test::SpinUntil([&] { return !boxes.boxes.empty(); }));
         EXPECT_EQ(app.MainFrame()->CurrentIcon(), IDI_STOPPED);
         EXPECT_EQ(boxes.boxes[0].captionUtf8(), "注意");
-        EXPECT_FALSE(app.View()->FirstStart());
+        EXPECT_FALSE(app.View()->Service().FirstStart());
         app.values.left = 12;
         app.values.top = 34;
     }

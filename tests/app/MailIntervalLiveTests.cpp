@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "app/RealServices.h"
+#include "app/QtWorkerFactory.h"
 #include "mail/SeenMailStore.h"
 #include "res/Ids.h"
 #include "tests/app/ViewTestSupport.h"
@@ -42,13 +42,13 @@ private:
 class MailIntervalLive : public test::ViewTest {};
 
 TEST_F(MailIntervalLive, ChangedMailIntervalReachesTheRunningCheck) {
-    ScriptedLineServer server({S::send("+OK ready\r\n"), S::expectLine("user"), S::send("+OK\r\n"),
-                               S::expectLine("pass"),
-                               S::send("+OK taro has 0 messages (0 octets)\r\n"),
-                               S::expectLine("quit"), S::send("+OK\r\n")});
-    ASSERT_TRUE(server.listening());
+    ScriptedLineServer server({S::Send("+OK ready\r\n"), S::ExpectLine("user"), S::Send("+OK\r\n"),
+                               S::ExpectLine("pass"),
+                               S::Send("+OK taro has 0 messages (0 octets)\r\n"),
+                               S::ExpectLine("quit"), S::Send("+OK\r\n")});
+    ASSERT_TRUE(server.Listening());
     store->Write(key::POPServer, std::string("127.0.0.1"));
-    store->Write(key::POPPort, server.port());
+    store->Write(key::POPPort, server.Port());
     store->Write(key::MailTimer, 60);
     store->Write(key::PasswdCheck, 0);
     store->Flush();
@@ -59,8 +59,8 @@ TEST_F(MailIntervalLive, ChangedMailIntervalReachesTheRunningCheck) {
     timing.minuteMs = 40;
     values.iconise = 0;
     frame = std::make_unique<CMainFrame>(values, notices, sound);
-    LiveMailWorkers live(
-        MakeWorkerFactory(*frame, boxes, values, std::make_shared<SeenMailStore>(""), timing));
+    LiveMailWorkers live(std::make_unique<QtWorkerFactory>(
+        *frame, boxes, values, std::make_shared<SeenMailStore>(""), timing));
     test::ScriptedSettingsDialogs dialogs;
     ViewContext context{values, identity, *store, boxes, *frame, live, login, passwords};
     context.settingsDialogs = &dialogs;
@@ -70,20 +70,20 @@ TEST_F(MailIntervalLive, ChangedMailIntervalReachesTheRunningCheck) {
 
     login.answers.push_back(LoginInput{"taro", "pw", 0});
     view->OnCommand(ID_START_SERVICE);
-    ASSERT_TRUE(view->MailRunning());
+    ASSERT_TRUE(view->Service().MailRunning());
     // The check keeps its connection until the next one; its "quit" ends the dialogue.
-    ASSERT_TRUE(SpinUntil([&] { return server.lines().size() >= 3; }, 5000));
+    ASSERT_TRUE(SpinUntil([&] { return server.Lines().size() >= 3; }, 5000));
     // At the stored interval no second check comes for a while.
     SpinFor(400);
-    EXPECT_EQ(server.connections(), 1u);
+    EXPECT_EQ(server.Connections(), 1u);
 
     dialogs.answers.push_back([](ViewSettings& v) {
         v.MailTimer = 1;
         return true;
     });
     view->OnCommand(ID_TIMER_SETTINGS);
-    EXPECT_TRUE(SpinUntil([&] { return server.connections() >= 4; }, 3000));
-    EXPECT_EQ(server.mismatches(), 0u);
+    EXPECT_TRUE(SpinUntil([&] { return server.Connections() >= 4; }, 3000));
+    EXPECT_EQ(server.Mismatches(), 0u);
     EXPECT_TRUE(boxes.boxes.empty());
     // The view and its check go before the factory they came from.
     delete frame->takeCentralWidget();

@@ -63,8 +63,8 @@ protected:
         store->Write(key::Chating, 1);
         store->Write(key::MailCheck, 0);
         store->Write(key::AliaseName, std::string("Taro"));
-        makePeerChat = [this](CKestrelView& v) {
-            auto made = std::make_unique<PeerChatSession>(v, identity, boxes, frame.get(),
+        makePeerChat = [this](const PeerChatSetup& setup) {
+            auto made = std::make_unique<PeerChatSession>(setup, identity, boxes, frame.get(),
                                                           Timing{}.Scaled(0.05));
             session = made.get();
             return made;
@@ -287,9 +287,9 @@ TEST_F(PeerChatStartTest, AFailedStartLeavesTheViewWithoutAChat) {
     store->Write(key::Chating, 1);
     store->Write(key::MailCheck, 0);
     int made = 0;
-    makePeerChat = [&](CKestrelView& v) {
+    makePeerChat = [&](const PeerChatSetup& setup) {
         ++made;
-        return std::make_unique<PeerChatSession>(v, identity, boxes, frame.get(),
+        return std::make_unique<PeerChatSession>(setup, identity, boxes, frame.get(),
                                                  Timing{}.Scaled(0.05));
     };
     Build();

@@ -11,6 +11,7 @@
 
 #include "app/CStatusForm.h"
 #include "app/PeerChatLink.h"
+#include "app/PeerChatSession.h"
 #include "app/SettingKeys.h"
 #include "chat/ChatPacket.h"
 #include "chat/MemberRecord.h"
@@ -45,7 +46,7 @@ struct ChatLog {
 
 class FakeChat final : public PeerChatLink {
 public:
-    explicit FakeChat(ChatLog& log) : m_log(log) {
+    FakeChat(ChatLog& log, CChatHistory& history) : m_log(log), m_history(history) {
         ++m_log.made;
         ++m_log.alive;
     }
@@ -79,9 +80,14 @@ public:
         m_log.memberRecords.push_back(std::to_string(event.wParam()) + " " +
                                       (record ? *record : "-"));
     }
+    // Delivered as the real chat delivers it, through this fake's windows.
+    void ForwardPeerMessage(MessageEvent& event) override {
+        DeliverPeerMessage(*this, m_history, event);
+    }
 
 private:
     ChatLog& m_log;
+    CChatHistory& m_history;
 };
 
 class ViewChatTest : public test::ViewTest {
@@ -91,7 +97,9 @@ protected:
         store->Write(key::MailCheck, 0);
         chat.boxes = &boxes;
         chat.chatWindow = &chatWindow;
-        makePeerChat = [this](CKestrelView&) { return std::make_unique<FakeChat>(chat); };
+        makePeerChat = [this](const PeerChatSetup& setup) {
+            return std::make_unique<FakeChat>(chat, setup.history);
+        };
         Build();
     }
     bool MenuEnabled(unsigned id) {
@@ -121,7 +129,7 @@ TEST_F(ViewChatTest, ChatStartsWithTheViewOnlyWhenSwitchedOnAndStarted) {
         EXPECT_EQ(view->Form().MemberListButton()->isEnabled(), c.kept);
         EXPECT_EQ(MenuEnabled(ID_PEER_CHAT), c.kept);
         // The first start still leaves the presence controls as the chat decided.
-        view->StartService();
+        view->Service().StartService();
         EXPECT_EQ(view->Form().AwayButton()->isEnabled(), c.kept);
     }
 }

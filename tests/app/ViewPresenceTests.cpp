@@ -46,6 +46,7 @@ public:
     void OpenChatWindow() override {}
     void OpenMemberList(bool) override {}
     void ForwardMemberEvent(MessageEvent&) override {}
+    void ForwardPeerMessage(MessageEvent&) override {}
     // The chat's own windows play no part in presence; these stand for them as the link
     // grows, without being asked for here.
     void CloseMemberList() {}
@@ -97,7 +98,7 @@ protected:
                                             timing});
         frame->SetClient(view);
         frame->SetForm(view);
-        view->StartService();  // fills the places
+        view->Service().StartService();  // fills the places
     }
     CStatusForm& form() { return view->Form(); }
     bool Armed(int id) { return view->Presence().Timers().IsActive(id); }

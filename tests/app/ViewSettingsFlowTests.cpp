@@ -36,6 +36,7 @@ public:
     void OpenChatWindow() override {}
     void OpenMemberList(bool) override {}
     void ForwardMemberEvent(MessageEvent&) override {}
+    void ForwardPeerMessage(MessageEvent&) override {}
     void CloseMemberList() override {}
     QObject* ChatWindow() override { return nullptr; }
 
@@ -50,7 +51,7 @@ QVariant Stored(const char* group, const char* name) {
     return raw.value(QLatin1String(group) + QLatin1Char('/') + QLatin1String(name));
 }
 
-class SettingsFlow : public test::ViewTest {
+class SettingsFlowTest : public test::ViewTest {
 protected:
     void SetUp() override {
         ViewTest::SetUp();
@@ -70,7 +71,7 @@ protected:
     test::ScriptedSettingsDialogs dialogs;
 };
 
-TEST_F(SettingsFlow, CommandsAreOfferedOnlyWithDialogs) {
+TEST_F(SettingsFlowTest, CommandsAreOfferedOnlyWithDialogs) {
     settingsDialogs = nullptr;
     Build();
     EXPECT_FALSE(view->IsCommandEnabled(ID_ENVIRONMENT));
@@ -83,7 +84,7 @@ TEST_F(SettingsFlow, CommandsAreOfferedOnlyWithDialogs) {
         EXPECT_TRUE(view->IsCommandEnabled(id)) << id;
 }
 
-TEST_F(SettingsFlow, CancelChangesNothing) {
+TEST_F(SettingsFlowTest, CancelChangesNothing) {
     Build();
     const std::vector<unsigned> commands = {
         ID_ENVIRONMENT,  ID_TIMER_SETTINGS,      ID_SOUND_SETTINGS, ID_USER_INTERFACE,
@@ -105,7 +106,7 @@ TEST_F(SettingsFlow, CancelChangesNothing) {
     EXPECT_TRUE(raw.allKeys().isEmpty()) << raw.allKeys().join(QLatin1Char(' ')).toStdString();
 }
 
-TEST_F(SettingsFlow, EnvironmentWhileRunningWritesRefreshesAndStops) {
+TEST_F(SettingsFlowTest, EnvironmentWhileRunningWritesRefreshesAndStops) {
     StartRunning();
     Answer([](ViewSettings& v) {
         v.POPServer = "pop.example";
@@ -123,14 +124,14 @@ TEST_F(SettingsFlow, EnvironmentWhileRunningWritesRefreshesAndStops) {
     EXPECT_EQ(view->Settings().MailTimer, 3);
     EXPECT_EQ(view->Form().FromControls().mailServer, "pop.example");
     EXPECT_EQ(view->Form().FromControls().newsCheckText, sjis("OFF"));
-    EXPECT_EQ(view->CurrentCredentials().user, "hanako");
+    EXPECT_EQ(view->Service().CurrentCredentials().user, "hanako");
     // The stop is posted: the dialog's flow ends first.
     EXPECT_TRUE(view->ServiceRunning());
     EXPECT_TRUE(SpinUntil([&] { return !view->ServiceRunning(); }));
     EXPECT_EQ(workers.log.newsAlive, 0);
 }
 
-TEST_F(SettingsFlow, EnvironmentWhileStoppedDoesNotStop) {
+TEST_F(SettingsFlowTest, EnvironmentWhileStoppedDoesNotStop) {
     Build();
     Answer([](ViewSettings& v) {
         v.NNTPPort = 1119;
@@ -143,7 +144,7 @@ TEST_F(SettingsFlow, EnvironmentWhileStoppedDoesNotStop) {
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
-TEST_F(SettingsFlow, EnvironmentTlsIsWrittenAndReachesTheWorkersAtTheNextStart) {
+TEST_F(SettingsFlowTest, EnvironmentTlsIsWrittenAndReachesTheWorkersAtTheNextStart) {
     StartRunning();
     ASSERT_FALSE(workers.log.security.empty());
     EXPECT_EQ(workers.log.security.back(), "0 0  ");
@@ -170,7 +171,7 @@ TEST_F(SettingsFlow, EnvironmentTlsIsWrittenAndReachesTheWorkersAtTheNextStart) 
     EXPECT_EQ(workers.log.newsAlive, 1);
 }
 
-TEST_F(SettingsFlow, TimerReachesTheRunningChecks) {
+TEST_F(SettingsFlowTest, TimerReachesTheRunningChecks) {
     StartRunning();
     ASSERT_EQ(workers.log.alive, 1);
     Answer([](ViewSettings& v) {
@@ -196,7 +197,7 @@ TEST_F(SettingsFlow, TimerReachesTheRunningChecks) {
     EXPECT_EQ(Stored("Timer", "MailTimer").toInt(), 9);
 }
 
-TEST_F(SettingsFlow, SoundAndPopupTakeEffectAtOnce) {
+TEST_F(SettingsFlowTest, SoundAndPopupTakeEffectAtOnce) {
     Build();
     Answer([](ViewSettings& v) {
         v.Sound = 0;
@@ -218,7 +219,7 @@ TEST_F(SettingsFlow, SoundAndPopupTakeEffectAtOnce) {
     EXPECT_EQ(Stored("UserInterface", "BePopup").toInt(), 0);
 }
 
-TEST_F(SettingsFlow, CommunicatorIsWrittenButTheIdentityWaitsForARestart) {
+TEST_F(SettingsFlowTest, CommunicatorIsWrittenButTheIdentityWaitsForARestart) {
     Build();
     const std::string nickBefore = identity.nickname;
     ASSERT_FALSE(nickBefore.empty());
@@ -235,9 +236,11 @@ TEST_F(SettingsFlow, CommunicatorIsWrittenButTheIdentityWaitsForARestart) {
     EXPECT_EQ(std::string(identity.nickname), nickBefore);
 }
 
-TEST_F(SettingsFlow, BroadcastListReachesTheChatWhenThereIsOne) {
+TEST_F(SettingsFlowTest, BroadcastListReachesTheChatWhenThereIsOne) {
     int changes = 0;
-    makePeerChat = [&changes](CKestrelView&) { return std::make_unique<CountingChat>(changes); };
+    makePeerChat = [&changes](const PeerChatSetup&) {
+        return std::make_unique<CountingChat>(changes);
+    };
     Build();
     Answer([](ViewSettings& v) {
         v.BroadIPs = "12a.1.1.1~:_";
@@ -258,9 +261,11 @@ TEST_F(SettingsFlow, BroadcastListReachesTheChatWhenThereIsOne) {
     EXPECT_EQ(Stored("PeerChat", "BroadIPs").toString(), QString());
 }
 
-TEST_F(SettingsFlow, PlacesRebuildTheComboWithNoSelection) {
+TEST_F(SettingsFlowTest, PlacesRebuildTheComboWithNoSelection) {
     int changes = 0;
-    makePeerChat = [&changes](CKestrelView&) { return std::make_unique<CountingChat>(changes); };
+    makePeerChat = [&changes](const PeerChatSetup&) {
+        return std::make_unique<CountingChat>(changes);
+    };
     Build();
     view->OnCommand(ID_START_SERVICE);  // fills the combo at the first start
     view->ChoosePlace(sjis("会議室"));
@@ -284,7 +289,7 @@ TEST_F(SettingsFlow, PlacesRebuildTheComboWithNoSelection) {
     EXPECT_EQ(Stored("WhereIs", "Places").toString(), QString());
 }
 
-TEST_F(SettingsFlow, LongAndDoubleByteValuesAreReadBackAsStored) {
+TEST_F(SettingsFlowTest, LongAndDoubleByteValuesAreReadBackAsStored) {
     Build();
     const std::string server(1000, 's');
     // ソ and 表 end in the byte of a backslash, ミ in the byte of "~".

@@ -15,6 +15,7 @@
 
 #include "app/CKestrelView.h"
 #include "app/LoginFlow.h"
+#include "app/ServiceController.h"
 #include "app/ServiceWorkers.h"
 #include "app/SettingsStore.h"
 #include "identity/LocalIdentity.h"

@@ -41,22 +41,22 @@ TEST_F(ViewTest, NothingEnabledRefusesWithCautionAndForgetsThePassword) {
     EncodePassword(PasswordDirection::Scramble, plain, scrambled);
     store->Write(key::Password, scrambled);
     Build();
-    ASSERT_EQ(view->CurrentCredentials().password, "pw");
-    view->StartService();
+    ASSERT_EQ(view->Service().CurrentCredentials().password, "pw");
+    view->Service().StartService();
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].textUtf8(),
               "サービスを開始できません\n環境設定でネットワークサービスを何か有効にしてください");
     EXPECT_EQ(boxes.boxes[0].captionUtf8(), "注意");
     EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Stop);
-    EXPECT_TRUE(view->CurrentCredentials().password.empty());
+    EXPECT_TRUE(view->Service().CurrentCredentials().password.empty());
     EXPECT_FALSE(view->ServiceRunning());
-    EXPECT_FALSE(view->FirstStart());
+    EXPECT_FALSE(view->Service().FirstStart());
 }
 
 TEST_F(ViewTest, OnlyPeerChatStartsNothingQuietly) {
     store->Write(key::MailCheck, 0);
     Build();
-    view->StartService();
+    view->Service().StartService();
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(login.shown.empty());
     EXPECT_FALSE(view->ServiceRunning());
@@ -76,7 +76,7 @@ TEST_F(ViewTest, FirstStartWithSavedPasswordSkipsTheDialog) {
         store->Write(key::BeIcon, beIcon);
         Build();
         values.iconise = beIcon;
-        view->StartService();
+        view->Service().StartService();
         EXPECT_TRUE(login.shown.empty());
         ASSERT_EQ(workers.log.verified.size(), 1u);
         EXPECT_EQ(workers.log.verified[0], (std::pair<std::string, std::string>{"taro", "secret"}));
@@ -104,9 +104,9 @@ TEST_F(ViewTest, ASavedPasswordThatDoesNotReadBackWholeIsAskedFor) {
         Reset();
         store->Write(key::Password, stored);
         Build();
-        EXPECT_TRUE(view->CurrentCredentials().password.empty());
+        EXPECT_TRUE(view->Service().CurrentCredentials().password.empty());
         login.answers.push_back(std::nullopt);
-        view->StartService();
+        view->Service().StartService();
         EXPECT_EQ(login.shown.size(), 1u);
         EXPECT_TRUE(workers.log.verified.empty());
     }
@@ -115,7 +115,7 @@ TEST_F(ViewTest, ASavedPasswordThatDoesNotReadBackWholeIsAskedFor) {
 TEST_F(ViewTest, CancelledLogInStartsNothingAndSaysNothing) {
     Build();
     login.answers.push_back(std::nullopt);
-    view->StartService();
+    view->Service().StartService();
     ASSERT_EQ(login.shown.size(), 1u);
     EXPECT_EQ(login.shown[0].user, "your_name");
     EXPECT_TRUE(login.shown[0].password.empty());
@@ -138,7 +138,7 @@ TEST_F(ViewTest, LogInGateGuardsMailAndIdentButNotNews) {
         store->Write(key::NewsCheck, c.news);
         login.answers.push_back(std::nullopt);
         Build();
-        view->StartService();
+        view->Service().StartService();
         EXPECT_EQ(login.shown.size(), c.asksLogIn ? 1u : 0u);
     }
 }
@@ -159,7 +159,7 @@ TEST_F(ViewTest, NewsStartFailureNamesTheReasonAndStopsTheStart) {
         Build();
         workers.log.newsResult = c.result;
         login.answers.push_back(LoginInput{"u", "p", 0});
-        view->StartService();
+        view->Service().StartService();
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].textUtf8(),
                   std::string("ニュースチェックのための初期化に失敗しました。\n") + c.reason);
@@ -178,16 +178,16 @@ TEST_F(ViewTest, NewsRunsWithTheLoadedIntervalAndStopsWithTheService) {
     store->Write(key::NewsTimer, 1);
     store->Write(key::NNTPServer, "news.local");
     Build();
-    view->StartService();
+    view->Service().StartService();
     EXPECT_TRUE(login.shown.empty());
     ASSERT_EQ(workers.log.newsStarts.size(), 1u);
     EXPECT_EQ(workers.log.newsStarts[0], "news.local:119 3");
     EXPECT_TRUE(view->ServiceRunning());
     EXPECT_EQ(workers.log.newsAlive, 1);
     // A second start while running changes nothing.
-    view->StartService();
+    view->Service().StartService();
     EXPECT_EQ(workers.log.newsStarts.size(), 1u);
-    view->StopService();
+    view->Service().StopService();
     EXPECT_EQ(workers.log.newsAlive, 0);
 }
 
@@ -197,7 +197,7 @@ TEST_F(ViewTest, IdentStartsWithTheLoggedInNameAndItsFailureLetsMailStart) {
     Build();
     workers.log.identResult = false;
     login.answers.push_back(LoginInput{"hanako", "pw", 0});
-    view->StartService();
+    view->Service().StartService();
     ASSERT_EQ(workers.log.identStarts.size(), 1u);
     EXPECT_EQ(workers.log.identStarts[0], "1113 hanako");
     ASSERT_EQ(boxes.boxes.size(), 1u);
@@ -205,16 +205,16 @@ TEST_F(ViewTest, IdentStartsWithTheLoggedInNameAndItsFailureLetsMailStart) {
               "身元確認のための初期化に失敗しました\nKestrelを再起動してください");
     EXPECT_EQ(boxes.boxes[0].captionUtf8(), "初期化");
     EXPECT_EQ(workers.log.identAlive, 0);
-    EXPECT_TRUE(view->MailRunning());
+    EXPECT_TRUE(view->Service().MailRunning());
     EXPECT_TRUE(view->ServiceRunning());
 
-    view->StopService();
+    view->Service().StopService();
     workers.log.identResult = true;
     login.answers.push_back(LoginInput{"hanako", "pw", 0});
-    view->StartService();
-    EXPECT_TRUE(view->IdentRunning());
+    view->Service().StartService();
+    EXPECT_TRUE(view->Service().IdentRunning());
     EXPECT_EQ(workers.log.identAlive, 1);
-    view->StopService();
+    view->Service().StopService();
     EXPECT_EQ(workers.log.identAlive, 0);
 }
 
@@ -224,15 +224,15 @@ TEST_F(ViewTest, OldPasswordStopsTheFirstStartOnly) {
     EncodePassword(PasswordDirection::Scramble, plain, scrambled);
     store->Write(key::Password, scrambled);
     Build();
-    view->StartService();
+    view->Service().StartService();
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].captionUtf8(), "警告");
     EXPECT_TRUE(login.shown.empty());
-    EXPECT_TRUE(view->CurrentCredentials().password.empty());
+    EXPECT_TRUE(view->Service().CurrentCredentials().password.empty());
     EXPECT_FALSE(view->ServiceRunning());
     // Started by hand: no second reminder, and the dialog asks for the password.
     login.answers.push_back(LoginInput{"u", "p", 0});
-    view->StartService();
+    view->Service().StartService();
     EXPECT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(login.shown.size(), 1u);
     EXPECT_TRUE(view->ServiceRunning());
@@ -243,14 +243,14 @@ TEST_F(ViewTest, PasswordChangeGoesToThePoppassdPortOnlyWhileStopped) {
     store->Write(key::POPServer, "mail.local");
     Build();
     login.answers.push_back(LoginInput{"taro", "old", 0});
-    view->StartService();
+    view->Service().StartService();
     ASSERT_TRUE(view->ServiceRunning());
     view->OnCommand(ID_CHANGE_PASSWORD);
     EXPECT_TRUE(passwords.shown.empty());
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].textUtf8(), "サービス停止後、パスワード変更してください");
 
-    view->StopService();
+    view->Service().StopService();
     passwords.answer = PasswordChangeInput{"taro", "old", "new1", "new1"};
     view->OnCommand(ID_CHANGE_PASSWORD);
     ASSERT_EQ(passwords.shown.size(), 1u);
@@ -313,10 +313,10 @@ TEST_F(ViewTest, SaveFlagOffDropsTheSavedPassword) {
     store->Write(key::Password, "0000");
     Build();
     login.answers.push_back(LoginInput{"hanako", "pw1", 0});
-    view->StartService();
+    view->Service().StartService();
     EXPECT_TRUE(view->ServiceRunning());
     EXPECT_EQ(store->GetString(key::Password), "");
-    EXPECT_EQ(view->CurrentCredentials().user, "hanako");
+    EXPECT_EQ(view->Service().CurrentCredentials().user, "hanako");
     // The typed name is not the new default.
     EXPECT_EQ(store->GetString(key::DefaultUserId), "your_name");
 }
@@ -324,7 +324,7 @@ TEST_F(ViewTest, SaveFlagOffDropsTheSavedPassword) {
 TEST_F(ViewTest, StopThenStartAsksAgainWithTheLastName) {
     Build();
     login.answers.push_back(LoginInput{"hanako", "pw1", 1});
-    view->StartService();
+    view->Service().StartService();
     ASSERT_TRUE(view->ServiceRunning());
     EXPECT_EQ(workers.log.alive, 1);
     EXPECT_EQ(view->Form().StatusIcon(), IDI_RUNNING);
@@ -346,13 +346,13 @@ TEST_F(ViewTest, MailWorkerFailureIsReportedButTheServiceRuns) {
     Build();
     workers.log.startResult = false;
     login.answers.push_back(LoginInput{"u", "p", 0});
-    view->StartService();
+    view->Service().StartService();
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].textUtf8(), "メールチェックのための初期化に失敗しました");
     EXPECT_EQ(boxes.boxes[0].captionUtf8(), "初期化");
     EXPECT_EQ(workers.log.alive, 0);
     EXPECT_TRUE(view->ServiceRunning());
-    EXPECT_FALSE(view->MailRunning());
+    EXPECT_FALSE(view->Service().MailRunning());
 }
 
 TEST_F(ViewTest, ReportsReachTheFrameAsIconsSoundsAndPopups) {
@@ -360,7 +360,7 @@ TEST_F(ViewTest, ReportsReachTheFrameAsIconsSoundsAndPopups) {
     values.sound = 1;
     values.soundFile = "/tmp/ring.wav";
     login.answers.push_back(LoginInput{"u", "p", 0});
-    view->StartService();
+    view->Service().StartService();
     SpinFor(20);
     EXPECT_EQ(frame->CurrentIcon(), IDI_RUNNING);
 
@@ -451,7 +451,7 @@ TEST_F(ViewTest, ThePasswordAgeIsTheViewsClockLessTheLastChange) {
         clock.now = changed + days * 86400 + 60;
         Build();
         login.answers.push_back(std::nullopt);
-        view->StartService();
+        view->Service().StartService();
         if (days < 7) {
             EXPECT_TRUE(boxes.boxes.empty());
             EXPECT_EQ(login.shown.size(), 1u);  // the start went on to the log-in

@@ -1,8 +1,6 @@
 // The peer chat against Debian's iptux as a black-box peer: iptux in a namespace of its own
 // across a veth pair, under its own X server and session bus. Skips where iptux, Xvfb or
 // dbus-run-session are missing.
-#include "PeerChatTestKit.h"
-
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -10,6 +8,8 @@
 
 #include <fstream>
 #include <sstream>
+
+#include "tests/chat/PeerChatTestKit.h"
 
 namespace kestrel {
 namespace {

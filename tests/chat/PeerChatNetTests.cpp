@@ -1,8 +1,8 @@
 // CPeerChat on a real UDP socket, inside network namespaces of the test's own.
-#include "PeerChatTestKit.h"
-
 #include <cerrno>
 #include <regex>
+
+#include "tests/chat/PeerChatTestKit.h"
 
 namespace kestrel {
 namespace {

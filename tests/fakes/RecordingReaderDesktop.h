@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "readers/ReaderLauncherQtDesktop.h"
+#include "readers/QtReaderLauncherDesktop.h"
 
 namespace kestrel::test {
 
@@ -33,7 +33,7 @@ public:
     std::vector<int> pauses;
 
 private:
-    ReaderLauncherQtDesktop m_real;
+    QtReaderLauncherDesktop m_real;
 };
 
 }  // namespace kestrel::test

@@ -22,19 +22,19 @@ public:
     };
     using Script = std::vector<Step>;
 
-    static Step send(std::string bytes) { return {Step::Kind::Send, std::move(bytes), 0}; }
+    static Step Send(std::string bytes) { return {Step::Kind::Send, std::move(bytes), 0}; }
     // Read one line (up to "\n", kept without its line end). A line not starting with
     // prefix (compared without regard to case) is counted as a mismatch.
-    static Step expectLine(std::string prefix = {}) {
+    static Step ExpectLine(std::string prefix = {}) {
         return {Step::Kind::ExpectLine, std::move(prefix), 0};
     }
-    static Step wait(int ms) { return {Step::Kind::Wait, {}, ms}; }
-    // Go on only after release() has been called once more than the holds this connection
+    static Step Wait(int ms) { return {Step::Kind::Wait, {}, ms}; }
+    // Go on only after Release() has been called once more than the holds this connection
     // has passed: a server as slow as the test wants it, with no clock in the test.
-    static Step hold() { return {Step::Kind::Hold, {}, 0}; }
+    static Step Hold() { return {Step::Kind::Hold, {}, 0}; }
     // Send nothing more; keep recording until stopped or the client closes.
-    static Step stall() { return {Step::Kind::Stall, {}, 0}; }
-    static Step close() { return {Step::Kind::Close, {}, 0}; }
+    static Step Stall() { return {Step::Kind::Stall, {}, 0}; }
+    static Step Close() { return {Step::Kind::Close, {}, 0}; }
 
     // One script for every connection.
     explicit ScriptedLineServer(Script script);
@@ -43,13 +43,13 @@ public:
     ~ScriptedLineServer() override;
 
     // Let every connection past one more hold step.
-    void release() { ++m_releases; }
+    void Release() { ++m_releases; }
 
 private:
-    void serve(int fd, std::size_t index) override;
-    bool readLine(int fd, std::string& pending, std::size_t index, std::string& line);
-    void drain(int fd, std::string& pending, std::size_t index);
-    bool pause(int ms) const;
+    void Serve(int fd, std::size_t index) override;
+    bool ReadLine(int fd, std::string& pending, std::size_t index, std::string& line);
+    void Drain(int fd, std::string& pending, std::size_t index);
+    bool Pause(int ms) const;
 
     std::vector<Script> m_scripts;
     std::atomic<int> m_releases{0};

@@ -17,10 +17,10 @@ constexpr int kTickMs = 5;
 }  // namespace
 
 ScriptedServer::~ScriptedServer() {
-    stop();
+    Stop();
 }
 
-void ScriptedServer::listen() {
+void ScriptedServer::Listen() {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return;
     sockaddr_in address{};
@@ -36,10 +36,10 @@ void ScriptedServer::listen() {
     }
     m_listener = fd;
     m_port = ntohs(address.sin_port);
-    m_acceptor = std::thread([this] { acceptLoop(); });
+    m_acceptor = std::thread([this] { AcceptLoop(); });
 }
 
-void ScriptedServer::stop() {
+void ScriptedServer::Stop() {
     if (m_stopping.exchange(true)) return;
     if (m_acceptor.joinable()) m_acceptor.join();
     std::vector<std::thread> workers;
@@ -52,7 +52,7 @@ void ScriptedServer::stop() {
     m_listener = -1;
 }
 
-void ScriptedServer::acceptLoop() {
+void ScriptedServer::AcceptLoop() {
     while (!m_stopping) {
         pollfd p{m_listener, POLLIN, 0};
         if (::poll(&p, 1, kTickMs) <= 0) continue;
@@ -61,12 +61,12 @@ void ScriptedServer::acceptLoop() {
         std::lock_guard guard(m_lock);
         const std::size_t index = m_perConnection.size();
         m_perConnection.emplace_back();
-        m_workers.emplace_back([this, fd, index] { serve(fd, index); });
+        m_workers.emplace_back([this, fd, index] { Serve(fd, index); });
         m_changed.notify_all();
     }
 }
 
-bool ScriptedServer::takeLine(std::string& pending, std::size_t index, std::string& line,
+bool ScriptedServer::TakeLine(std::string& pending, std::size_t index, std::string& line,
                               const std::function<int(char*, int)>& more) {
     for (;;) {
         const std::size_t end = pending.find('\n');
@@ -87,58 +87,58 @@ bool ScriptedServer::takeLine(std::string& pending, std::size_t index, std::stri
     }
 }
 
-void ScriptedServer::expectStart(const std::string& line, const std::string& prefix) {
+void ScriptedServer::ExpectStart(const std::string& line, const std::string& prefix) {
     if (line.size() >= prefix.size() &&
         strncasecmp(line.data(), prefix.data(), prefix.size()) == 0) {
         return;
     }
-    countMismatch();
+    CountMismatch();
 }
 
-void ScriptedServer::countMismatch() {
+void ScriptedServer::CountMismatch() {
     std::lock_guard guard(m_lock);
     ++m_mismatches;
 }
 
-void ScriptedServer::connectionEnded() {
+void ScriptedServer::ConnectionEnded() {
     std::lock_guard guard(m_lock);
     ++m_finished;
     m_changed.notify_all();
 }
 
-std::vector<std::string> ScriptedServer::lines() const {
+std::vector<std::string> ScriptedServer::Lines() const {
     std::lock_guard guard(m_lock);
     return m_all;
 }
 
-std::vector<std::string> ScriptedServer::lines(std::size_t connection) const {
+std::vector<std::string> ScriptedServer::Lines(std::size_t connection) const {
     std::lock_guard guard(m_lock);
     return connection < m_perConnection.size() ? m_perConnection[connection]
                                                : std::vector<std::string>{};
 }
 
-std::size_t ScriptedServer::connections() const {
+std::size_t ScriptedServer::Connections() const {
     std::lock_guard guard(m_lock);
     return m_perConnection.size();
 }
 
-std::size_t ScriptedServer::mismatches() const {
+std::size_t ScriptedServer::Mismatches() const {
     std::lock_guard guard(m_lock);
     return m_mismatches;
 }
 
-std::size_t ScriptedServer::finished() const {
+std::size_t ScriptedServer::Finished() const {
     std::lock_guard guard(m_lock);
     return m_finished;
 }
 
-bool ScriptedServer::waitForLines(std::size_t count, int timeoutMs) const {
+bool ScriptedServer::WaitForLines(std::size_t count, int timeoutMs) const {
     std::unique_lock guard(m_lock);
     return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
                               [&] { return m_all.size() >= count; });
 }
 
-bool ScriptedServer::waitForFinished(std::size_t count, int timeoutMs) const {
+bool ScriptedServer::WaitForFinished(std::size_t count, int timeoutMs) const {
     std::unique_lock guard(m_lock);
     return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
                               [&] { return m_finished >= count; });

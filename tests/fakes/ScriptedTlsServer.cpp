@@ -38,18 +38,18 @@ ScriptedTlsServer::ScriptedTlsServer(Script script, const std::string& certFile,
         SSL_CTX_use_PrivateKey_file(m_context, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
         return;
     }
-    listen();
+    Listen();
 }
 
 ScriptedTlsServer::~ScriptedTlsServer() {
-    stop();
+    Stop();
     if (m_context) SSL_CTX_free(m_context);
 }
 
 // Some bytes from the client: 0 when it has closed, -1 when the server stops.
-int ScriptedTlsServer::readSome(Connection& c, char* buffer, int size) {
+int ScriptedTlsServer::ReadSome(Connection& c, char* buffer, int size) {
     for (;;) {
-        if (stopping()) return -1;
+        if (Stopping()) return -1;
         if (!c.ssl || SSL_pending(c.ssl) == 0) {
             pollfd p{c.fd, POLLIN, 0};
             if (::poll(&p, 1, kTickMs) <= 0) continue;
@@ -70,12 +70,12 @@ int ScriptedTlsServer::readSome(Connection& c, char* buffer, int size) {
     }
 }
 
-bool ScriptedTlsServer::readLine(Connection& c, std::string& line) {
-    return takeLine(c.pending, c.index, line,
-                    [this, &c](char* buffer, int size) { return readSome(c, buffer, size); });
+bool ScriptedTlsServer::ReadLine(Connection& c, std::string& line) {
+    return TakeLine(c.pending, c.index, line,
+                    [this, &c](char* buffer, int size) { return ReadSome(c, buffer, size); });
 }
 
-bool ScriptedTlsServer::writeAll(Connection& c, const std::string& bytes) {
+bool ScriptedTlsServer::WriteAll(Connection& c, const std::string& bytes) {
     if (c.ssl) {
         return SSL_write(c.ssl, bytes.data(), static_cast<int>(bytes.size())) ==
                static_cast<int>(bytes.size());
@@ -84,11 +84,11 @@ bool ScriptedTlsServer::writeAll(Connection& c, const std::string& bytes) {
            static_cast<ssize_t>(bytes.size());
 }
 
-bool ScriptedTlsServer::accept(Connection& c) {
+bool ScriptedTlsServer::Accept(Connection& c) {
     c.ssl = SSL_new(m_context);
     SSL_set_fd(c.ssl, c.fd);
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHandshakeMs);
-    while (!stopping() && std::chrono::steady_clock::now() < end) {
+    while (!Stopping() && std::chrono::steady_clock::now() < end) {
         ERR_clear_error();
         const int result = SSL_accept(c.ssl);
         if (result == 1) {
@@ -109,7 +109,7 @@ bool ScriptedTlsServer::accept(Connection& c) {
     return false;
 }
 
-void ScriptedTlsServer::serve(int fd, std::size_t index) {
+void ScriptedTlsServer::Serve(int fd, std::size_t index) {
     // OpenSSL writes to the socket without MSG_NOSIGNAL: a client that has gone must be an
     // error here, not the end of the test program. Only this thread's signal is blocked.
     sigset_t pipe;
@@ -124,24 +124,24 @@ void ScriptedTlsServer::serve(int fd, std::size_t index) {
     std::string line;
     bool open = true;
     for (const Step& step : m_script) {
-        if (!open || stopping()) break;
+        if (!open || Stopping()) break;
         switch (step.kind) {
             case Step::Kind::Send:
-                open = writeAll(c, step.bytes);
+                open = WriteAll(c, step.bytes);
                 break;
             case Step::Kind::ExpectLine:
-                if (!readLine(c, line)) {
+                if (!ReadLine(c, line)) {
                     open = false;
                 } else {
-                    expectStart(line, step.bytes);
+                    ExpectStart(line, step.bytes);
                 }
                 break;
             case Step::Kind::StartTls:
-                if (!accept(c)) countMismatch();
+                if (!Accept(c)) CountMismatch();
                 break;
             case Step::Kind::DropInHandshake: {
                 char chunk[4096];
-                readSome(c, chunk, sizeof chunk);
+                ReadSome(c, chunk, sizeof chunk);
                 open = false;
                 break;
             }
@@ -151,7 +151,7 @@ void ScriptedTlsServer::serve(int fd, std::size_t index) {
         }
     }
     if (open) {
-        while (readLine(c, line)) {
+        while (ReadLine(c, line)) {
         }
     }
     if (c.ssl) {
@@ -160,20 +160,20 @@ void ScriptedTlsServer::serve(int fd, std::size_t index) {
     }
     ::shutdown(fd, SHUT_RDWR);
     ::close(fd);
-    connectionEnded();
+    ConnectionEnded();
 }
 
-std::string ScriptedTlsServer::wire() const {
+std::string ScriptedTlsServer::Wire() const {
     std::lock_guard guard(m_lock);
     return m_wire;
 }
 
-std::size_t ScriptedTlsServer::handshakes() const {
+std::size_t ScriptedTlsServer::Handshakes() const {
     std::lock_guard guard(m_lock);
     return m_handshakes;
 }
 
-std::string ScriptedTlsServer::serverName() const {
+std::string ScriptedTlsServer::ServerName() const {
     std::lock_guard guard(m_lock);
     return m_serverName;
 }

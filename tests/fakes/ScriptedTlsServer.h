@@ -25,31 +25,31 @@ public:
     };
     using Script = std::vector<Step>;
 
-    static Step send(std::string bytes) { return {Step::Kind::Send, std::move(bytes)}; }
-    static Step expectLine(std::string prefix = {}) {
+    static Step Send(std::string bytes) { return {Step::Kind::Send, std::move(bytes)}; }
+    static Step ExpectLine(std::string prefix = {}) {
         return {Step::Kind::ExpectLine, std::move(prefix)};
     }
-    static Step startTls() { return {Step::Kind::StartTls, {}}; }
+    static Step StartTls() { return {Step::Kind::StartTls, {}}; }
     // Take the client's first handshake bytes, then close without a word.
-    static Step dropInHandshake() { return {Step::Kind::DropInHandshake, {}}; }
-    static Step close() { return {Step::Kind::Close, {}}; }
+    static Step DropInHandshake() { return {Step::Kind::DropInHandshake, {}}; }
+    static Step Close() { return {Step::Kind::Close, {}}; }
 
     ScriptedTlsServer(Script script, const std::string& certFile, const std::string& keyFile);
     ~ScriptedTlsServer() override;
 
     // Every byte received outside TLS, over all connections.
-    std::string wire() const;
-    std::size_t handshakes() const;  // completed on the server's side
-    std::string serverName() const;  // the SNI of the latest completed handshake
+    std::string Wire() const;
+    std::size_t Handshakes() const;  // completed on the server's side
+    std::string ServerName() const;  // the SNI of the latest completed handshake
 
 private:
     struct Connection;
 
-    void serve(int fd, std::size_t index) override;
-    bool readLine(Connection& c, std::string& line);
-    int readSome(Connection& c, char* buffer, int size);
-    bool writeAll(Connection& c, const std::string& bytes);
-    bool accept(Connection& c);
+    void Serve(int fd, std::size_t index) override;
+    bool ReadLine(Connection& c, std::string& line);
+    int ReadSome(Connection& c, char* buffer, int size);
+    bool WriteAll(Connection& c, const std::string& bytes);
+    bool Accept(Connection& c);
 
     Script m_script;
     SSL_CTX* m_context = nullptr;

@@ -77,7 +77,7 @@ TestCertificates::~TestCertificates() {
     delete m_keys;
 }
 
-TestCertificates::Issued TestCertificates::issue(const Request& request) {
+TestCertificates::Issued TestCertificates::Issue(const Request& request) {
     Issued out{m_dir + "/" + request.name + ".pem", m_dir + "/" + request.name + ".key"};
     EVP_PKEY* key = NewKey();
     if (!key) return {};

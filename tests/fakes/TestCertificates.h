@@ -26,9 +26,9 @@ public:
     TestCertificates(const TestCertificates&) = delete;
     TestCertificates& operator=(const TestCertificates&) = delete;
 
-    bool ok() const { return m_ok; }
-    const std::string& caFile() const { return m_caFile; }
-    Issued issue(const Request& request);
+    bool Ok() const { return m_ok; }
+    const std::string& CaFile() const { return m_caFile; }
+    Issued Issue(const Request& request);
 
 private:
     struct Keys;

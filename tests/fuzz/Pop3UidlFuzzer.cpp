@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     UidlListing pieces;
     for (std::size_t at = 0; at < bytes.size(); at += step) pieces.Feed(bytes.substr(at, step));
 
-    if (whole.state() != pieces.state() || whole.Uidls() != pieces.Uidls() ||
+    if (whole.CurrentState() != pieces.CurrentState() || whole.Uidls() != pieces.Uidls() ||
         whole.StatusLine() != pieces.StatusLine())
         std::abort();
     if (whole.StatusLine().size() > UidlListing::kMaxStatus) std::abort();

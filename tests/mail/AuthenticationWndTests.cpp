@@ -26,7 +26,7 @@ protected:
     bool Verify(const ScriptedLineServer& server, const std::string& user = "alice",
                 const std::string& password = "pw") {
         CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
-        return wnd.Verify("127.0.0.1", server.port(), user, password);
+        return wnd.Verify("127.0.0.1", server.Port(), user, password);
     }
     void ExpectOneBox(const std::string& utf8Text) {
         ASSERT_EQ(boxes.boxes.size(), 1u);
@@ -40,13 +40,13 @@ protected:
 };
 
 TEST_F(AuthenticationWndTest, AcceptedUserAndPasswordVerify) {
-    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"),
-                               S::expectLine("pass"), S::send("+OK welcome\r\n"),
-                               S::expectLine("quit"), S::send("+OK bye\r\n"), S::close()});
+    ScriptedLineServer server({S::Send(kGreeting), S::ExpectLine("user"), S::Send("+OK\r\n"),
+                               S::ExpectLine("pass"), S::Send("+OK welcome\r\n"),
+                               S::ExpectLine("quit"), S::Send("+OK bye\r\n"), S::Close()});
     EXPECT_TRUE(Verify(server, "alice", "pw"));
     EXPECT_TRUE(boxes.boxes.empty());
-    ASSERT_TRUE(server.waitForFinished(1, 5000));
-    EXPECT_EQ(server.lines(), (Strings{"user alice", "pass pw", "quit"}));
+    ASSERT_TRUE(server.WaitForFinished(1, 5000));
+    EXPECT_EQ(server.Lines(), (Strings{"user alice", "pass pw", "quit"}));
     EXPECT_EQ(log.texts(), (Strings{"pop3 socket connecting\r\n", "user alice\r\n", "+OK\r\n",
                                     "pass ********\r\n", "+OK welcome\r\n", "quit\r\n",
                                     "pop3 socket delete\r\n"}));
@@ -54,21 +54,21 @@ TEST_F(AuthenticationWndTest, AcceptedUserAndPasswordVerify) {
     EXPECT_EQ(wnd.objectName(), QStringLiteral("Authentication Window"));
 }
 
-// A server that takes its time over every reply (4.8 s each once made the log-in freeze the
-// windows): each reply is let out only by a timer tick on this thread during the wait for
-// it, so the log-in gets through only when the thread serves its events while it waits. The
-// dialogue itself is as with a quick server.
+// A server that takes its time over every reply: each reply is let out only by a timer tick on
+// this thread during the wait for it, so the log-in gets through only when the thread serves
+// its events while it waits; a log-in that blocked the thread would freeze the windows for as
+// long as the server takes. The dialogue itself is as with a quick server.
 TEST_F(AuthenticationWndTest, EventsAreServedWhileEachReplyIsAwaited) {
     timing.pollSliceMs = 20;  // a budget of 2 s a reply, room for the tick on a busy machine
-    ScriptedLineServer server({S::hold(), S::send(kGreeting), S::expectLine("user"), S::hold(),
-                               S::send("+OK\r\n"), S::expectLine("pass"), S::hold(),
-                               S::send("+OK welcome\r\n"), S::expectLine("quit"), S::stall()});
+    ScriptedLineServer server({S::Hold(), S::Send(kGreeting), S::ExpectLine("user"), S::Hold(),
+                               S::Send("+OK\r\n"), S::ExpectLine("pass"), S::Hold(),
+                               S::Send("+OK welcome\r\n"), S::ExpectLine("quit"), S::Stall()});
     test::ReleaseOnTick ticks(server, 3);
     EXPECT_TRUE(Verify(server, "alice", "pw"));
     EXPECT_EQ(ticks.released(), 3u);
     EXPECT_TRUE(boxes.boxes.empty());
-    ASSERT_TRUE(server.waitForFinished(1, 5000));
-    EXPECT_EQ(server.lines(), (Strings{"user alice", "pass pw", "quit"}));
+    ASSERT_TRUE(server.WaitForFinished(1, 5000));
+    EXPECT_EQ(server.Lines(), (Strings{"user alice", "pass pw", "quit"}));
     EXPECT_EQ(log.texts(), (Strings{"pop3 socket connecting\r\n", "user alice\r\n", "+OK\r\n",
                                     "pass ********\r\n", "+OK welcome\r\n", "quit\r\n",
                                     "pop3 socket delete\r\n"}));
@@ -76,7 +76,7 @@ TEST_F(AuthenticationWndTest, EventsAreServedWhileEachReplyIsAwaited) {
 
 TEST_F(AuthenticationWndTest, ARejectedUserIsNamedAndNoPasswordIsSent) {
     ScriptedLineServer server(
-        {S::send(kGreeting), S::expectLine("user"), S::send("-ERR no such user\r\n")});
+        {S::Send(kGreeting), S::ExpectLine("user"), S::Send("-ERR no such user\r\n")});
     EXPECT_FALSE(Verify(server));
     const std::string text =
         "protocol error\naliceはサーバに拒否されました\n-ERR no such user\r\n\n";
@@ -84,21 +84,21 @@ TEST_F(AuthenticationWndTest, ARejectedUserIsNamedAndNoPasswordIsSent) {
     const Strings logged = log.utf8();
     EXPECT_EQ(logged, (Strings{"pop3 socket connecting\r\n", "user alice\r\n",
                                "-ERR no such user\r\n", text, "pop3 socket delete\r\n"}));
-    ASSERT_TRUE(server.waitForFinished(1, 5000));  // the socket is gone when Verify returns
-    EXPECT_EQ(server.lines(), Strings{"user alice"});
+    ASSERT_TRUE(server.WaitForFinished(1, 5000));  // the socket is gone when Verify returns
+    EXPECT_EQ(server.Lines(), Strings{"user alice"});
 }
 
 TEST_F(AuthenticationWndTest, AWrongPasswordHasItsOwnWordingAndIsNotLogged) {
-    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"),
-                               S::expectLine("pass"), S::send("-ERR bad password\r\n")});
+    ScriptedLineServer server({S::Send(kGreeting), S::ExpectLine("user"), S::Send("+OK\r\n"),
+                               S::ExpectLine("pass"), S::Send("-ERR bad password\r\n")});
     EXPECT_FALSE(Verify(server, "alice", "wrong"));
     ExpectOneBox(
         "protocol error\naliceはサーバに拒否されました(パスワード異常)\n-ERR bad password\r\n\n");
     EXPECT_FALSE(log.mentions("protocol error"));
     EXPECT_FALSE(log.mentions("wrong"));
     EXPECT_EQ(log.texts().back(), "pop3 socket delete\r\n");
-    ASSERT_TRUE(server.waitForFinished(1, 5000));
-    EXPECT_EQ(server.lines(), (Strings{"user alice", "pass wrong"}));  // no QUIT after a failure
+    ASSERT_TRUE(server.WaitForFinished(1, 5000));
+    EXPECT_EQ(server.Lines(), (Strings{"user alice", "pass wrong"}));  // no QUIT after a failure
 }
 
 // The answer to a wrong password comes late on purpose (a failed-log-in penalty); the wait
@@ -107,9 +107,9 @@ TEST_F(AuthenticationWndTest, AWrongPasswordAnsweredAfterAPenaltyIsStillAWrongPa
     const Timing t = timing;
     ASSERT_GT(t.passReplySlices, t.pollSlices);
     const int penaltyMs = t.pollSliceMs * (t.pollSlices + t.passReplySlices) / 2;
-    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"),
-                               S::expectLine("pass"), S::wait(penaltyMs),
-                               S::send("-ERR [AUTH] Authentication failed.\r\n")});
+    ScriptedLineServer server({S::Send(kGreeting), S::ExpectLine("user"), S::Send("+OK\r\n"),
+                               S::ExpectLine("pass"), S::Wait(penaltyMs),
+                               S::Send("-ERR [AUTH] Authentication failed.\r\n")});
     EXPECT_FALSE(Verify(server, "alice", "wrong"));
     ExpectOneBox(
         "protocol error\naliceはサーバに拒否されました(パスワード異常)\n-ERR [AUTH] "
@@ -121,14 +121,14 @@ TEST_F(AuthenticationWndTest, ABusyServerIsNotAWrongPassword) {
          {"-ERR [IN-USE] Mailbox is locked by another POP3 session\r\n",
           "-ERR [LOGIN-DELAY] Wait a minute\r\n", "-ERR [SYS/TEMP] Try again later\r\n"}) {
         boxes.boxes.clear();
-        ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"),
-                                   S::expectLine("pass"), S::send(reply)});
+        ScriptedLineServer server({S::Send(kGreeting), S::ExpectLine("user"), S::Send("+OK\r\n"),
+                                   S::ExpectLine("pass"), S::Send(reply)});
         EXPECT_FALSE(Verify(server, "alice", "pw")) << reply;
         ExpectOneBox(
             "POPサーバが混み合っているため、認証できませんでした。\nしばらくしてから、もう一度ロ"
             "グインしてください。");
-        server.stop();
-        EXPECT_EQ(server.lines(), (Strings{"user alice", "pass pw"})) << reply;
+        server.Stop();
+        EXPECT_EQ(server.Lines(), (Strings{"user alice", "pass pw"})) << reply;
     }
 }
 
@@ -152,16 +152,16 @@ TEST_F(AuthenticationWndTest, EachFailingStepShowsOneBoxWithItsText) {
         bool logged;      // the box text also goes to the event log
     } cases[] = {
         {"not ready",
-         {S::send("-ERR go away\r\n")},
+         {S::Send("-ERR go away\r\n")},
          "POPサーバ側の認証準備ができていません",
          false},
         {"silent after USER",
-         {S::send(kGreeting), S::expectLine("user"), S::stall()},
+         {S::Send(kGreeting), S::ExpectLine("user"), S::Stall()},
          "Receive Error (COMMAND=USER)\r\nERROR     = -1\r\nLASTERROR = 11\r\n",
          true},
         {"silent after PASS",
-         {S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"), S::expectLine("pass"),
-          S::stall()},
+         {S::Send(kGreeting), S::ExpectLine("user"), S::Send("+OK\r\n"), S::ExpectLine("pass"),
+          S::Stall()},
          "Receive Error (COMMAND=PASS)\r\nERROR     = -1\r\nLASTERROR = 11\r\n",
          true},
     };
@@ -178,7 +178,7 @@ TEST_F(AuthenticationWndTest, EachFailingStepShowsOneBoxWithItsText) {
 }
 
 TEST_F(AuthenticationWndTest, NotReadyIsLoggedWithALineEnd) {
-    ScriptedLineServer server({S::send("-ERR go away\r\n")});
+    ScriptedLineServer server({S::Send("-ERR go away\r\n")});
     EXPECT_FALSE(Verify(server));
     EXPECT_EQ(log.utf8(),
               (Strings{"pop3 socket connecting\r\n", "POPサーバ側の認証準備ができていません\r\n",
@@ -186,8 +186,8 @@ TEST_F(AuthenticationWndTest, NotReadyIsLoggedWithALineEnd) {
 }
 
 TEST_F(AuthenticationWndTest, AnOverlongRejectionIsCutToItsArea) {
-    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"),
-                               S::send("-ERR " + std::string(1995, 'r') + "\r\n")});
+    ScriptedLineServer server({S::Send(kGreeting), S::ExpectLine("user"),
+                               S::Send("-ERR " + std::string(1995, 'r') + "\r\n")});
     EXPECT_FALSE(Verify(server));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text.size(), 251u);
@@ -205,13 +205,13 @@ TEST_F(AuthenticationWndTest, AnAccountThatCannotGoOutWholeIsRefusedBeforeConnec
         {"alice\r\nDELE 1", "pw", "ユーザ名またはパスワードに改行文字が含まれています"},
         {"alice", "pw\nx", "ユーザ名またはパスワードに改行文字が含まれています"},
     };
-    ScriptedLineServer server({S::send(kGreeting)});
+    ScriptedLineServer server({S::Send(kGreeting)});
     for (const auto& c : cases) {
         boxes.boxes.clear();
         EXPECT_FALSE(Verify(server, c.user, c.password));
         ExpectOneBox(c.box);
     }
-    EXPECT_EQ(server.connections(), 0u);
+    EXPECT_EQ(server.Connections(), 0u);
     EXPECT_TRUE(log.texts().empty());
 }
 

@@ -34,8 +34,8 @@ class ReleaseOnTick {
 public:
     ReleaseOnTick(ScriptedLineServer& server, std::size_t holds) {
         QObject::connect(&m_timer, &QTimer::timeout, [this, &server, holds] {
-            if (m_released == holds || m_released > server.lines().size()) return;
-            server.release();
+            if (m_released == holds || m_released > server.Lines().size()) return;
+            server.Release();
             ++m_released;
         });
         m_timer.start(1);

@@ -240,15 +240,15 @@ TEST_F(PasswdChangeWndTest, FieldsThatCannotGoOutWholeAreRefusedBeforeConnecting
         {"alice\r\nquit", "old", "new", "ユーザ名またはパスワードに改行文字が含まれています"},
         {"alice", "old", "new\nx", "ユーザ名またはパスワードに改行文字が含まれています"},
     };
-    ScriptedLineServer server({S::send(kGreeting)});
+    ScriptedLineServer server({S::Send(kGreeting)});
     for (const auto& c : cases) {
         boxes.boxes.clear();
         CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
         EXPECT_FALSE(
-            wnd.ExecChange("127.0.0.1", server.port(), c.user, c.oldPassword, c.newPassword));
+            wnd.ExecChange("127.0.0.1", server.Port(), c.user, c.oldPassword, c.newPassword));
         ExpectOneBox(c.box);
     }
-    EXPECT_EQ(server.connections(), 0u);
+    EXPECT_EQ(server.Connections(), 0u);
 }
 
 // Over a real socket against a scripted server.
@@ -256,22 +256,22 @@ class PasswdChangeSocketTest : public PasswdChangeWndTest {
 protected:
     bool Change(const ScriptedLineServer& server) {
         CPasswdChangeWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
-        return wnd.ExecChange("127.0.0.1", server.port(), "alice", "Old-Secret", "New-Secret");
+        return wnd.ExecChange("127.0.0.1", server.Port(), "alice", "Old-Secret", "New-Secret");
     }
 };
 
 TEST_F(PasswdChangeSocketTest, TheDialogueRunsOverTheSocketAndClosesIt) {
     EXPECT_EQ(CPasswdChangeWnd(WorkerContext{}).objectName(),
               QStringLiteral("PasswordChange Window"));
-    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user alice"), S::send(kUserOk),
-                               S::expectLine("pass Old-Secret"), S::send(kPassOk),
-                               S::expectLine("newpass New-Secret"), S::send(kChanged),
-                               S::expectLine("quit"), S::stall()});
+    ScriptedLineServer server({S::Send(kGreeting), S::ExpectLine("user alice"), S::Send(kUserOk),
+                               S::ExpectLine("pass Old-Secret"), S::Send(kPassOk),
+                               S::ExpectLine("newpass New-Secret"), S::Send(kChanged),
+                               S::ExpectLine("quit"), S::Stall()});
     EXPECT_TRUE(Change(server));
     EXPECT_TRUE(boxes.boxes.empty());
-    ASSERT_TRUE(server.waitForFinished(1, 5000));  // closed when ExecChange returned
-    EXPECT_EQ(server.mismatches(), 0u);
-    EXPECT_EQ(server.lines().size(), 4u);
+    ASSERT_TRUE(server.WaitForFinished(1, 5000));  // closed when ExecChange returned
+    EXPECT_EQ(server.Mismatches(), 0u);
+    EXPECT_EQ(server.Lines().size(), 4u);
     ExpectNoPasswordLogged();
 }
 
@@ -281,9 +281,9 @@ TEST_F(PasswdChangeSocketTest, ANewPasswordReplyLaterThanAnOrdinaryWaitIsStillTa
     timing.pollSliceMs = 2;
     timing.newPassSliceMs = 20;
     timing.newPassSlices = 100;
-    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::send(kUserOk),
-                               S::expectLine("pass"), S::send(kPassOk), S::expectLine("newpass"),
-                               S::wait(500), S::send(kChanged), S::stall()});
+    ScriptedLineServer server({S::Send(kGreeting), S::ExpectLine("user"), S::Send(kUserOk),
+                               S::ExpectLine("pass"), S::Send(kPassOk), S::ExpectLine("newpass"),
+                               S::Wait(500), S::Send(kChanged), S::Stall()});
     EXPECT_TRUE(Change(server));
     EXPECT_TRUE(boxes.boxes.empty());
 }
@@ -294,16 +294,16 @@ TEST_F(PasswdChangeSocketTest, ANewPasswordReplyLaterThanAnOrdinaryWaitIsStillTa
 TEST_F(PasswdChangeSocketTest, EventsAreServedWhileEachReplyIsAwaited) {
     timing.pollSliceMs = 20;
     timing.newPassSliceMs = 20;
-    ScriptedLineServer server({S::hold(), S::send(kGreeting), S::expectLine("user alice"),
-                               S::hold(), S::send(kUserOk), S::expectLine("pass Old-Secret"),
-                               S::hold(), S::send(kPassOk), S::expectLine("newpass New-Secret"),
-                               S::hold(), S::send(kChanged), S::expectLine("quit"), S::stall()});
+    ScriptedLineServer server({S::Hold(), S::Send(kGreeting), S::ExpectLine("user alice"),
+                               S::Hold(), S::Send(kUserOk), S::ExpectLine("pass Old-Secret"),
+                               S::Hold(), S::Send(kPassOk), S::ExpectLine("newpass New-Secret"),
+                               S::Hold(), S::Send(kChanged), S::ExpectLine("quit"), S::Stall()});
     test::ReleaseOnTick ticks(server, 4);
     EXPECT_TRUE(Change(server));
     EXPECT_EQ(ticks.released(), 4u);
     EXPECT_TRUE(boxes.boxes.empty());
-    ASSERT_TRUE(server.waitForFinished(1, 5000));
-    EXPECT_EQ(server.mismatches(), 0u);
+    ASSERT_TRUE(server.WaitForFinished(1, 5000));
+    EXPECT_EQ(server.Mismatches(), 0u);
     EXPECT_EQ(log.utf8(), (Strings{"poppassd socket connecting\r\n", kGreeting, "user alice\r\n",
                                    kUserOk, "pass ********\r\n", kPassOk, "newpass ********\r\n",
                                    kChanged, "quit\r\n", "poppassd socket delete\r\n"}));

@@ -29,11 +29,11 @@ const char kGreeting[] = "+OK POP3 ready\r\n";
 
 // A server that answers USER and PASS and, when lastReply is given, LAST.
 S::Script PopScript(const std::string& passReply, const std::string& lastReply = {}) {
-    S::Script script = {S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"),
-                        S::expectLine("pass"), S::send(passReply)};
+    S::Script script = {S::Send(kGreeting), S::ExpectLine("user"), S::Send("+OK\r\n"),
+                        S::ExpectLine("pass"), S::Send(passReply)};
     if (!lastReply.empty()) {
-        script.push_back(S::expectLine("last"));
-        script.push_back(S::send(lastReply));
+        script.push_back(S::ExpectLine("last"));
+        script.push_back(S::Send(lastReply));
     }
     return script;
 }
@@ -52,7 +52,7 @@ protected:
         log.clear();
         frame.counts.clear();
         auto wnd = Make({}, std::move(seen));
-        EXPECT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
+        EXPECT_TRUE(wnd->Start("127.0.0.1", server.Port(), "alice", "s3cret", 1));
         EXPECT_TRUE(SpinUntil([&] { return log.has("pop3 socket connecting\r\n"); }));
         EXPECT_TRUE(SpinUntil([&] { return !wnd->Busy(); }));
         QCoreApplication::sendPostedEvents();
@@ -71,9 +71,9 @@ TEST_F(PopCheckWndTest, AFullCheckReportsTheUnreadCountToTheFrame) {
     EXPECT_EQ(wnd->objectName(), QStringLiteral("PopCheck Window"));
     EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{2});
     wnd.reset();  // closes the connection
-    ASSERT_TRUE(server.waitForFinished(1, 5000));
-    EXPECT_EQ(server.lines(), (Strings{"user alice", "pass s3cret", "last", "quit"}));
-    EXPECT_EQ(server.mismatches(), 0u);
+    ASSERT_TRUE(server.WaitForFinished(1, 5000));
+    EXPECT_EQ(server.Lines(), (Strings{"user alice", "pass s3cret", "last", "quit"}));
+    EXPECT_EQ(server.Mismatches(), 0u);
     EXPECT_EQ(log.texts(),
               (Strings{"MAIL TIMER SET COMPLETE\r\n", "Popcheck Start!!\r\n",
                        "pop3 socket connecting\r\n", kGreeting, "user alice\r\n", "+OK\r\n",
@@ -86,9 +86,9 @@ TEST_F(PopCheckWndTest, ChecksComeBackEveryInterval) {
     timing.minuteMs = 5;
     ScriptedLineServer server(PopScript("+OK alice has 2 messages (9 octets)\r\n", "+OK 0\r\n"));
     auto wnd = Make();
-    ASSERT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
+    ASSERT_TRUE(wnd->Start("127.0.0.1", server.Port(), "alice", "s3cret", 1));
     ASSERT_TRUE(SpinUntil([&] { return frame.counts.size() >= 3; }));
-    EXPECT_GE(server.connections(), 3u);
+    EXPECT_GE(server.Connections(), 3u);
     EXPECT_EQ(frame.counts[2], 2u);
 }
 
@@ -128,7 +128,7 @@ TEST_F(PopCheckWndTest, CountRulesOverTheWire) {
          {2},
          {"user alice", "pass s3cret", "last", "uidl", "quit"},
          "LAST COMMAND ERROR\r\n",
-         {S::expectLine("uidl"), S::send("+OK\r\n1 a1\r\n2 b2\r\n.\r\n")}},
+         {S::ExpectLine("uidl"), S::Send("+OK\r\n1 a1\r\n2 b2\r\n.\r\n")}},
     };
     for (const auto& c : cases) {
         S::Script script = PopScript(c.passReply, c.lastReply);
@@ -138,24 +138,24 @@ TEST_F(PopCheckWndTest, CountRulesOverTheWire) {
         EXPECT_EQ(frame.counts, c.counts) << c.name;
         EXPECT_TRUE(log.has(c.logged)) << c.name;
         wnd.reset();
-        ASSERT_TRUE(server.waitForFinished(1, 5000)) << c.name;
-        EXPECT_EQ(server.lines(), c.lines) << c.name;
+        ASSERT_TRUE(server.WaitForFinished(1, 5000)) << c.name;
+        EXPECT_EQ(server.Lines(), c.lines) << c.name;
     }
 }
 
 // A server of today ("+OK Logged in.", no LAST) with the listing given.
 S::Script TodayScript(std::size_t messages, const std::string& listing) {
-    return {S::send(kGreeting),
-            S::expectLine("user"),
-            S::send("+OK\r\n"),
-            S::expectLine("pass"),
-            S::send("+OK Logged in.\r\n"),
-            S::expectLine("stat"),
-            S::send("+OK " + std::to_string(messages) + " 4096\r\n"),
-            S::expectLine("last"),
-            S::send("-ERR Unknown command: LAST\r\n"),
-            S::expectLine("uidl"),
-            S::send(listing)};
+    return {S::Send(kGreeting),
+            S::ExpectLine("user"),
+            S::Send("+OK\r\n"),
+            S::ExpectLine("pass"),
+            S::Send("+OK Logged in.\r\n"),
+            S::ExpectLine("stat"),
+            S::Send("+OK " + std::to_string(messages) + " 4096\r\n"),
+            S::ExpectLine("last"),
+            S::Send("-ERR Unknown command: LAST\r\n"),
+            S::ExpectLine("uidl"),
+            S::Send(listing)};
 }
 
 std::string Listing(std::size_t messages) {
@@ -187,8 +187,8 @@ TEST_F(PopCheckWndTest, ATodaysServerIsCountedAgainstTheReaderStartsAcrossRestar
     seen = std::make_shared<SeenMailStore>(path);
     RunOneCheck(server, seen);
     EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{0});
-    server.stop();
-    EXPECT_EQ(server.mismatches(), 0u);
+    server.Stop();
+    EXPECT_EQ(server.Mismatches(), 0u);
 }
 
 TEST_F(PopCheckWndTest, AHundredThousandMessageListingIsCountedOverTheWire) {
@@ -205,9 +205,9 @@ TEST_F(PopCheckWndTest, ALateInUseAnswerIsABusyServer) {
     ASSERT_GT(t.passReplySlices, t.pollSlices);
     const int lockWaitMs = t.pollSliceMs * (t.pollSlices + t.passReplySlices) / 2;
     ScriptedLineServer server(
-        {S::send(kGreeting), S::expectLine("user"), S::send("+OK\r\n"), S::expectLine("pass"),
-         S::wait(lockWaitMs),
-         S::send("-ERR [IN-USE] Mailbox is locked by another POP3 session.\r\n")});
+        {S::Send(kGreeting), S::ExpectLine("user"), S::Send("+OK\r\n"), S::ExpectLine("pass"),
+         S::Wait(lockWaitMs),
+         S::Send("-ERR [IN-USE] Mailbox is locked by another POP3 session.\r\n")});
     auto wnd = RunOneCheck(server);
     const Strings logged = log.utf8();
     ASSERT_GE(logged.size(), 3u);
@@ -229,11 +229,11 @@ TEST_F(PopCheckWndTest, AFailedCheckIsLoggedAndClosesItsConnectionAtOnce) {
         Strings lines;
     } cases[] = {
         {"not ready",
-         {S::send("-ERR not now\r\n")},
+         {S::Send("-ERR not now\r\n")},
          "POPサーバ側の認証準備ができていません\r\n",
          {}},
         {"user rejected",
-         {S::send(kGreeting), S::expectLine("user"), S::send("-ERR who?\r\n")},
+         {S::Send(kGreeting), S::ExpectLine("user"), S::Send("-ERR who?\r\n")},
          "protocol error\naliceはサーバに拒否されました\n-ERR who?\r\n\n",
          {"user alice", "quit"}},
         {"password rejected",
@@ -244,25 +244,25 @@ TEST_F(PopCheckWndTest, AFailedCheckIsLoggedAndClosesItsConnectionAtOnce) {
          [] {
              S::Script script =
                  PopScript("+OK alice has 5 messages (90 octets)\r\n", "-ERR no LAST\r\n");
-             script.push_back(S::expectLine("uidl"));
-             script.push_back(S::send("-ERR no UIDL\r\n"));
+             script.push_back(S::ExpectLine("uidl"));
+             script.push_back(S::Send("-ERR no UIDL\r\n"));
              return script;
          }(),
          "UIDL COMMAND ERROR\r\n",
          {"user alice", "pass s3cret", "last", "uidl", "quit"}},
-        {"silent server", {S::stall()}, "ERROR     = -1\r\nLASTERROR = 11\r\n", {}},
+        {"silent server", {S::Stall()}, "ERROR     = -1\r\nLASTERROR = 11\r\n", {}},
         {"silent after USER",
-         {S::send(kGreeting), S::expectLine("user"), S::stall()},
+         {S::Send(kGreeting), S::ExpectLine("user"), S::Stall()},
          "ERROR     = -1\r\nLASTERROR = 11\r\n",
          {"user alice"}},
     };
     for (const auto& c : cases) {
         ScriptedLineServer server(c.script);
         auto wnd = RunOneCheck(server);
-        EXPECT_TRUE(SpinUntil([&] { return server.finished() == 1; })) << c.name;
-        EXPECT_EQ(server.lines(), c.lines) << c.name;
-        EXPECT_EQ(server.mismatches(), 0u) << c.name;
-        EXPECT_EQ(server.connections(), 1u) << c.name;
+        EXPECT_TRUE(SpinUntil([&] { return server.Finished() == 1; })) << c.name;
+        EXPECT_EQ(server.Lines(), c.lines) << c.name;
+        EXPECT_EQ(server.Mismatches(), 0u) << c.name;
+        EXPECT_EQ(server.Connections(), 1u) << c.name;
 
         Strings logged = log.utf8();
         ASSERT_GE(logged.size(), 2u) << c.name;
@@ -280,7 +280,7 @@ TEST_F(PopCheckWndTest, AFailedCheckIsLoggedAndClosesItsConnectionAtOnce) {
 }
 
 TEST_F(PopCheckWndTest, AClosedConnectionFailsTheCheck) {
-    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::close()});
+    ScriptedLineServer server({S::Send(kGreeting), S::ExpectLine("user"), S::Close()});
     auto wnd = RunOneCheck(server);
     const Strings logged = log.utf8();
     ASSERT_GE(logged.size(), 2u);
@@ -288,17 +288,17 @@ TEST_F(PopCheckWndTest, AClosedConnectionFailsTheCheck) {
     EXPECT_EQ(logged[logged.size() - 2].rfind("ERROR     = -1\r\nLASTERROR = ", 0), 0u);
     EXPECT_TRUE(frame.counts.empty());
     wnd.reset();
-    server.stop();
-    EXPECT_EQ(server.lines(), Strings{"user alice"});
+    server.Stop();
+    EXPECT_EQ(server.Lines(), Strings{"user alice"});
 }
 
 TEST_F(PopCheckWndTest, OverlongRepliesAreCutWithoutLosingTheDialogue) {
     const std::string longGreeting = "+OK " + std::string(1996, 'g') + "\r\n";
     const std::string longPass =
         "+OK alice has 4 messages (1 octets) " + std::string(1964, 'p') + "\r\n";
-    ScriptedLineServer server({S::send(longGreeting), S::expectLine("user"), S::send("+OK\r\n"),
-                               S::expectLine("pass"), S::send(longPass), S::expectLine("last"),
-                               S::send("+OK 1\r\n")});
+    ScriptedLineServer server({S::Send(longGreeting), S::ExpectLine("user"), S::Send("+OK\r\n"),
+                               S::ExpectLine("pass"), S::Send(longPass), S::ExpectLine("last"),
+                               S::Send("+OK 1\r\n")});
     auto wnd = RunOneCheck(server);
     EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{3});
     EXPECT_TRUE(log.has(longGreeting.substr(0, 1023)));
@@ -306,8 +306,8 @@ TEST_F(PopCheckWndTest, OverlongRepliesAreCutWithoutLosingTheDialogue) {
 }
 
 TEST_F(PopCheckWndTest, AnOverlongRejectionIsCutToItsArea) {
-    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"),
-                               S::send("-ERR " + std::string(1995, 'r') + "\r\n")});
+    ScriptedLineServer server({S::Send(kGreeting), S::ExpectLine("user"),
+                               S::Send("-ERR " + std::string(1995, 'r') + "\r\n")});
     auto wnd = RunOneCheck(server);
     const Strings texts = log.texts();
     ASSERT_GE(texts.size(), 3u);  // the rejection, QUIT, the socket's end
@@ -321,12 +321,12 @@ TEST_F(PopCheckWndTest, AnOverlongRejectionIsCutToItsArea) {
 TEST_F(PopCheckWndTest, ATickWhileBusyOnlyRearms) {
     timing.minuteMs = 5;      // interval 1 = 5 ms, far inside one reply wait
     timing.pollSliceMs = 50;  // 5 s per reply wait
-    ScriptedLineServer server({S::stall()});
+    ScriptedLineServer server({S::Stall()});
     auto wnd = Make();
-    ASSERT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
+    ASSERT_TRUE(wnd->Start("127.0.0.1", server.Port(), "alice", "s3cret", 1));
     ASSERT_TRUE(SpinUntil([&] { return log.has("Skip Mailcheck Start!!\r\n"); }));
     EXPECT_TRUE(wnd->Busy());
-    EXPECT_EQ(server.connections(), 1u);
+    EXPECT_EQ(server.Connections(), 1u);
     const Strings texts = log.texts();
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Popcheck Start!!\r\n"), 1);
     wnd.reset();
@@ -339,12 +339,12 @@ TEST_F(PopCheckWndTest, AnOpenNoticeSkipsTheTurn) {
     ScriptedLineServer server(PopScript("+OK alice has 0 messages\r\n"));
     bool noticeOpen = true;
     auto wnd = Make([&] { return noticeOpen; });
-    ASSERT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
+    ASSERT_TRUE(wnd->Start("127.0.0.1", server.Port(), "alice", "s3cret", 1));
     ASSERT_TRUE(SpinUntil([&] {
         const Strings texts = log.texts();
         return std::count(texts.begin(), texts.end(), "Skip Mailcheck Start!!\r\n") >= 2;
     }));
-    EXPECT_EQ(server.connections(), 0u);
+    EXPECT_EQ(server.Connections(), 0u);
     EXPECT_FALSE(log.has("Popcheck Start!!\r\n"));
     // The turns come back once the notice is closed.
     noticeOpen = false;
@@ -354,18 +354,18 @@ TEST_F(PopCheckWndTest, AnOpenNoticeSkipsTheTurn) {
 
 TEST_F(PopCheckWndTest, DestroyingTheWindowStopsAStalledUserWaitWithinOneSlice) {
     timing.pollSliceMs = 200;  // a missed stop would show as a 20 s wait ending in the error text
-    ScriptedLineServer server({S::send(kGreeting), S::expectLine("user"), S::stall()});
+    ScriptedLineServer server({S::Send(kGreeting), S::ExpectLine("user"), S::Stall()});
     auto wnd = Make();
-    ASSERT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
-    ASSERT_TRUE(SpinUntil([&] { return server.lines().size() == 1; }));
+    ASSERT_TRUE(wnd->Start("127.0.0.1", server.Port(), "alice", "s3cret", 1));
+    ASSERT_TRUE(SpinUntil([&] { return server.Lines().size() == 1; }));
     wnd.reset();
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(log.texts().back(), "pop3 socket delete (at processing)\r\n");
     EXPECT_FALSE(log.has("pop3 socket delete\r\n"));
     EXPECT_FALSE(log.mentions("ERROR"));
     EXPECT_TRUE(frame.counts.empty());
-    ASSERT_TRUE(server.waitForFinished(1, 5000));  // the connection went with the window
-    EXPECT_EQ(server.lines(), Strings{"user alice"});
+    ASSERT_TRUE(server.WaitForFinished(1, 5000));  // the connection went with the window
+    EXPECT_EQ(server.Lines(), Strings{"user alice"});
 }
 
 TEST_F(PopCheckWndTest, ASocketThatCannotBeMadeShowsABoxAndStopsTheChecks) {
@@ -389,17 +389,17 @@ TEST_F(PopCheckWndTest, ASocketThatCannotBeMadeShowsABoxAndStopsTheChecks) {
 TEST_F(PopCheckWndTest, IntervalZeroIsRefusedWithABox) {
     ScriptedLineServer server(PopScript("+OK alice has 0 messages\r\n"));
     auto wnd = Make();
-    EXPECT_FALSE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 0));
+    EXPECT_FALSE(wnd->Start("127.0.0.1", server.Port(), "alice", "s3cret", 0));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].textUtf8(), "タイマー値が０です");
     EXPECT_EQ(boxes.boxes[0].captionUtf8(), "タイマー値エラー");
     EXPECT_TRUE(log.texts().empty());
 
-    ASSERT_TRUE(wnd->Start("127.0.0.1", server.port(), "alice", "s3cret", 1));
+    ASSERT_TRUE(wnd->Start("127.0.0.1", server.Port(), "alice", "s3cret", 1));
     EXPECT_FALSE(wnd->SetInterval(0));  // stops the armed first check
     EXPECT_EQ(boxes.boxes.size(), 2u);
     SpinFor(50);
-    EXPECT_EQ(server.connections(), 0u);
+    EXPECT_EQ(server.Connections(), 0u);
 }
 
 TEST_F(PopCheckWndTest, StartRefusesWhatDoesNotFitItsFieldOrCommand) {

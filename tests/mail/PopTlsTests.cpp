@@ -33,16 +33,16 @@ const char kCapa[] = "+OK\r\nTOP\r\nUSER\r\nSTLS\r\nUIDL\r\n.\r\n";
 // Greeting, the upgrade as asked, then a classic log-in with LAST.
 T::Script Pop(ChannelSecurity security) {
     T::Script script;
-    if (security == ChannelSecurity::OnConnect) script.push_back(T::startTls());
-    script.push_back(T::send("+OK POP3 ready\r\n"));
+    if (security == ChannelSecurity::OnConnect) script.push_back(T::StartTls());
+    script.push_back(T::Send("+OK POP3 ready\r\n"));
     if (security == ChannelSecurity::StartTls) {
-        script.insert(script.end(), {T::expectLine("capa"), T::send(kCapa), T::expectLine("stls"),
-                                     T::send("+OK Begin TLS negotiation\r\n"), T::startTls()});
+        script.insert(script.end(), {T::ExpectLine("capa"), T::Send(kCapa), T::ExpectLine("stls"),
+                                     T::Send("+OK Begin TLS negotiation\r\n"), T::StartTls()});
     }
     script.insert(script.end(),
-                  {T::expectLine("user"), T::send("+OK\r\n"), T::expectLine("pass"),
-                   T::send("+OK alice has 3 messages (1234 octets)\r\n"), T::expectLine("last"),
-                   T::send("+OK 1\r\n"), T::expectLine("quit")});
+                  {T::ExpectLine("user"), T::Send("+OK\r\n"), T::ExpectLine("pass"),
+                   T::Send("+OK alice has 3 messages (1234 octets)\r\n"), T::ExpectLine("last"),
+                   T::Send("+OK 1\r\n"), T::ExpectLine("quit")});
     return script;
 }
 
@@ -56,8 +56,8 @@ protected:
                                         const char* host = "127.0.0.1") {
         auto wnd = std::make_unique<CPopCheckWnd>(WorkerContext{&frame, &log, &boxes}, nullptr,
                                                   nullptr, timing);
-        wnd->SetSecurity({security, TlsTestCertificates::get().pki->caFile()});
-        EXPECT_TRUE(wnd->Start(host, server.port(), "alice", "s3cret", 1));
+        wnd->SetSecurity({security, TlsTestCertificates::Get().pki->CaFile()});
+        EXPECT_TRUE(wnd->Start(host, server.Port(), "alice", "s3cret", 1));
         EXPECT_TRUE(SpinUntil([&] { return log.has("pop3 socket connecting\r\n"); }));
         WaitCheck(*wnd);
         return wnd;
@@ -68,11 +68,11 @@ protected:
     }
     // Nothing of the account ever went to the server, neither in clear nor inside TLS.
     static void ExpectNoAccountSent(const ScriptedTlsServer& server) {
-        for (const auto& line : server.lines()) {
+        for (const auto& line : server.Lines()) {
             EXPECT_FALSE(line.starts_with("user") || line.starts_with("pass")) << line;
         }
-        EXPECT_FALSE(Mentions(server.wire(), "alice"));
-        EXPECT_FALSE(Mentions(server.wire(), "s3cret"));
+        EXPECT_FALSE(Mentions(server.Wire(), "alice"));
+        EXPECT_FALSE(Mentions(server.Wire(), "s3cret"));
     }
 
     Timing timing = test::FastTiming();
@@ -82,7 +82,7 @@ protected:
 };
 
 TEST_F(PopTlsTest, TheCheckCountsOverStlsAndOverItsOwnTlsPort) {
-    const auto& good = TlsTestCertificates::get().good;
+    const auto& good = TlsTestCertificates::Get().good;
     for (ChannelSecurity security : {ChannelSecurity::StartTls, ChannelSecurity::OnConnect}) {
         SCOPED_TRACE(static_cast<int>(security));
         log.clear();
@@ -90,16 +90,16 @@ TEST_F(PopTlsTest, TheCheckCountsOverStlsAndOverItsOwnTlsPort) {
         ScriptedTlsServer server(Pop(security), good.certFile, good.keyFile);
         auto wnd = Start(server, security);
         EXPECT_EQ(frame.counts, std::vector<std::uint32_t>{2});
-        ASSERT_TRUE(server.waitForLines(security == ChannelSecurity::StartTls ? 6 : 4, 5000));
+        ASSERT_TRUE(server.WaitForLines(security == ChannelSecurity::StartTls ? 6 : 4, 5000));
         const Strings account = {"user alice", "pass s3cret", "last", "quit"};
         Strings expected = account;
         if (security == ChannelSecurity::StartTls)
             expected.insert(expected.begin(), {"capa", "stls"});
-        EXPECT_EQ(server.lines(), expected);
-        EXPECT_EQ(server.mismatches(), 0u);
-        EXPECT_EQ(server.handshakes(), 1u);
-        EXPECT_FALSE(Mentions(server.wire(), "alice"));
-        EXPECT_FALSE(Mentions(server.wire(), "s3cret"));
+        EXPECT_EQ(server.Lines(), expected);
+        EXPECT_EQ(server.Mismatches(), 0u);
+        EXPECT_EQ(server.Handshakes(), 1u);
+        EXPECT_FALSE(Mentions(server.Wire(), "alice"));
+        EXPECT_FALSE(Mentions(server.Wire(), "s3cret"));
         EXPECT_TRUE(boxes.boxes.empty());
         // The event log still never holds the password.
         EXPECT_FALSE(log.mentions("s3cret"));
@@ -146,21 +146,21 @@ TEST_F(PopTlsTest, ACheckThatCannotBeSecuredSendsNoAccountAndSaysWhyOnce) {
         {"dropped in the handshake",
          &C::good,
          ChannelSecurity::OnConnect,
-         {T::dropInHandshake()},
+         {T::DropInHandshake()},
          "ハンドシェイク"},
         {"STLS not offered",
          &C::good,
          ChannelSecurity::StartTls,
-         {T::send("+OK POP3 ready\r\n"), T::expectLine("capa"),
-          T::send("+OK\r\nUSER\r\nUIDL\r\n.\r\n"), T::expectLine("user"), T::send("+OK\r\n"),
-          T::expectLine("pass")},
+         {T::Send("+OK POP3 ready\r\n"), T::ExpectLine("capa"),
+          T::Send("+OK\r\nUSER\r\nUIDL\r\n.\r\n"), T::ExpectLine("user"), T::Send("+OK\r\n"),
+          T::ExpectLine("pass")},
          "対応していません"},
         {"STLS refused",
          &C::good,
          ChannelSecurity::StartTls,
-         {T::send("+OK POP3 ready\r\n"), T::expectLine("capa"), T::send(kCapa),
-          T::expectLine("stls"), T::send("-ERR [SYS/TEMP] TLS unavailable\r\n"),
-          T::expectLine("user"), T::send("+OK\r\n"), T::expectLine("pass")},
+         {T::Send("+OK POP3 ready\r\n"), T::ExpectLine("capa"), T::Send(kCapa),
+          T::ExpectLine("stls"), T::Send("-ERR [SYS/TEMP] TLS unavailable\r\n"),
+          T::ExpectLine("user"), T::Send("+OK\r\n"), T::ExpectLine("pass")},
          "対応していません"},
     };
     for (const FailureCase& c : cases) {
@@ -168,7 +168,7 @@ TEST_F(PopTlsTest, ACheckThatCannotBeSecuredSendsNoAccountAndSaysWhyOnce) {
         log.clear();
         frame.counts.clear();
         boxes.boxes.clear();
-        const auto& cert = TlsTestCertificates::get().*c.cert;
+        const auto& cert = TlsTestCertificates::Get().*c.cert;
         ScriptedTlsServer server(c.script, cert.certFile, cert.keyFile);
         auto wnd = Start(server, c.security);
         EXPECT_TRUE(SpinUntil([&] { return !boxes.boxes.empty(); }));
@@ -195,38 +195,38 @@ TEST_F(PopTlsTest, ACheckThatCannotBeSecuredSendsNoAccountAndSaysWhyOnce) {
         EXPECT_EQ(secured, 0);
 
         wnd.reset();
-        server.stop();
+        server.Stop();
         ExpectNoAccountSent(server);
     }
 }
 
 TEST_F(PopTlsTest, TheLogInIsVerifiedOverTlsAndRefusedWithABoxWhenTheCertificateIsWrong) {
-    const auto& certs = TlsTestCertificates::get();
+    const auto& certs = TlsTestCertificates::Get();
     {
         ScriptedTlsServer server(
-            {T::send("+OK ready\r\n"), T::expectLine("capa"), T::send(kCapa), T::expectLine("stls"),
-             T::send("+OK\r\n"), T::startTls(), T::expectLine("user"), T::send("+OK\r\n"),
-             T::expectLine("pass"), T::send("+OK Logged in.\r\n"), T::expectLine("quit"),
-             T::send("+OK bye\r\n")},
+            {T::Send("+OK ready\r\n"), T::ExpectLine("capa"), T::Send(kCapa), T::ExpectLine("stls"),
+             T::Send("+OK\r\n"), T::StartTls(), T::ExpectLine("user"), T::Send("+OK\r\n"),
+             T::ExpectLine("pass"), T::Send("+OK Logged in.\r\n"), T::ExpectLine("quit"),
+             T::Send("+OK bye\r\n")},
             certs.good.certFile, certs.good.keyFile);
         CAuthenticationWnd wnd(WorkerContext{&frame, &log, &boxes}, nullptr, timing);
-        wnd.SetSecurity({ChannelSecurity::StartTls, certs.pki->caFile()});
-        EXPECT_TRUE(wnd.Verify("127.0.0.1", server.port(), "alice", "s3cret"));
+        wnd.SetSecurity({ChannelSecurity::StartTls, certs.pki->CaFile()});
+        EXPECT_TRUE(wnd.Verify("127.0.0.1", server.Port(), "alice", "s3cret"));
         EXPECT_TRUE(boxes.boxes.empty());
-        server.stop();
-        EXPECT_EQ(server.lines(), (Strings{"capa", "stls", "user alice", "pass s3cret", "quit"}));
-        EXPECT_FALSE(Mentions(server.wire(), "s3cret"));
+        server.Stop();
+        EXPECT_EQ(server.Lines(), (Strings{"capa", "stls", "user alice", "pass s3cret", "quit"}));
+        EXPECT_FALSE(Mentions(server.Wire(), "s3cret"));
     }
     {
-        ScriptedTlsServer server({T::startTls(), T::send("+OK ready\r\n"), T::expectLine("user")},
+        ScriptedTlsServer server({T::StartTls(), T::Send("+OK ready\r\n"), T::ExpectLine("user")},
                                  certs.otherHost.certFile, certs.otherHost.keyFile);
         CAuthenticationWnd wnd(WorkerContext{&frame, &log, &boxes}, nullptr, timing);
-        wnd.SetSecurity({ChannelSecurity::OnConnect, certs.pki->caFile()});
-        EXPECT_FALSE(wnd.Verify("127.0.0.1", server.port(), "alice", "s3cret"));
+        wnd.SetSecurity({ChannelSecurity::OnConnect, certs.pki->CaFile()});
+        EXPECT_FALSE(wnd.Verify("127.0.0.1", server.Port(), "alice", "s3cret"));
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes.front().captionUtf8(), "認証失敗");
         EXPECT_TRUE(Mentions(boxes.boxes.front().textUtf8(), "別のホスト名"));
-        server.stop();
+        server.Stop();
         ExpectNoAccountSent(server);
     }
 }

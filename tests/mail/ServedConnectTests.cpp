@@ -38,16 +38,16 @@ TEST(ServedConnect, TheWindowsAreServedWhileTheServerNameIsLookedUp) {
         std::function<bool(WorkerContext, int port)> run;
     } windows[] = {
         {"log-in",
-         {S::send("+OK POP3 ready\r\n"), S::expectLine("user alice"), S::send("+OK\r\n"),
-          S::expectLine("pass pw"), S::send("+OK welcome\r\n"), S::expectLine("quit"), S::close()},
+         {S::Send("+OK POP3 ready\r\n"), S::ExpectLine("user alice"), S::Send("+OK\r\n"),
+          S::ExpectLine("pass pw"), S::Send("+OK welcome\r\n"), S::ExpectLine("quit"), S::Close()},
          [&](WorkerContext context, int port) {
              return CAuthenticationWnd(context, nullptr, test::FastTiming())
                  .Verify(host, port, "alice", "pw");
          }},
         {"password change",
-         {S::send("200 hello\r\n"), S::expectLine("user alice"), S::send("300 ok\r\n"),
-          S::expectLine("pass old"), S::send("200 ok\r\n"), S::expectLine("newpass new"),
-          S::send("200 changed\r\n"), S::expectLine("quit"), S::close()},
+         {S::Send("200 hello\r\n"), S::ExpectLine("user alice"), S::Send("300 ok\r\n"),
+          S::ExpectLine("pass old"), S::Send("200 ok\r\n"), S::ExpectLine("newpass new"),
+          S::Send("200 changed\r\n"), S::ExpectLine("quit"), S::Close()},
          [&](WorkerContext context, int port) {
              return CPasswdChangeWnd(context, nullptr, test::FastTiming())
                  .ExecChange(host, port, "alice", "old", "new");
@@ -67,11 +67,11 @@ TEST(ServedConnect, TheWindowsAreServedWhileTheServerNameIsLookedUp) {
         ScriptedLineServer server(window.script);
         test::RecordingLogSink log;
         test::RecordingMessageBoxes boxes;
-        EXPECT_TRUE(window.run(WorkerContext{nullptr, &log, &boxes}, server.port()))
+        EXPECT_TRUE(window.run(WorkerContext{nullptr, &log, &boxes}, server.Port()))
             << "the look-up held the user-interface thread";
         EXPECT_GT(resolver.answers(), 0);
         EXPECT_TRUE(boxes.boxes.empty());
-        EXPECT_EQ(server.mismatches(), 0u);
+        EXPECT_EQ(server.Mismatches(), 0u);
     }
 }
 
@@ -84,10 +84,10 @@ TEST(ServedConnect, TheWindowsAreServedDuringTheLogInsTlsHandshake) {
         ChannelSecurity security;
         ScriptedLineServer::Script script;
     } roads[] = {
-        {"POP3S", ChannelSecurity::OnConnect, {S::hold(), S::close()}},
+        {"POP3S", ChannelSecurity::OnConnect, {S::Hold(), S::Close()}},
         {"STLS",
          ChannelSecurity::StartTls,
-         {S::send("+OK POP3 ready\r\n"), S::expectLine("capa"), S::hold(), S::close()}},
+         {S::Send("+OK POP3 ready\r\n"), S::ExpectLine("capa"), S::Hold(), S::Close()}},
     };
     for (const auto& road : roads) {
         SCOPED_TRACE(road.what);
@@ -99,7 +99,7 @@ TEST(ServedConnect, TheWindowsAreServedDuringTheLogInsTlsHandshake) {
         test::RecordingMessageBoxes boxes;
         CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
         wnd.SetSecurity({road.security, ""});
-        EXPECT_FALSE(wnd.Verify("127.0.0.1", server.port(), "alice", "pw"));
+        EXPECT_FALSE(wnd.Verify("127.0.0.1", server.Port(), "alice", "pw"));
         EXPECT_EQ(ticks.released(), 1u) << "the handshake held the user-interface thread";
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_NE(boxes.boxes[0].textUtf8().find("暗号化通信ができません"), std::string::npos);

@@ -52,7 +52,7 @@ TEST(UidlListing, Listings) {
     for (const auto& c : cases) {
         UidlListing listing;
         listing.Feed(c.bytes);
-        EXPECT_EQ(listing.state(), c.state) << c.name;
+        EXPECT_EQ(listing.CurrentState(), c.state) << c.name;
         EXPECT_EQ(listing.Uidls(), c.uidls) << c.name;
     }
 }
@@ -66,7 +66,7 @@ TEST(UidlListing, BytesInAnyPiecesGiveTheSameListing) {
             listing.Feed(std::string_view(bytes).substr(0, cut));
             listing.Feed(std::string_view(bytes).substr(cut, cut2 - cut));
             listing.Feed(std::string_view(bytes).substr(cut2));
-            ASSERT_EQ(listing.state(), State::Done) << cut << " " << cut2;
+            ASSERT_EQ(listing.CurrentState(), State::Done) << cut << " " << cut2;
             ASSERT_EQ(listing.Uidls(), expected) << cut << " " << cut2;
             EXPECT_EQ(listing.StatusLine(), "+OK listing follows");
         }
@@ -84,13 +84,13 @@ TEST(UidlListing, AHundredThousandMessagesAreReadAndMoreAreRefused) {
     };
     UidlListing big;
     big.Feed(make(100000));
-    ASSERT_EQ(big.state(), State::Done);
+    ASSERT_EQ(big.CurrentState(), State::Done);
     EXPECT_EQ(big.Uidls().size(), 100000u);
     EXPECT_EQ(big.Uidls().back(), "000100000-" + std::string(60, 'z'));
 
     UidlListing tooMany;
     tooMany.Feed(make(UidlListing::kMaxMessages + 1));
-    EXPECT_EQ(tooMany.state(), State::TooMany);
+    EXPECT_EQ(tooMany.CurrentState(), State::TooMany);
     EXPECT_TRUE(tooMany.Uidls().empty());
 }
 

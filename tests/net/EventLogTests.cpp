@@ -1,13 +1,6 @@
-#include "net/EventLog.h"
-
-#include "net/TraceLog.h"
-#include "platform/MessageEvent.h"
-#include "res/Ids.h"
-#include "tests/support/Spin.h"
+#include <QObject>
 
 #include <gtest/gtest.h>
-
-#include <QObject>
 
 #include <cstdio>
 #include <fstream>
@@ -16,6 +9,12 @@
 #include <vector>
 
 #include <unistd.h>
+
+#include "net/EventLog.h"
+#include "net/TraceLog.h"
+#include "platform/MessageEvent.h"
+#include "res/Ids.h"
+#include "tests/support/Spin.h"
 
 namespace kestrel {
 namespace {

@@ -1,9 +1,8 @@
 // The UDP form, as the peer chat uses it.
-#include "NetSocketTestKit.h"
+#include <cerrno>
 
 #include "res/Ids.h"
-
-#include <cerrno>
+#include "tests/net/NetSocketTestKit.h"
 
 namespace kestrel {
 namespace {

@@ -1,21 +1,19 @@
 // The TCP server form under peers that flood it: descriptors running out, connections that
 // never speak, one address taking every slot.
-#include "NetSocketTestKit.h"
-
-#include "platform/Timing.h"
-#include "res/Ids.h"
-
 #include <QEventLoop>
 #include <QTimer>
 
 #include <algorithm>
-
-#include <fcntl.h>
 #include <cerrno>
 #include <memory>
 #include <optional>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+
+#include "platform/Timing.h"
+#include "res/Ids.h"
+#include "tests/net/NetSocketTestKit.h"
 
 namespace kestrel {
 namespace {

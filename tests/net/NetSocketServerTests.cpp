@@ -1,8 +1,4 @@
 // The TCP server form with an owner window, as the ident responder uses it.
-#include "NetSocketTestKit.h"
-
-#include "res/Ids.h"
-
 #include <cerrno>
 #include <iterator>
 #include <memory>
@@ -10,6 +6,9 @@
 #include <set>
 
 #include <sys/resource.h>
+
+#include "res/Ids.h"
+#include "tests/net/NetSocketTestKit.h"
 
 namespace kestrel {
 namespace {

@@ -2,14 +2,9 @@
 
 // Loopback peers and an owner window stand-in for the socket tests.
 
-#include "net/NetSocket.h"
-#include "net/TraceLog.h"
-#include "platform/MessageEvent.h"
-#include "tests/support/Spin.h"
+#include <QObject>
 
 #include <gtest/gtest.h>
-
-#include <QObject>
 
 #include <cstdio>
 #include <cstring>
@@ -23,6 +18,11 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "net/NetSocket.h"
+#include "net/TraceLog.h"
+#include "platform/MessageEvent.h"
+#include "tests/support/Spin.h"
 
 namespace kestrel::test {
 

@@ -1,11 +1,10 @@
 // The TCP client form: polled by a worker (no owner) and with an owner window.
-#include "NetSocketTestKit.h"
-
-#include "res/Ids.h"
-
 #include <cerrno>
 #include <regex>
 #include <thread>
+
+#include "res/Ids.h"
+#include "tests/net/NetSocketTestKit.h"
 
 namespace kestrel {
 namespace {

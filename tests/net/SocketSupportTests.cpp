@@ -1,11 +1,12 @@
-#include "net/SocketSupport.h"
-
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <string>
 #include <vector>
+
+#include <arpa/inet.h>
+
+#include "net/SocketSupport.h"
 
 namespace kestrel::net {
 namespace {

@@ -28,15 +28,15 @@ public:
 };
 
 const TestCertificates::Issued& Good() {
-    return TlsTestCertificates::get().good;
+    return TlsTestCertificates::Get().good;
 }
 const std::string& Ca() {
-    return TlsTestCertificates::get().pki->caFile();
+    return TlsTestCertificates::Get().pki->CaFile();
 }
 
 TEST(TlsCertificatesTest, TheTestCaAndItsCertificatesAreMade) {
-    auto& c = TlsTestCertificates::get();
-    ASSERT_TRUE(c.pki->ok());
+    auto& c = TlsTestCertificates::Get();
+    ASSERT_TRUE(c.pki->Ok());
     for (const auto* issued : {&c.good, &c.otherHost, &c.expired, &c.selfSigned}) {
         EXPECT_FALSE(issued->certFile.empty());
     }
@@ -44,7 +44,7 @@ TEST(TlsCertificatesTest, TheTestCaAndItsCertificatesAreMade) {
 
 // A server on its own TLS port that takes one line and answers it.
 T::Script EchoScript() {
-    return {T::startTls(), T::expectLine("user"), T::send("+OK secured\r\n")};
+    return {T::StartTls(), T::ExpectLine("user"), T::Send("+OK secured\r\n")};
 }
 
 struct HandshakeCase {
@@ -75,10 +75,10 @@ const HandshakeCase kHandshakeCases[] = {
 TEST(TlsChannelTest, TheCertificateIsCheckedAndNothingGoesOutAfterARefusal) {
     for (const HandshakeCase& c : kHandshakeCases) {
         SCOPED_TRACE(c.name);
-        const auto* cert = &(TlsTestCertificates::get().*c.cert);
+        const auto* cert = &(TlsTestCertificates::Get().*c.cert);
         ScriptedTlsServer server(EchoScript(), cert->certFile, cert->keyFile);
-        ASSERT_TRUE(server.listening());
-        PolledClient client(c.host, server.port());
+        ASSERT_TRUE(server.Listening());
+        PolledClient client(c.host, server.Port());
         const std::string caFile = c.caFile ? c.caFile : c.withCa ? Ca() : "";
         TlsChannel channel(client.channel, c.host, caFile);
 
@@ -90,37 +90,37 @@ TEST(TlsChannelTest, TheCertificateIsCheckedAndNothingGoesOutAfterARefusal) {
         if (secured) {
             EXPECT_EQ(sent, static_cast<int>(user.size()));
             EXPECT_EQ(test::ReadLine(channel, TlsTiming()), "+OK secured\r\n");
-            EXPECT_EQ(server.lines(), Strings{"user alice"});
+            EXPECT_EQ(server.Lines(), Strings{"user alice"});
             EXPECT_NE(channel.Summary().find("TLSv1."), std::string::npos);
             if (std::string(c.host) == "localhost") {
-                EXPECT_EQ(server.serverName(), "localhost");
+                EXPECT_EQ(server.ServerName(), "localhost");
             }
         } else {
             EXPECT_EQ(sent, -1);
             EXPECT_EQ(channel.WaitReadable(1), -1);
             EXPECT_FALSE(TlsFaultText(c.fault).empty());
         }
-        server.stop();
+        server.Stop();
         // Never the user's name in clear, whether TLS came up or not.
-        EXPECT_EQ(server.wire().find("user"), std::string::npos);
+        EXPECT_EQ(server.Wire().find("user"), std::string::npos);
         if (!secured) {
-            EXPECT_TRUE(server.lines().empty());
+            EXPECT_TRUE(server.Lines().empty());
         }
     }
 }
 
 TEST(TlsChannelTest, AServerThatDropsOrSaysNothingInTheHandshakeIsAFailureNotAHang) {
     {
-        ScriptedTlsServer server({T::dropInHandshake()}, Good().certFile, Good().keyFile);
-        PolledClient client("127.0.0.1", server.port());
+        ScriptedTlsServer server({T::DropInHandshake()}, Good().certFile, Good().keyFile);
+        PolledClient client("127.0.0.1", server.Port());
         TlsChannel channel(client.channel, "127.0.0.1", Ca());
         EXPECT_FALSE(channel.Handshake(nullptr, TlsTiming()));
         EXPECT_EQ(channel.Fault(), TlsFault::HandshakeFailed);
     }
     {
         // Takes the hello and never answers: the budget of 20 slices of 10 ms ends it.
-        ScriptedTlsServer server({T::expectLine("never")}, Good().certFile, Good().keyFile);
-        PolledClient client("127.0.0.1", server.port());
+        ScriptedTlsServer server({T::ExpectLine("never")}, Good().certFile, Good().keyFile);
+        PolledClient client("127.0.0.1", server.Port());
         TlsChannel channel(client.channel, "127.0.0.1", Ca());
         Timing shortBudget = TlsTiming();
         shortBudget.pollSlices = 20;
@@ -131,8 +131,8 @@ TEST(TlsChannelTest, AServerThatDropsOrSaysNothingInTheHandshakeIsAFailureNotAHa
         EXPECT_FALSE(channel.Stopped());
     }
     {
-        ScriptedTlsServer server({T::expectLine("never")}, Good().certFile, Good().keyFile);
-        PolledClient client("127.0.0.1", server.port());
+        ScriptedTlsServer server({T::ExpectLine("never")}, Good().certFile, Good().keyFile);
+        PolledClient client("127.0.0.1", server.Port());
         TlsChannel channel(client.channel, "127.0.0.1", Ca());
         const std::atomic<int> stop{1};
         EXPECT_FALSE(channel.Handshake(&stop, TlsTiming()));
@@ -142,9 +142,9 @@ TEST(TlsChannelTest, AServerThatDropsOrSaysNothingInTheHandshakeIsAFailureNotAHa
 
 TEST(TlsChannelTest, ALongReplyInManyRecordsIsReadWholeWithoutWaitingOutSlices) {
     const std::string big(40000, 'x');
-    ScriptedTlsServer server({T::startTls(), T::send(big + "\r\n+OK next\r\n")}, Good().certFile,
+    ScriptedTlsServer server({T::StartTls(), T::Send(big + "\r\n+OK next\r\n")}, Good().certFile,
                              Good().keyFile);
-    PolledClient client("127.0.0.1", server.port());
+    PolledClient client("127.0.0.1", server.Port());
     TlsChannel channel(client.channel, "127.0.0.1", Ca());
     ASSERT_TRUE(channel.Handshake(nullptr, TlsTiming()));
     // A slice far longer than the test may take: data already inside TLS must not wait for the
@@ -178,59 +178,59 @@ std::vector<UpgradeCase> UpgradeCases() {
     return {
         {"POP3 STLS",
          &kPop3StartTls,
-         {T::send("+OK ready\r\n"), T::expectLine("capa"), T::send(capa), T::expectLine("stls"),
-          T::send("+OK Begin TLS negotiation\r\n"), T::startTls(), T::expectLine("user")},
+         {T::Send("+OK ready\r\n"), T::ExpectLine("capa"), T::Send(capa), T::ExpectLine("stls"),
+          T::Send("+OK Begin TLS negotiation\r\n"), T::StartTls(), T::ExpectLine("user")},
          TlsFault::None,
          {"capa", "stls", "user alice"}},
         {"POP3 CAPA in pieces, lower case, bare line ends",
          &kPop3StartTls,
-         {T::send("+OK ready\r\n"), T::expectLine("capa"), T::send("+OK\nuser\nst"),
-          T::send("ls\n.\n"), T::expectLine("stls"), T::send("+OK\r\n"), T::startTls(),
-          T::expectLine("user")},
+         {T::Send("+OK ready\r\n"), T::ExpectLine("capa"), T::Send("+OK\nuser\nst"),
+          T::Send("ls\n.\n"), T::ExpectLine("stls"), T::Send("+OK\r\n"), T::StartTls(),
+          T::ExpectLine("user")},
          TlsFault::None,
          {"capa", "stls", "user alice"}},
         {"POP3 STLS not in CAPA",
          &kPop3StartTls,
-         {T::send("+OK ready\r\n"), T::expectLine("capa"),
-          T::send("+OK\r\nUSER\r\nSTLSX\r\nSASL PLAIN STLS\r\n.\r\nSTLS\r\n")},
+         {T::Send("+OK ready\r\n"), T::ExpectLine("capa"),
+          T::Send("+OK\r\nUSER\r\nSTLSX\r\nSASL PLAIN STLS\r\n.\r\nSTLS\r\n")},
          TlsFault::NotOffered,
          {"capa"}},
         {"POP3 without CAPA",
          &kPop3StartTls,
-         {T::send("+OK ready\r\n"), T::expectLine("capa"), T::send("-ERR unknown command\r\n")},
+         {T::Send("+OK ready\r\n"), T::ExpectLine("capa"), T::Send("-ERR unknown command\r\n")},
          TlsFault::NotOffered,
          {"capa"}},
         {"POP3 STLS refused",
          &kPop3StartTls,
-         {T::send("+OK ready\r\n"), T::expectLine("capa"), T::send(capa), T::expectLine("stls"),
-          T::send("-ERR TLS not available now\r\n")},
+         {T::Send("+OK ready\r\n"), T::ExpectLine("capa"), T::Send(capa), T::ExpectLine("stls"),
+          T::Send("-ERR TLS not available now\r\n")},
          TlsFault::NotOffered,
          {"capa", "stls"}},
         {"POP3 clear text after the go-ahead",
          &kPop3StartTls,
-         {T::send("+OK ready\r\n"), T::expectLine("capa"), T::send(capa), T::expectLine("stls"),
-          T::send("+OK Begin\r\n+OK 5 messages\r\n")},
+         {T::Send("+OK ready\r\n"), T::ExpectLine("capa"), T::Send(capa), T::ExpectLine("stls"),
+          T::Send("+OK Begin\r\n+OK 5 messages\r\n")},
          TlsFault::HandshakeFailed,
          {"capa", "stls"}},
         {"POP3 go-ahead, then the server drops in the handshake",
          &kPop3StartTls,
-         {T::send("+OK ready\r\n"), T::expectLine("capa"), T::send(capa), T::expectLine("stls"),
-          T::send("+OK\r\n"), T::dropInHandshake()},
+         {T::Send("+OK ready\r\n"), T::ExpectLine("capa"), T::Send(capa), T::ExpectLine("stls"),
+          T::Send("+OK\r\n"), T::DropInHandshake()},
          TlsFault::HandshakeFailed,
          {"capa", "stls"}},
         {"NNTP STARTTLS",
          &kNntpStartTls,
-         {T::send("200 ready\r\n"), T::expectLine("capabilities"),
-          T::send("101 Capability list:\r\nVERSION 2\r\nREADER\r\nSTARTTLS\r\n.\r\n"),
-          T::expectLine("starttls"), T::send("382 Continue with TLS negotiation\r\n"),
-          T::startTls(), T::expectLine("user")},
+         {T::Send("200 ready\r\n"), T::ExpectLine("capabilities"),
+          T::Send("101 Capability list:\r\nVERSION 2\r\nREADER\r\nSTARTTLS\r\n.\r\n"),
+          T::ExpectLine("starttls"), T::Send("382 Continue with TLS negotiation\r\n"),
+          T::StartTls(), T::ExpectLine("user")},
          TlsFault::None,
          {"capabilities", "starttls", "user alice"}},
         {"NNTP STARTTLS refused",
          &kNntpStartTls,
-         {T::send("200 ready\r\n"), T::expectLine("capabilities"),
-          T::send("101 Capability list:\r\nVERSION 2\r\nSTARTTLS\r\n.\r\n"),
-          T::expectLine("starttls"), T::send("580 Can not initiate TLS negotiation\r\n")},
+         {T::Send("200 ready\r\n"), T::ExpectLine("capabilities"),
+          T::Send("101 Capability list:\r\nVERSION 2\r\nSTARTTLS\r\n.\r\n"),
+          T::ExpectLine("starttls"), T::Send("580 Can not initiate TLS negotiation\r\n")},
          TlsFault::NotOffered,
          {"capabilities", "starttls"}},
     };
@@ -240,7 +240,7 @@ TEST(StartTlsTest, TheUpgradeHappensOnlyWhenOfferedAndNothingFollowsInClear) {
     for (const UpgradeCase& c : UpgradeCases()) {
         SCOPED_TRACE(c.name);
         ScriptedTlsServer server(c.script, Good().certFile, Good().keyFile);
-        PolledClient client("127.0.0.1", server.port());
+        PolledClient client("127.0.0.1", server.Port());
         TlsChannel channel(client.channel, "127.0.0.1", Ca());
         ASSERT_FALSE(test::ReadLine(channel, TlsTiming()).empty());
         NullSink log;
@@ -250,10 +250,10 @@ TEST(StartTlsTest, TheUpgradeHappensOnlyWhenOfferedAndNothingFollowsInClear) {
         EXPECT_EQ(secured, c.fault == TlsFault::None);
         const std::string user = "user alice\r\n";
         EXPECT_EQ(channel.Send(user.data(), static_cast<int>(user.size())) > 0, secured);
-        EXPECT_TRUE(server.waitForLines(c.lines.size(), 5000));
-        server.stop();
-        EXPECT_EQ(server.lines(), c.lines);
-        EXPECT_EQ(server.wire().find("user"), std::string::npos);
+        EXPECT_TRUE(server.WaitForLines(c.lines.size(), 5000));
+        server.Stop();
+        EXPECT_EQ(server.Lines(), c.lines);
+        EXPECT_EQ(server.Wire().find("user"), std::string::npos);
         EXPECT_EQ(log.texts.front(), c.protocol->capabilityCommand);
     }
 }
@@ -261,9 +261,9 @@ TEST(StartTlsTest, TheUpgradeHappensOnlyWhenOfferedAndNothingFollowsInClear) {
 // A check stopped while it waits for the capability list ends as stopped, which tells its
 // window to show no box for it.
 TEST(StartTlsTest, AStopDuringTheUpgradeIsAStopNotAFault) {
-    ScriptedTlsServer server({T::send("+OK ready\r\n"), T::expectLine("capa")}, Good().certFile,
+    ScriptedTlsServer server({T::Send("+OK ready\r\n"), T::ExpectLine("capa")}, Good().certFile,
                              Good().keyFile);
-    PolledClient client("127.0.0.1", server.port());
+    PolledClient client("127.0.0.1", server.Port());
     TlsChannel channel(client.channel, "127.0.0.1", Ca());
     ASSERT_FALSE(test::ReadLine(channel, TlsTiming()).empty());
     NullSink log;

@@ -23,7 +23,7 @@ struct TlsTestCertificates {
     TestCertificates::Issued expired;    // ended yesterday
     TestCertificates::Issued selfSigned;
 
-    static TlsTestCertificates& get() {
+    static TlsTestCertificates& Get() {
         static TlsTestCertificates certificates;
         return certificates;
     }
@@ -31,10 +31,10 @@ struct TlsTestCertificates {
 private:
     TlsTestCertificates() {
         pki = std::make_unique<TestCertificates>(dir.path().toStdString());
-        good = pki->issue({"good", "DNS:localhost,IP:127.0.0.1"});
-        otherHost = pki->issue({"other", "DNS:mail.example.org"});
-        expired = pki->issue({"expired", "DNS:localhost,IP:127.0.0.1", -10 * 86400, -86400});
-        selfSigned = pki->issue({"self", "DNS:localhost,IP:127.0.0.1", -3600, 86400, true});
+        good = pki->Issue({"good", "DNS:localhost,IP:127.0.0.1"});
+        otherHost = pki->Issue({"other", "DNS:mail.example.org"});
+        expired = pki->Issue({"expired", "DNS:localhost,IP:127.0.0.1", -10 * 86400, -86400});
+        selfSigned = pki->Issue({"self", "DNS:localhost,IP:127.0.0.1", -3600, 86400, true});
     }
 };
 

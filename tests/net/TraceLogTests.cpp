@@ -1,5 +1,3 @@
-#include "net/TraceLog.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,6 +10,8 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "net/TraceLog.h"
 
 namespace kestrel {
 namespace {

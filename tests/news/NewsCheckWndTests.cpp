@@ -41,8 +41,8 @@ S::Script operator+(S::Script first, const S::Script& then) {
 
 // The greeting and the answer to MODE READER.
 S::Script Greeting(std::string greeting = kReady, std::string modeReply = kReaderMode) {
-    return {S::send(std::move(greeting)), S::expectLine("mode reader"),
-            S::send(std::move(modeReply))};
+    return {S::Send(std::move(greeting)), S::ExpectLine("mode reader"),
+            S::Send(std::move(modeReply))};
 }
 
 // A server that greets, answers the groups in order and takes the QUIT.
@@ -50,10 +50,10 @@ S::Script NntpScript(const std::vector<Exchange>& exchanges, std::string greetin
                      std::string modeReply = kReaderMode) {
     S::Script script = Greeting(std::move(greeting), std::move(modeReply));
     for (const auto& [group, reply] : exchanges) {
-        script.push_back(S::expectLine("group " + group));
-        script.push_back(S::send(reply));
+        script.push_back(S::ExpectLine("group " + group));
+        script.push_back(S::Send(reply));
     }
-    script.push_back(S::expectLine("quit"));
+    script.push_back(S::ExpectLine("quit"));
     return script;
 }
 
@@ -85,7 +85,7 @@ protected:
         log.clear();
         frame.reports.clear();
         auto wnd = Make();
-        EXPECT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
+        EXPECT_EQ(wnd->InitCheck("127.0.0.1", server.Port(), 3), 1);
         EXPECT_TRUE(SpinUntil([&] { return log.has("Newscheck Start!!\r\n"); }));
         EXPECT_TRUE(SpinUntil([&] { return !wnd->Busy(); }));
         QCoreApplication::sendPostedEvents();
@@ -108,10 +108,10 @@ TEST_F(NewsCheckWndTest, ACheckReportsTheGrownGroupsAndRemembersTheirNumbers) {
     EXPECT_EQ(wnd->objectName(), QStringLiteral("NewsCheck Window"));
     EXPECT_EQ(frame.reports, Strings{"fj.a fj.d "});
     EXPECT_EQ(ReadFile(list), "fj.a:120\nfj.b:0\nfj.c:5\nfj.d:3\n");
-    ASSERT_TRUE(server.waitForLines(6, 5000));
-    EXPECT_EQ(server.lines(), (Strings{"mode reader", "group fj.a", "group fj.b", "group fj.c",
+    ASSERT_TRUE(server.WaitForLines(6, 5000));
+    EXPECT_EQ(server.Lines(), (Strings{"mode reader", "group fj.a", "group fj.b", "group fj.c",
                                        "group fj.d", "quit"}));
-    EXPECT_EQ(server.mismatches(), 0u);
+    EXPECT_EQ(server.Mismatches(), 0u);
     EXPECT_EQ(log.texts(), (Strings{"NEWS TIMER SET COMPLETE\r\n", "Newscheck Start!!\r\n",
                                     "nntp socket connecting\r\n", "mode reader\r\n", kReaderMode,
                                     "group fj.a\r\n", "211 10 20 120 fj.a\r\n", "group fj.b\r\n",
@@ -167,8 +167,8 @@ TEST_F(NewsCheckWndTest, LinesThatNameNoGroupAreNotAskedAndKeepTheirBytes) {
                                           {"fj.d", "211 1 1 1 fj.d\r\n"}}));
     const std::string content = "fj.a\nfj.b:\nfj.c:0\na:5\nfj.d:0:note\nfj.e:0";
     auto wnd = RunOneCheck(server, content);
-    ASSERT_TRUE(server.waitForLines(6, 5000));
-    EXPECT_EQ(server.lines(), (Strings{"mode reader", "group fj.a", "group fj.b", "group fj.c",
+    ASSERT_TRUE(server.WaitForLines(6, 5000));
+    EXPECT_EQ(server.Lines(), (Strings{"mode reader", "group fj.a", "group fj.b", "group fj.c",
                                        "group fj.d", "quit"}));
     EXPECT_EQ(frame.reports, Strings{"fj.a fj.b fj.c fj.d "});
     EXPECT_EQ(ReadFile(list), "fj.a:1\nfj.b:1\nfj.c:1\na:5\nfj.d:1\nfj.e:0");
@@ -189,16 +189,16 @@ TEST_F(NewsCheckWndTest, UnusableLinesAreSkippedAndKeptAndTheCheckAfterFindsNoth
     {
         ScriptedLineServer server(NntpScript(exchanges));
         auto wnd = RunOneCheck(server, content);
-        ASSERT_TRUE(server.waitForLines(5, 5000));
-        EXPECT_EQ(server.lines(),
+        ASSERT_TRUE(server.WaitForLines(5, 5000));
+        EXPECT_EQ(server.Lines(),
                   (Strings{"mode reader", "group fj.a", "group fj.b", "group fj.d", "quit"}));
-        EXPECT_EQ(server.mismatches(), 0u);
+        EXPECT_EQ(server.Mismatches(), 0u);
         EXPECT_EQ(frame.reports, Strings{"fj.a fj.b fj.d "});
         EXPECT_EQ(ReadFile(list), rewritten);
     }
     ScriptedLineServer server(NntpScript(exchanges));
     auto wnd = RunOneCheck(server, std::nullopt);
-    ASSERT_TRUE(server.waitForLines(5, 5000));
+    ASSERT_TRUE(server.WaitForLines(5, 5000));
     EXPECT_TRUE(frame.reports.empty());
     EXPECT_EQ(ReadFile(list), rewritten);
 }
@@ -215,8 +215,8 @@ TEST_F(NewsCheckWndTest, TheSixtyFirstLineIsNeverAskedAndKeepsItsBytes) {
     content += "fj.g61:5\nfj.g62\n";
     ScriptedLineServer server(NntpScript(exchanges));
     auto wnd = RunOneCheck(server, content);
-    ASSERT_TRUE(server.waitForLines(62, 5000));
-    const Strings lines = server.lines();
+    ASSERT_TRUE(server.WaitForLines(62, 5000));
+    const Strings lines = server.Lines();
     ASSERT_EQ(lines.size(), 62u);
     EXPECT_EQ(lines[60], "group fj.g60");
     EXPECT_EQ(lines[61], "quit");
@@ -227,22 +227,22 @@ TEST_F(NewsCheckWndTest, TheSixtyFirstLineIsNeverAskedAndKeepsItsBytes) {
 }
 
 TEST_F(NewsCheckWndTest, AShortReplyEndsTheAskingButKeepsWhatWasLearned) {
-    ScriptedLineServer server(Greeting() + S::Script{S::expectLine("group fj.a"),
-                                                     S::send("211 5 1 5 fj.a\r\n"),
-                                                     S::expectLine("group fj.b"), S::send("1\r\n"),
-                                                     S::expectLine("quit")});
+    ScriptedLineServer server(Greeting() + S::Script{S::ExpectLine("group fj.a"),
+                                                     S::Send("211 5 1 5 fj.a\r\n"),
+                                                     S::ExpectLine("group fj.b"), S::Send("1\r\n"),
+                                                     S::ExpectLine("quit")});
     auto wnd = RunOneCheck(server, "fj.a:1:old comment\nfj.b:1\nfj.c:1\n");
-    ASSERT_TRUE(server.waitForLines(4, 5000));
-    EXPECT_EQ(server.lines(), (Strings{"mode reader", "group fj.a", "group fj.b", "quit"}));
+    ASSERT_TRUE(server.WaitForLines(4, 5000));
+    EXPECT_EQ(server.Lines(), (Strings{"mode reader", "group fj.a", "group fj.b", "quit"}));
     EXPECT_TRUE(log.has("1\r\n"));
     EXPECT_EQ(frame.reports, Strings{"fj.a "});
     EXPECT_EQ(ReadFile(list), "fj.a:5\nfj.b:1\nfj.c:1\n");
 }
 
 TEST_F(NewsCheckWndTest, AServerThatClosesMidDialogueStillGetsItsNewsRemembered) {
-    ScriptedLineServer server(Greeting() + S::Script{S::expectLine("group fj.a"),
-                                                     S::send("211 5 1 5 fj.a\r\n"),
-                                                     S::expectLine("group fj.b"), S::close()});
+    ScriptedLineServer server(Greeting() + S::Script{S::ExpectLine("group fj.a"),
+                                                     S::Send("211 5 1 5 fj.a\r\n"),
+                                                     S::ExpectLine("group fj.b"), S::Close()});
     auto wnd = RunOneCheck(server, "fj.a:1\nfj.b:1\nfj.c:1\n");
     EXPECT_EQ(frame.reports, Strings{"fj.a "});
     EXPECT_EQ(ReadFile(list), "fj.a:5\nfj.b:1\nfj.c:1\n");
@@ -256,13 +256,13 @@ TEST_F(NewsCheckWndTest, FailedGreetingsEndTheCheckWithoutAsking) {
         std::string logged;  // UTF-8
     } cases[] = {
         {"access refused",
-         {S::send("502 news.example access denied\r\n")},
+         {S::Send("502 news.example access denied\r\n")},
          "NNTPサーバ側の準備ができていません\n"},
         {"service not available",
-         {S::send("400 go away\r\n")},
+         {S::Send("400 go away\r\n")},
          "NNTPサーバ側の準備ができていません\n"},
-        {"silent server", {S::stall()}, "ERROR     = -1\r\nLASTERROR = 11\r\n"},
-        {"closed at once", {S::close()}, "ERROR     = -1\r\nLASTERROR = 107\r\n"},
+        {"silent server", {S::Stall()}, "ERROR     = -1\r\nLASTERROR = 11\r\n"},
+        {"closed at once", {S::Close()}, "ERROR     = -1\r\nLASTERROR = 107\r\n"},
     };
     for (const auto& c : cases) {
         ScriptedLineServer server(c.script);
@@ -274,8 +274,8 @@ TEST_F(NewsCheckWndTest, FailedGreetingsEndTheCheckWithoutAsking) {
         EXPECT_TRUE(frame.reports.empty()) << c.name;
         EXPECT_TRUE(boxes.boxes.empty()) << c.name;
         wnd.reset();
-        server.stop();
-        EXPECT_TRUE(server.lines().empty()) << c.name;
+        server.Stop();
+        EXPECT_TRUE(server.Lines().empty()) << c.name;
     }
 }
 
@@ -297,15 +297,15 @@ TEST_F(NewsCheckWndTest, ReadOnlyAndReaderModeServersAreChecked) {
             NntpScript({{"fj.a", "211 10 20 120 fj.a\r\n"}}, c.greeting, c.modeReply));
         auto wnd = RunOneCheck(server, "fj.a:100\n");
         EXPECT_EQ(frame.reports, Strings{"fj.a "}) << c.name;
-        ASSERT_TRUE(server.waitForLines(3, 5000)) << c.name;
-        EXPECT_EQ(server.lines(), (Strings{"mode reader", "group fj.a", "quit"})) << c.name;
-        EXPECT_EQ(server.mismatches(), 0u) << c.name;
+        ASSERT_TRUE(server.WaitForLines(3, 5000)) << c.name;
+        EXPECT_EQ(server.Lines(), (Strings{"mode reader", "group fj.a", "quit"})) << c.name;
+        EXPECT_EQ(server.Mismatches(), 0u) << c.name;
         EXPECT_TRUE(log.has(c.modeReply)) << c.name;
     }
 }
 
 TEST_F(NewsCheckWndTest, NoAnswerToReaderModeEndsTheCheck) {
-    ScriptedLineServer server({S::send(kReady), S::expectLine("mode reader"), S::stall()});
+    ScriptedLineServer server({S::Send(kReady), S::ExpectLine("mode reader"), S::Stall()});
     auto wnd = RunOneCheck(server, "fj.a:1\n");
     const Strings logged = log.texts();
     ASSERT_GE(logged.size(), 2u);
@@ -328,7 +328,7 @@ TEST_F(NewsCheckWndTest, ALockedListSkipsTheCheckAndIsLeftAlone) {
     ScriptedLineServer server(NntpScript({{"fj.a", "211 1 1 9 fj.a\r\n"}}));
     WriteFile(list, "fj.a:1\n");
     auto wnd = Make();
-    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
+    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.Port(), 3), 1);
     const int other = ::open(list.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(other, LOCK_EX), 0);
     ASSERT_TRUE(SpinUntil([&] { return log.has("Newscheck Start!!\r\n"); }));
@@ -338,8 +338,8 @@ TEST_F(NewsCheckWndTest, ALockedListSkipsTheCheckAndIsLeftAlone) {
     EXPECT_TRUE(frame.reports.empty());
     EXPECT_EQ(ReadFile(list), "fj.a:1\n");
     wnd.reset();
-    server.stop();
-    EXPECT_EQ(server.lines(), Strings{"mode reader"});  // no group asked
+    server.Stop();
+    EXPECT_EQ(server.Lines(), Strings{"mode reader"});  // no group asked
 }
 
 TEST_F(NewsCheckWndTest, InitCheckResults) {
@@ -367,8 +367,8 @@ TEST_F(NewsCheckWndTest, ChecksComeBackEveryInterval) {
     ScriptedLineServer server(NntpScript({{"fj.a", "211 1 1 1 fj.a\r\n"}}));
     WriteFile(list, "fj.a:1\n");
     auto wnd = Make();
-    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
-    ASSERT_TRUE(SpinUntil([&] { return server.connections() >= 3; }));
+    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.Port(), 3), 1);
+    ASSERT_TRUE(SpinUntil([&] { return server.Connections() >= 3; }));
     EXPECT_TRUE(frame.reports.empty());
 }
 
@@ -378,9 +378,9 @@ TEST_F(NewsCheckWndTest, AnOpenNoticeSkipsTheTurn) {
     WriteFile(list, "fj.a:1\n");
     bool noticeOpen = true;
     auto wnd = Make([&] { return noticeOpen; });
-    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
+    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.Port(), 3), 1);
     ASSERT_TRUE(SpinUntil([&] { return log.count("Skip Newscheck Start!!\r\n") >= 2; }));
-    EXPECT_EQ(server.connections(), 0u);
+    EXPECT_EQ(server.Connections(), 0u);
     EXPECT_FALSE(log.has("Newscheck Start!!\r\n"));
     noticeOpen = false;
     ASSERT_TRUE(SpinUntil([&] { return !frame.reports.empty(); }));
@@ -390,32 +390,32 @@ TEST_F(NewsCheckWndTest, AnOpenNoticeSkipsTheTurn) {
 TEST_F(NewsCheckWndTest, ATickWhileBusyOnlyRearms) {
     timing.minuteMs = 5;      // interval 3 = 15 ms, far inside one reply wait
     timing.pollSliceMs = 50;  // 5 s per reply wait
-    ScriptedLineServer server({S::stall()});
+    ScriptedLineServer server({S::Stall()});
     WriteFile(list, "fj.a:1\n");
     auto wnd = Make();
-    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
+    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.Port(), 3), 1);
     ASSERT_TRUE(SpinUntil([&] { return log.has("Skip Newscheck Start!!\r\n"); }));
     EXPECT_TRUE(wnd->Busy());
-    EXPECT_EQ(server.connections(), 1u);
+    EXPECT_EQ(server.Connections(), 1u);
     EXPECT_EQ(log.count("Newscheck Start!!\r\n"), 1);
 }
 
 TEST_F(NewsCheckWndTest, DestroyingTheWindowStopsAStalledCheckAndLeavesTheList) {
     timing.pollSliceMs = 200;  // a missed stop would show as a 20 s wait ending in the error text
-    ScriptedLineServer server(Greeting() + S::Script{S::expectLine("group fj.a"),
-                                                     S::send("211 1 1 9 fj.a\r\n"),
-                                                     S::expectLine("group fj.b"), S::stall()});
+    ScriptedLineServer server(Greeting() + S::Script{S::ExpectLine("group fj.a"),
+                                                     S::Send("211 1 1 9 fj.a\r\n"),
+                                                     S::ExpectLine("group fj.b"), S::Stall()});
     WriteFile(list, "fj.a:1\nfj.b:1\n");
     auto wnd = Make();
-    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
-    ASSERT_TRUE(SpinUntil([&] { return server.lines().size() == 3; }));
+    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.Port(), 3), 1);
+    ASSERT_TRUE(SpinUntil([&] { return server.Lines().size() == 3; }));
     wnd.reset();
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(log.texts().back(), "nntp socket delete (at processing)\r\n");
     EXPECT_FALSE(log.has("nntp socket delete\r\n"));
     EXPECT_TRUE(frame.reports.empty());
     EXPECT_EQ(ReadFile(list), "fj.a:1\nfj.b:1\n");  // a stopped check writes nothing
-    ASSERT_TRUE(server.waitForFinished(1, 5000));   // the connection went with the window
+    ASSERT_TRUE(server.WaitForFinished(1, 5000));   // the connection went with the window
 }
 
 TEST_F(NewsCheckWndTest, AConnectionThatCannotBeMadeShowsABoxAndStopsTheChecks) {
@@ -443,18 +443,18 @@ TEST_F(NewsCheckWndTest, ChangeIntervalRefusesTwoMinutesAndStopsTheTimer) {
     WriteFile(list, "fj.a:1\n");
     timing.newsFirstCheckMs = 20;
     auto wnd = Make();
-    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
+    ASSERT_EQ(wnd->InitCheck("127.0.0.1", server.Port(), 3), 1);
     EXPECT_EQ(wnd->ChangeInterval(2), 0);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].textUtf8(), "タイマー値が０です");
     EXPECT_EQ(boxes.boxes[0].captionUtf8(), "タイマー値エラー");
     SpinFor(100);
-    EXPECT_EQ(server.connections(), 0u);
+    EXPECT_EQ(server.Connections(), 0u);
 
     log.clear();
     EXPECT_EQ(wnd->ChangeInterval(3), 1);
     EXPECT_EQ(log.texts().front(), "NEWS TIMER SET COMPLETE\r\n");
-    ASSERT_TRUE(SpinUntil([&] { return server.connections() == 1; }));
+    ASSERT_TRUE(SpinUntil([&] { return server.Connections() == 1; }));
 }
 
 }  // namespace

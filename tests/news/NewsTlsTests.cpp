@@ -37,8 +37,8 @@ protected:
         log.clear();
         auto wnd = std::make_unique<CNewsCheckWnd>(WorkerContext{&frame, &log, &boxes}, nullptr,
                                                    nullptr, timing);
-        wnd->SetSecurity({security, TlsTestCertificates::get().pki->caFile()});
-        EXPECT_EQ(wnd->InitCheck("127.0.0.1", server.port(), 3), 1);
+        wnd->SetSecurity({security, TlsTestCertificates::Get().pki->CaFile()});
+        EXPECT_EQ(wnd->InitCheck("127.0.0.1", server.Port(), 3), 1);
         EXPECT_TRUE(SpinUntil([&] { return log.has("Newscheck Start!!\r\n"); }));
         EXPECT_TRUE(SpinUntil([&] { return !wnd->Busy(); }));
         QCoreApplication::sendPostedEvents();
@@ -53,28 +53,28 @@ protected:
 };
 
 TEST_F(NewsTlsTest, TheNewsCheckAsksItsGroupsOverStartTlsAndOverItsOwnTlsPort) {
-    const auto& good = TlsTestCertificates::get().good;
+    const auto& good = TlsTestCertificates::Get().good;
     // Reader mode is asked for inside TLS, after the upgrade.
-    const T::Script groups = {T::expectLine("mode reader"), T::send("200 Reader mode\r\n"),
-                              T::expectLine("group fj.a"), T::send("211 10 20 120 fj.a\r\n"),
-                              T::expectLine("quit")};
+    const T::Script groups = {T::ExpectLine("mode reader"), T::Send("200 Reader mode\r\n"),
+                              T::ExpectLine("group fj.a"), T::Send("211 10 20 120 fj.a\r\n"),
+                              T::ExpectLine("quit")};
     for (ChannelSecurity security : {ChannelSecurity::StartTls, ChannelSecurity::OnConnect}) {
         SCOPED_TRACE(static_cast<int>(security));
         frame.reports.clear();
         T::Script script;
-        if (security == ChannelSecurity::OnConnect) script.push_back(T::startTls());
-        script.push_back(T::send("200 news.example ready\r\n"));
+        if (security == ChannelSecurity::OnConnect) script.push_back(T::StartTls());
+        script.push_back(T::Send("200 news.example ready\r\n"));
         if (security == ChannelSecurity::StartTls) {
             script.insert(script.end(),
-                          {T::expectLine("capabilities"), T::send(kCapabilities),
-                           T::expectLine("starttls"), T::send("382 Continue\r\n"), T::startTls()});
+                          {T::ExpectLine("capabilities"), T::Send(kCapabilities),
+                           T::ExpectLine("starttls"), T::Send("382 Continue\r\n"), T::StartTls()});
         }
         script.insert(script.end(), groups.begin(), groups.end());
         ScriptedTlsServer server(script, good.certFile, good.keyFile);
         auto wnd = Run(server, security);
         EXPECT_EQ(frame.reports, Strings{"fj.a "});
-        EXPECT_EQ(server.handshakes(), 1u);
-        EXPECT_EQ(server.wire().find("group"), std::string::npos);
+        EXPECT_EQ(server.Handshakes(), 1u);
+        EXPECT_EQ(server.Wire().find("group"), std::string::npos);
         EXPECT_TRUE(boxes.boxes.empty());
         // The protocol and cipher, logged once the channel is secured, before reader mode.
         const Strings lines = log.texts();
@@ -87,10 +87,10 @@ TEST_F(NewsTlsTest, TheNewsCheckAsksItsGroupsOverStartTlsAndOverItsOwnTlsPort) {
 }
 
 TEST_F(NewsTlsTest, ANewsServerWithoutStartTlsIsAskedNothingInClear) {
-    const auto& good = TlsTestCertificates::get().good;
+    const auto& good = TlsTestCertificates::Get().good;
     ScriptedTlsServer server(
-        {T::send("200 news.example ready\r\n"), T::expectLine("capabilities"),
-         T::send("101 Capability list:\r\nVERSION 2\r\nREADER\r\n.\r\n"), T::expectLine("group")},
+        {T::Send("200 news.example ready\r\n"), T::ExpectLine("capabilities"),
+         T::Send("101 Capability list:\r\nVERSION 2\r\nREADER\r\n.\r\n"), T::ExpectLine("group")},
         good.certFile, good.keyFile);
     auto wnd = Run(server, ChannelSecurity::StartTls);
     EXPECT_TRUE(SpinUntil([&] { return !boxes.boxes.empty(); }));
@@ -99,8 +99,8 @@ TEST_F(NewsTlsTest, ANewsServerWithoutStartTlsIsAskedNothingInClear) {
     EXPECT_NE(boxes.boxes.front().textUtf8().find("NNTPサーバ 127.0.0.1"), std::string::npos);
     EXPECT_TRUE(frame.reports.empty());
     wnd.reset();
-    server.stop();
-    EXPECT_EQ(server.lines(), Strings{"capabilities"});
+    server.Stop();
+    EXPECT_EQ(server.Lines(), Strings{"capabilities"});
     // The watch list is left as it was.
     EXPECT_EQ(test::ReadFile(list), "fj.a:100\n");
 }

@@ -73,19 +73,19 @@ TEST(NoticeState, NewsGroupsMergeWithoutRepeatsButEveryReportRings) {
     NoticeState s;
     s.OnNewNews("fj.b fj.a ", 60, true, true, true);
     const auto fx = s.OnNewNews("fj.a fj.c ", 60, true, true, true);
-    EXPECT_EQ(s.newGroups(), "fj.b fj.a fj.c ");
+    EXPECT_EQ(s.NewGroups(), "fj.b fj.a fj.c ");
     EXPECT_TRUE(fx.playSound);
     EXPECT_TRUE(fx.postNotice);
     // A name that only contains a listed one is a different group.
     s.OnNewNews("fj.a.b ", 60, true, true, true);
-    EXPECT_EQ(s.newGroups(), "fj.b fj.a fj.c fj.a.b ");
+    EXPECT_EQ(s.NewGroups(), "fj.b fj.a fj.c fj.a.b ");
 }
 
 TEST(NoticeState, MergeTakesAtMostTheGroupLimit) {
     NoticeState s;
     s.OnNewNews("x ", 60, false, false, true);
     s.OnNewNews("a b c d ", 2, false, false, true);
-    EXPECT_EQ(s.newGroups(), "x a b ");
+    EXPECT_EQ(s.NewGroups(), "x a b ");
 }
 
 TEST(NoticeState, PopupChoiceAndMailText) {
@@ -100,8 +100,8 @@ TEST(NoticeState, PopupChoiceAndMailText) {
     EXPECT_EQ(s.ChoosePopup(), Popup::News);
     EXPECT_EQ(s.AfterPopupClosed(false), IDI_STOPPED);
     EXPECT_EQ(s.ChoosePopup(), Popup::None);
-    EXPECT_EQ(s.unreadCount(), 0u);
-    EXPECT_TRUE(s.newGroups().empty());
+    EXPECT_EQ(s.UnreadCount(), 0u);
+    EXPECT_TRUE(s.NewGroups().empty());
 }
 
 }  // namespace

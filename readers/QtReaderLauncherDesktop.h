@@ -7,7 +7,7 @@ namespace kestrel {
 // Programs start detached from their command line split the Qt way; windows are looked up
 // by their X11 class; a pause keeps the screen painted but takes no user input, as the
 // popup that launches is blocked meanwhile.
-class ReaderLauncherQtDesktop final : public ReaderLauncherDesktop {
+class QtReaderLauncherDesktop final : public ReaderLauncherDesktop {
 public:
     bool StartProgram(const std::string& commandLine) override;
     bool TopLevelWindowExists(const std::string& windowClass) override;

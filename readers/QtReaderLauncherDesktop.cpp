@@ -1,4 +1,4 @@
-#include "readers/ReaderLauncherQtDesktop.h"
+#include "readers/QtReaderLauncherDesktop.h"
 
 #include <QEventLoop>
 #include <QProcess>
@@ -10,18 +10,18 @@
 
 namespace kestrel {
 
-bool ReaderLauncherQtDesktop::StartProgram(const std::string& commandLine) {
+bool QtReaderLauncherDesktop::StartProgram(const std::string& commandLine) {
     QStringList args = QProcess::splitCommand(fromSjis(commandLine));
     if (args.isEmpty()) return false;
     const QString program = args.takeFirst();
     return QProcess::startDetached(program, args);
 }
 
-bool ReaderLauncherQtDesktop::TopLevelWindowExists(const std::string& windowClass) {
+bool QtReaderLauncherDesktop::TopLevelWindowExists(const std::string& windowClass) {
     return X11WindowFinder::ClassExists(windowClass);
 }
 
-void ReaderLauncherQtDesktop::Pause(int ms) {
+void QtReaderLauncherDesktop::Pause(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
