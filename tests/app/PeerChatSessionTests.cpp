@@ -57,7 +57,7 @@ protected:
 
     void SetUp() override {
         test::ViewTest::SetUp();
-        if (!network.ok()) GTEST_SKIP() << "needs root and ip to make network namespaces";
+        ASSERT_TRUE(network.ok()) << PrivateNetwork::kWhy;
         network.InPeer([this] { peer = std::make_unique<test::ScriptedChatPeer>(2425); });
         ASSERT_TRUE(peer && peer->ok());
         store->Write(key::Chating, 1);
@@ -283,7 +283,7 @@ protected:
 };
 
 TEST_F(PeerChatStartTest, AFailedStartLeavesTheViewWithoutAChat) {
-    if (!network.ok()) GTEST_SKIP() << "needs root and ip to make network namespaces";
+    ASSERT_TRUE(network.ok()) << PrivateNetwork::kWhy;
     store->Write(key::Chating, 1);
     store->Write(key::MailCheck, 0);
     int made = 0;

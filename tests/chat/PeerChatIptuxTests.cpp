@@ -1,13 +1,19 @@
 // The peer chat against Debian's iptux as a black-box peer: iptux in a namespace of its own
-// across a veth pair, under its own X server and session bus. Skips where iptux, Xvfb or
-// dbus-run-session are missing.
+// across a veth pair, under its own X server and session bus. Fails where iptux, Xvfb,
+// dbus-run-session or the network namespaces are missing: CI installs them and runs as root.
+//
+// iptux logs every packet it sends and receives, a moment after the fact; every look at its
+// log waits for what it expects, up to a deadline, and shows the log when it never comes.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
+#include <string_view>
 
 #include "tests/chat/PeerChatTestKit.h"
 
@@ -18,13 +24,19 @@ using test::PrivateNetwork;
 using test::SpinFor;
 using test::SpinUntil;
 
+// How long iptux may take to come up: its first run under a fresh HOME (the accessibility bus
+// and the settings service are activated on its new session bus) is slow on a loaded machine.
+constexpr int kIptuxStartMs = 60000;
+// How long a packet may take to show in iptux's log once it has been sent or answered.
+constexpr int kLogMs = 10000;
+
 class IptuxTest : public test::PeerChatTest {
 protected:
     void SetUp() override {
         for (const char* tool : {"/usr/bin/iptux", "/usr/bin/Xvfb", "/usr/bin/dbus-run-session"})
-            if (!QFile::exists(QString::fromLatin1(tool)))
-                GTEST_SKIP() << tool << " is not installed";
-        if (!network.ok()) GTEST_SKIP() << "needs root and ip to make network namespaces";
+            ASSERT_TRUE(QFile::exists(QString::fromLatin1(tool)))
+                << tool << " is not installed (scripts/setup.sh installs it)";
+        ASSERT_TRUE(network.ok()) << PrivateNetwork::kWhy;
         CopyField(identity.nickname, "Taro");
         CopyField(identity.userName, "taro");
         CopyField(identity.hostName, "PC01");
@@ -36,11 +48,25 @@ protected:
             << R"({"nick_name": "Iptux", "belong_group": "test", "candidacy_encode": "cp932",)"
             << R"( "preference_encode": "cp932"})";
         const QString log = home.filePath(QStringLiteral("iptux.log"));
-        const QString script =
-            QStringLiteral(
-                "export HOME=%1; Xvfb :%2 -nolisten tcp >/dev/null 2>&1 & X=$!; sleep 1; "
-                "DISPLAY=:%2 dbus-run-session -- iptux -l DEBUG >%3 2>&1; kill $X")
-                .arg(home.path(), QString::number(display), log);
+        // Everything iptux, its session bus and the services activated there keep (settings,
+        // caches, the accessibility bus's socket) goes below this run's HOME: no state from
+        // an earlier run, nothing shared with another. Xvfb picks a free display itself and
+        // names it once it accepts clients, so iptux never starts before its screen nor on a
+        // display somebody else holds.
+        const QString script = QStringLiteral(
+                                   "export HOME=%1 XDG_CONFIG_HOME=%1/.config "
+                                   "XDG_CACHE_HOME=%1/.cache XDG_DATA_HOME=%1/.local/share "
+                                   "XDG_STATE_HOME=%1/.local/state XDG_RUNTIME_DIR=%1/runtime; "
+                                   "unset DBUS_SESSION_BUS_ADDRESS DISPLAY; "
+                                   "mkdir -m 700 \"$XDG_RUNTIME_DIR\"; "
+                                   "Xvfb -displayfd 3 -nolisten tcp -noreset 3>%1/display "
+                                   ">%1/xvfb.log 2>&1 & X=$!; "
+                                   "until [ -s %1/display ]; do "
+                                   "kill -0 $X 2>/dev/null || exit 3; sleep 0.05; done; "
+                                   "DISPLAY=:$(cat %1/display) dbus-run-session -- "
+                                   "iptux -l DEBUG >%2 2>&1; kill $X")
+                                   .arg(home.path(), log);
+        iptux.setProcessChannelMode(QProcess::ForwardedChannels);
         iptux.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"),
                                            QString::fromStdString(network.PeerName()),
                                            QStringLiteral("sh"), QStringLiteral("-c"), script});
@@ -63,18 +89,40 @@ protected:
         all << in.rdbuf();
         return all.str();
     }
+    // Waits (serving the chat meanwhile) until iptux's log holds one of the texts; the log as
+    // last read goes to seen.
+    bool LogShows(std::initializer_list<std::string_view> texts, std::string& seen,
+                  int timeoutMs = kLogMs) {
+        return SpinUntil(
+            [&] {
+                seen = Log();
+                for (std::string_view text : texts)
+                    if (seen.find(text) != std::string::npos) return true;
+                return false;
+            },
+            timeoutMs);
+    }
+    // What iptux and its X server said when it is not there.
+    std::string Diagnostics() const {
+        std::ifstream in(home.filePath(QStringLiteral("xvfb.log")).toStdString());
+        std::stringstream xvfb;
+        xvfb << in.rdbuf();
+        return "iptux " + std::string(iptux.state() == QProcess::NotRunning ? "ended" : "runs") +
+               "; its log:\n" + Log() + "\nXvfb's log:\n" + xvfb.str();
+    }
 
     QTemporaryDir home;
     QProcess iptux;
     std::string logPath;
-    int display = 90 + (::getpid() % 50);
 };
 
 TEST_F(IptuxTest, ListsIptuxAndExchangesAcknowledgedMessages) {
     std::unique_ptr<CPeerChat> chat;
-    // iptux needs a moment to bind its port; until then our entry goes unheard, and a
-    // refresh asks again.
-    for (int attempt = 0; attempt < 20; ++attempt) {
+    // iptux needs a while to come up and bind its port; until then our entry goes unheard,
+    // and a refresh asks again.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < kIptuxStartMs && iptux.state() != QProcess::NotRunning) {
         SpinFor(500);
         if (!chat) {
             chat = Make();
@@ -85,8 +133,9 @@ TEST_F(IptuxTest, ListsIptuxAndExchangesAcknowledgedMessages) {
         if (SpinUntil([&] { return chat->Members().Find(PrivateNetwork::kPeerAddress); }, 1000))
             break;
     }
+    ASSERT_TRUE(chat) << Diagnostics();
     const MemberRecord* member = chat->Members().Find(PrivateNetwork::kPeerAddress);
-    ASSERT_NE(member, nullptr) << Log();
+    ASSERT_NE(member, nullptr) << Diagnostics();
     EXPECT_EQ(FieldText(member->nickname), "Iptux");
     EXPECT_EQ(member->port, 2425);
     // iptux enters away (option 0x100) and answers no version query.
@@ -94,10 +143,8 @@ TEST_F(IptuxTest, ListsIptuxAndExchangesAcknowledgedMessages) {
     EXPECT_EQ(FieldText(member->whereabouts), "");
     // iptux heard us: our entry, or our answer to its own entry when it came up after ours
     // (its log shows every packet).
-    const std::string heard = Log();
-    EXPECT_TRUE(heard.find(":taro:PC01:1:Taro") != std::string::npos ||
-                heard.find(":taro:PC01:3:Taro") != std::string::npos)
-        << heard;
+    std::string heard;
+    EXPECT_TRUE(LogShows({":taro:PC01:1:Taro", ":taro:PC01:3:Taro"}, heard)) << heard;
 
     SocketEvent target;
     CopyField(target.peerAddress, PrivateNetwork::kPeerAddress);
@@ -107,13 +154,13 @@ TEST_F(IptuxTest, ListsIptuxAndExchangesAcknowledgedMessages) {
     ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 2900))
         << "no acknowledgement";
     EXPECT_TRUE(boxes.boxes.empty());
-    SpinFor(300);
-    EXPECT_NE(Log().find("hello iptux"), std::string::npos) << Log();
+    std::string got;
+    EXPECT_TRUE(LogShows({"hello iptux"}, got)) << got;
 
     // Our exit: iptux hears it and drops us.
     chat.reset();
-    SpinFor(500);
-    EXPECT_NE(Log().find(":2:Taro"), std::string::npos) << Log();
+    std::string left;
+    EXPECT_TRUE(LogShows({":2:Taro"}, left)) << left;
 }
 
 }  // namespace

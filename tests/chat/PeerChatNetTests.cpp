@@ -286,7 +286,7 @@ protected:
     explicit LonelyPeerChatTest(PrivateNetwork::Shape shape = PrivateNetwork::Shape::LoopbackOnly)
         : PeerChatTest(shape) {}
     void SetUp() override {
-        if (!network.ok()) GTEST_SKIP() << "needs root and ip to make network namespaces";
+        ASSERT_TRUE(network.ok()) << PrivateNetwork::kWhy;
         CopyField(identity.nickname, "Taro");
         CopyField(identity.userName, "taro");
         CopyField(identity.hostName, "PC01");

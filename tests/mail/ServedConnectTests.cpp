@@ -29,7 +29,7 @@ using S = ScriptedLineServer;
 // after the resolver's time-out).
 TEST(ServedConnect, TheWindowsAreServedWhileTheServerNameIsLookedUp) {
     test::PrivateNetwork network(test::PrivateNetwork::Shape::LoopbackOnly);
-    if (!network.ok()) GTEST_SKIP() << "needs root and the ip tool";
+    ASSERT_TRUE(network.ok()) << test::PrivateNetwork::kWhy;
     const std::string host = "pop.kestrel-test.invalid";
 
     const struct {
@@ -63,7 +63,8 @@ TEST(ServedConnect, TheWindowsAreServedWhileTheServerNameIsLookedUp) {
                 &context, [&] { answering->Release(); }, Qt::QueuedConnection);
         });
         answering = &resolver;
-        if (!resolver.ok()) GTEST_SKIP() << "no mount namespace of its own";
+        ASSERT_TRUE(resolver.ok()) << "no mount namespace of its own for the name server: "
+                                      "this test needs root";
         ScriptedLineServer server(window.script);
         test::RecordingLogSink log;
         test::RecordingMessageBoxes boxes;

@@ -5,7 +5,7 @@
 // starts afterwards) moves into a mount namespace of its own in which /etc/resolv.conf names
 // only 127.0.0.1, where this object listens; a query still held when the resolver's time-out
 // (one second here) is up fails the look-up. Make it inside a PrivateNetwork, whose
-// 127.0.0.1:53 is the test's alone. Needs root; ok() is false otherwise, and the test skips.
+// 127.0.0.1:53 is the test's alone. Needs root; ok() is false otherwise, and the test fails.
 //
 // The thread stays in its own mount namespace afterwards (a process with threads cannot go
 // back), where /etc/resolv.conf is the machine's again once this object is gone.

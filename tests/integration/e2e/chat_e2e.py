@@ -242,9 +242,16 @@ class ChatRoad(Desktop):
         check(self.windows(MEMBER_LIST, True) and not self.windows(CHAT, True),
               "a message from the peer that left opened the chat window")
         # The peer comes back away, is registered for seat-wait, and comes back to its desk.
+        # Each step waits for the program to have taken the one before: its answer to the
+        # entry (the list holds the peer then), the peer's line in the waiting list.
+        answers = len(self.peer.with_mode(IPMSG_ANSENTRY))
         self.peer.send(IPMSG_BR_ENTRY | IPMSG_ABSENCEOPT, "Hana[会議室]".encode("cp932"))
-        time.sleep(0.5)
+        self.until("the answer to the peer's return",
+                   lambda: len(self.peer.with_mode(IPMSG_ANSENTRY)) > answers, 10)
+        waiting = self.waiting_list_picture(members)
         self.register_first_away(members)
+        self.until("the peer in the seat-wait list",
+                   lambda: self.waiting_list_picture(members) != waiting, 10)
         self.peer.send(IPMSG_BR_ABSENCE, b"Hana")
         notice = self.window(SEAT_NOTICE)
         time.sleep(0.3)
@@ -260,7 +267,7 @@ class ChatRoad(Desktop):
         check("受[Hana(PC02)]  こんにちは、聞こえますか\r\n" in text, "history: %r" % text)
         check("ohayo gozaimasu\r\n" in text, "history: %r" % text)
         check(text.count("こんにちは、聞こえますか") == 1, "history holds the message twice")
-        check(self.peer.with_mode(IPMSG_BR_EXIT), "the peer did not hear the exit")
+        wait_for("the peer to hear the exit", lambda: self.peer.with_mode(IPMSG_BR_EXIT), 5)
 
     # ---- pieces found by the dialogs' layouts (window coordinates) ---------------------
 
@@ -285,6 +292,15 @@ class ChatRoad(Desktop):
     def open_message_view(self, chat):
         self.x("xdotool", "mousemove", "--window", str(chat), "60", "50", "click", "--repeat",
                "2", "--delay", "80", "1")
+
+    def waiting_list_picture(self, members):
+        """The pixels of the member list's seat-wait list (260x222 dialog units, the list at
+        7,150, 246x44), inside its frame."""
+        x, y, w, h = self.geometry(members)
+        box = (w * 7 // 260 + 4, h * 150 // 222 + 4, w * 246 // 260 - 8, h * 44 // 222 - 8)
+        crop = "%dx%d+%d+%d" % (box[2], box[3], box[0], box[1])
+        return self.x("import", "-window", str(members), "-crop", crop, "-depth", "8",
+                      "rgb:-").stdout
 
     def register_first_away(self, members):
         # The participants list is sorted: "Hana" comes before "Taro". Select it, then the

@@ -46,15 +46,21 @@ def check(condition, what):
         raise Failure(what)
 
 
-def wait_for(what, condition, timeout_s, slice_s=0.05):
-    """Polls condition() until it gives a true value, which is returned; fails after timeout_s."""
+def wait_for(what, condition, timeout_s, slice_s=0.05, shown=None):
+    """Polls condition() until it gives a true value, which is returned; fails after timeout_s.
+    Whatever another process writes (a log, a record, a file) is read this way, never once at
+    the instant of some other event: it lands a moment later, later still on a loaded machine.
+    shown(), when given, tells what was read last; the failure quotes it."""
     end = time.monotonic() + timeout_s
     while True:
         value = condition()
         if value:
             return value
         if time.monotonic() > end:
-            raise Failure("timed out waiting for " + what)
+            message = "timed out waiting for " + what
+            if shown:
+                message += "; last read: %s" % shown()
+            raise Failure(message)
         time.sleep(slice_s)
 
 
@@ -135,6 +141,23 @@ class Desktop:
             digest.update(b"%dx%d:" % (int(width), int(height)) + bytes(data))
         return digest.hexdigest()
 
+    def pixels(self, window):
+        """The window's picture as raw RGB bytes: equal pictures give equal bytes (a PNG
+        carries the time it was made)."""
+        return self.x("import", "-window", str(window), "-depth", "8", "rgb:-").stdout
+
+    def drawn_pixels(self, what, window, accept=lambda pixels: True, timeout_s=10):
+        """The window's pixels once it is drawn (not one colour), unchanged over two looks in a
+        row and taken by accept(): a window is mapped a moment before it is painted."""
+        last = [None]
+
+        def look():
+            now = self.pixels(window)
+            steady = now == last[0] and now.count(now[:3]) * 3 != len(now)
+            last[0] = now
+            return now if steady and accept(now) else None
+        return self.until(what, look, timeout_s)
+
     def shot(self, name, window="root"):
         path = os.path.join(self.out, name)
         self.x("import", "-window", str(window), path)
@@ -194,7 +217,7 @@ class Desktop:
         configuration directory and files ({name: bytes}) in a fresh program directory; prefix
         is put before the program's path (e.g. "ip netns exec <ns>")."""
         home = os.path.join(self.work, name)
-        for d in ("home", "tmp", "runtime"):
+        for d in ("home", "tmp", "runtime", "user"):
             os.makedirs(os.path.join(home, d), mode=0o700)
         conf = os.path.join(home, "config", "Harrowgate")
         os.makedirs(conf)
@@ -212,7 +235,13 @@ class Desktop:
                    # The single-instance socket lives in the temporary directory: a private
                    # one keeps any other running copy from turning this one away.
                    TMPDIR=os.path.join(home, "tmp"),
-                   XDG_RUNTIME_DIR=os.path.join(home, "runtime"))
+                   XDG_RUNTIME_DIR=os.path.join(home, "runtime"),
+                   # Caches (fonts, Qt's) and data of this run's own: every run is a first
+                   # run, as on a fresh machine, and none leans on what an earlier one left.
+                   HOME=os.path.join(home, "user"),
+                   XDG_CACHE_HOME=os.path.join(home, "user", ".cache"),
+                   XDG_DATA_HOME=os.path.join(home, "user", ".local", "share"),
+                   XDG_STATE_HOME=os.path.join(home, "user", ".local", "state"))
         self.home = home
         self.mark = len(self.record())
         self.started = time.monotonic()
@@ -236,12 +265,18 @@ class Desktop:
     def alive(self):
         check(self.app.poll() is None, "kestrel ended early (exit %s)" % self.app.returncode)
 
-    def until(self, what, condition, timeout_s):
+    def until(self, what, condition, timeout_s, shown=None):
         """wait_for() that also fails as soon as the program has ended."""
         def probe():
             self.alive()
             return condition()
-        return wait_for(what, probe, timeout_s)
+        return wait_for(what, probe, timeout_s, shown=shown)
+
+    def event_log_holding(self, what, *needles, timeout_s=10):
+        """The event log once it holds every needle (bytes); fails, quoting it, at the deadline."""
+        return self.until(what, lambda: (lambda log: log if all(n in log for n in needles)
+                                         else None)(self.event_log()), timeout_s,
+                          shown=lambda: self.event_log().decode("cp932", errors="replace"))
 
     # ---- the end ---------------------------------------------------------------------------
 

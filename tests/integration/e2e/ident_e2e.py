@@ -82,8 +82,8 @@ class IdentRoad(Desktop):
                   "Net::Ident said %r (%s)" % (answer, out.stderr.decode(errors="replace")))
 
         self.step("the event log")
-        log = self.event_log()
-        check((":USERID:MS-DOS:%s\r\n" % USER).encode() in log, "no answer line in the event log")
+        log = self.event_log_holding("the answer line in the event log",
+                                     (":USERID:MS-DOS:%s\r\n" % USER).encode())
         check(PASSWORD.encode() not in log, "the password is in the event log")
         self.alive()
         self.step("passed")

@@ -104,12 +104,22 @@ class IptuxRoad(ChatRoad):
             json.dump({"nick_name": IPTUX_NICK, "belong_group": "test",
                        "candidacy_encode": "cp932", "preference_encode": "cp932"}, f)
         self.iptux_log = os.path.join(self.work, "iptux.log")
-        env = dict(os.environ, HOME=home, DISPLAY=self.display)
+        # All iptux, its session bus and what that activates (settings, the accessibility bus)
+        # keep goes below its own HOME: a first run every time, nothing shared with another.
+        runtime = os.path.join(home, "runtime")
+        os.makedirs(runtime, mode=0o700)
+        env = dict(os.environ, HOME=home, DISPLAY=self.display,
+                   XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                   XDG_CACHE_HOME=os.path.join(home, ".cache"),
+                   XDG_DATA_HOME=os.path.join(home, ".local", "share"),
+                   XDG_STATE_HOME=os.path.join(home, ".local", "state"),
+                   XDG_RUNTIME_DIR=runtime)
         env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         self.iptux = self.spawn("iptux", ["ip", "netns", "exec", self.ns.peer, "dbus-run-session",
                                           "--", IPTUX, "-l", "DEBUG"], env=env)
+        # A first run under a fresh HOME on a loaded machine takes a while.
         main = self.iptux_until("iptux's window",
-                                lambda: (self.windows(IPTUX_NICK, True) or [None])[0], 20)
+                                lambda: (self.windows(IPTUX_NICK, True) or [None])[0], 45)
         # Out of the way of the program's windows, at the right edge.
         self.x("xdotool", "windowmove", str(main), "900", "0")
         return main
@@ -189,8 +199,9 @@ class IptuxRoad(ChatRoad):
         self.x("xdotool", "windowfocus", "--sync", str(iptux_main))
         self.x("xdotool", "key", "ctrl+q")
         self.iptux.wait(10)
-        check(any(d == "out" and mode_of(p) == 2 for d, _, p in self.iptux_said()),
-              "iptux sent no exit")
+        wait_for("iptux's exit in its log", lambda: any(
+            d == "out" and mode_of(p) == 2 for d, _, p in self.iptux_said()), 5,
+            shown=lambda: self.iptux_said())
         time.sleep(0.5)
         self.open_member_list(main_window)
         members = self.window(MEMBER_LIST)

@@ -107,11 +107,11 @@ class MailTls(Desktop):
               "reader commands: %r" % self.events("execute "))
         self.until("the popup to close", lambda: self.map_state(popup) != "IsViewable", 10)
 
-    def picture(self, window, name):
-        path = os.path.join(self.out, name)
+    def picture(self, window, name, what, accept=lambda pixels: True):
+        """The popup's pixels once drawn and taken by accept(); its screenshot goes to name."""
+        pixels = self.drawn_pixels(what, window, accept)
         self.shot(name, window)
-        with open(path, "rb") as f:
-            return f.read()
+        return pixels
 
     def road(self, name, port, security):
         self.empty_box()
@@ -121,7 +121,9 @@ class MailTls(Desktop):
         self.step("%s: three messages" % name)
         self.start_program(name, self.settings(self.host, port, security))
         popup = self.popup("the popup for three", 40)
-        log = self.event_log()
+        # The popup and the log lines of the check come by different roads: wait for the lines
+        # (STAT follows the log-in, and the lines are written in order).
+        log = self.event_log_holding("the check in the event log", CHECK_STAT)
         check(log.count(CHECK_STAT) == 1, "checks run: %d" % log.count(CHECK_STAT))
         if security == 1:
             check(b"stls\r\n" in log, "the check did not ask for STLS")
@@ -129,20 +131,25 @@ class MailTls(Desktop):
         check(re.search(rb"TLS ESTABLISHED \(TLSv1\.[23] \S+\)\r\n", log),
               "the event log does not name the protocol and cipher")
         check(self.password.encode() not in log, "the event log holds the password")
-        three = self.picture(popup, "mail-tls-%s-three.png" % name)
+        three = self.picture(popup, "mail-tls-%s-three.png" % name, "the popup for three drawn")
         self.receive(popup, 1)
 
         self.step("%s: one more message" % name)
         self.deliver("%s message 4" % name)
         popup = self.popup("the popup for one more", 90)
+        self.until("the second check in the event log",
+                   lambda: self.event_log().count(CHECK_STAT) >= 2, 10,
+                   shown=lambda: "%d checks" % self.event_log().count(CHECK_STAT))
         check(self.event_log().count(CHECK_STAT) == 2, "the second popup came without a check")
-        one = self.picture(popup, "mail-tls-%s-one.png" % name)
-        check(one != three, "the popup looks the same for three unread and for one")
+        self.picture(popup, "mail-tls-%s-one.png" % name,
+                     "the popup for one drawn unlike the one for three (it looks the same for "
+                     "three unread and for one)", lambda pixels: pixels != three)
         self.receive(popup, 2)
 
         self.step("%s: restart" % name)
-        seen = self.program_file(SEEN_FILE)
-        check(seen, "nothing was kept of the mail the reader was started for")
+        # Kept when the reader is started; the file is replaced whole, never written in place.
+        seen = self.until("the seen-mail file (what was kept of the mail the reader was "
+                          "started for)", lambda: self.program_file(SEEN_FILE), 10)
         self.stop_program()
         self.start_program(name + "-again", self.settings(self.host, port, security),
                            files={SEEN_FILE: seen})

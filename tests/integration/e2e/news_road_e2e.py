@@ -125,17 +125,23 @@ class NewsRoad(Desktop):
         check(len(popup) == 1, "popups found: %r" % popup)
         popup = popup[0]
         self.step("popup shown")
-        check(self.tray_icon() != idle_tray, "the tray icon stayed idle with news pending")
-        check(self.window_icon(frame) != idle_window, "the window icon stayed idle with news")
+        # The icons are the program's to change when it reports; asked for until they do.
+        self.until("the tray icon to leave idle with news pending",
+                   lambda: self.tray_icon() != idle_tray, 10)
+        self.until("the window icon to leave idle with news",
+                   lambda: self.window_icon(frame) != idle_window, 10)
         x, y, w, h = self.geometry(popup)
         check((x, y) == ((SCREEN_W - w) // 8, (SCREEN_H - h) // 8),
               "popup %dx%d placed at %d,%d" % (w, h, x, y))
 
         expected = self.watch_list([(OTHER_GROUP, known[0][1]), (NEW_GROUP, new_number),
                                     (UNKNOWN_GROUP, 7)])
-        check(self.program_file(WATCH_LIST) == expected,
-              "watch list %r, expected %r" % (self.program_file(WATCH_LIST), expected))
-        log = self.event_log()
+        # The popup, the watch list and the event log are written apart: each is waited for.
+        self.until("the watch list %r" % expected,
+                   lambda: self.program_file(WATCH_LIST) == expected, 10,
+                   shown=lambda: repr(self.program_file(WATCH_LIST)))
+        log = self.event_log_holding("the check's dialogue in the event log",
+                                     b"nntp socket delete\r\n")
         # The reader-mode answer repeats the read-only server's "201".
         check(re.search(rb"^\S+ \S+  201 ", log, re.M), "the event log lacks the server's 201")
         for line in ["Newscheck Start!!", "mode reader", "group " + OTHER_GROUP, "group " + NEW_GROUP,
@@ -165,7 +171,7 @@ class NewsRoad(Desktop):
         self.click(popup, w * 1290 // 1630, h * 1095 // 1250)
         self.until("the popup to close", lambda: self.map_state(popup) != "IsViewable", 10)
         self.until("the idle tray icon", lambda: self.tray_icon() == idle_tray, 10)
-        check(self.window_icon(frame) == idle_window, "the window icon is not the idle one")
+        self.until("the idle window icon", lambda: self.window_icon(frame) == idle_window, 10)
         check(len(self.events("request ")) == 1, "closing asked the news reader again")
         check(self.events("news-execute ") == [] and self.events("execute ") == [],
               "a reader was sent a command")

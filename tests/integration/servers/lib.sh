@@ -88,7 +88,12 @@ CONF
 # master's pid under <name>.
 harness_start_dovecot() {
     local root=$1 port=$2 name=$3 i
-    dovecot -c "$root/dovecot.conf" || harness_die "$name did not start (see $root/dovecot.log)"
+    # The master stays in the background: it must not hold the caller's output open (a
+    # "start-all.sh | tee" would wait for it to end).
+    dovecot -c "$root/dovecot.conf" </dev/null >"$root/dovecot.out" 2>&1 || {
+        cat "$root/dovecot.out" >&2
+        harness_die "$name did not start (see $root/dovecot.log)"
+    }
     harness_wait_port "$port" 20 ||
         harness_die "$name does not listen on $port (see $root/dovecot.log)"
     # The master writes its pid file after it detaches; the listener is up by then.

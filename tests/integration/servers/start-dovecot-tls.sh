@@ -84,6 +84,11 @@ CONF
 harness_dovecot_services >>"$root/dovecot.conf"
 
 harness_start_dovecot "$root" "$sport" dovecot-tls
+# Every listener, not only the first one waited for: a test may use any of them at once.
+harness_wait_port "$port" 20 127.0.0.2 || harness_die "dovecot-tls does not listen on 127.0.0.2:$port"
+harness_wait_port "$sport" 20 127.0.0.2 ||
+    harness_die "dovecot-tls does not listen on 127.0.0.2:$sport"
+harness_wait_port "$cport" 20 || harness_die "dovecot-tls does not listen on 127.0.0.1:$cport"
 
 harness_env "$dir" KESTREL_IT_POP3_TLS_HOST 127.0.0.2
 harness_env "$dir" KESTREL_IT_POP3_TLS_WRONG_HOST 127.0.0.1
