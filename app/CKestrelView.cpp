@@ -260,7 +260,7 @@ void CKestrelView::PressAway() {
 
 void CKestrelView::OpenHelp() {
     QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QString::fromStdString(ProgramFile(txt::kHelpPage))));
+        QUrl::fromLocalFile(QString::fromStdString(ShippedFile(txt::kHelpPage))));
 }
 
 void CKestrelView::OnFrameDestroying() {

@@ -4,12 +4,28 @@
 
 namespace kestrel {
 
-// The directory beside the executable where the program keeps its files (logs, watch list,
-// old settings file, chat history, help page): the executable's directory, unless the
-// environment variable KESTREL_HOME names another one. No trailing separator.
+// The directory where the program keeps its per-user files (logs, watch list, seen-mail record,
+// old settings file, chat history). KESTREL_HOME wins when set; otherwise see ProgramDirFor().
+// No trailing separator.
 std::string ProgramDir();
 
 // ProgramDir() + "/" + name.
 std::string ProgramFile(const std::string& name);
+
+// The choice for an executable living in executableDir, KESTREL_HOME aside: that directory when
+// the user may write there (a build tree), else UserDataDir(), made with mode 0700 if missing,
+// so that an installed program never writes beside itself in /usr/bin.
+std::string ProgramDirFor(const std::string& executableDir);
+
+// The user's data directory: $XDG_DATA_HOME/Harrowgate/Kestrel, by default
+// ~/.local/share/Harrowgate/Kestrel.
+std::string UserDataDir();
+
+// A file shipped with the program (the help page): beside the executable in a build tree,
+// under share/kestrel of the install prefix when installed.
+std::string ShippedFile(const std::string& name);
+
+// The same for an executable living in executableDir.
+std::string ShippedFileFor(const std::string& executableDir, const std::string& name);
 
 }  // namespace kestrel

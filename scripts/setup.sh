@@ -40,6 +40,8 @@ packages=(
     python3-dbus python3-gi
     # the end-to-end test: its bus peers and its tray are python3-dbus services
     python3-dbus python3-gi
+    # the install test validates the installed desktop entry and AppStream description
+    desktop-file-utils appstream
 )
 
 apt_install() {
@@ -114,6 +116,6 @@ if [[ -n $(missing inn2) ]]; then
     exit 1
 fi
 
-for tool in ip iptux clang-format clang++ cmake ninja g++ Xvfb import socat dbus-daemon dovecot /usr/sbin/poppassd /usr/lib/news/bin/innd python3; do
+for tool in ip iptux clang-format clang++ cmake ninja g++ Xvfb import socat dbus-daemon dovecot /usr/sbin/poppassd /usr/lib/news/bin/innd python3 desktop-file-validate appstreamcli; do
     command -v "$tool" >/dev/null || { echo "setup.sh: $tool missing after install" >&2; exit 1; }
 done

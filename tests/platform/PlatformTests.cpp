@@ -1,8 +1,18 @@
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QObject>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "platform/MessageEvent.h"
 #include "platform/ProgramDir.h"
@@ -137,12 +147,114 @@ TEST(Cp932, InvalidBytesBecomeReplacementsNotCrashes) {
     EXPECT_EQ(utf8ToCp932("x\xF0\x9F\x98\x80y").front(), 'x');
 }
 
-TEST(ProgramDir, FollowsKestrelHome) {
-    const std::string saved = std::getenv("KESTREL_HOME");
-    setenv("KESTREL_HOME", "/tmp/kestrel-home-test/", 1);
-    EXPECT_EQ(ProgramDir(), "/tmp/kestrel-home-test");
-    EXPECT_EQ(ProgramFile("kestrel.log"), "/tmp/kestrel-home-test/kestrel.log");
-    setenv("KESTREL_HOME", saved.c_str(), 1);
+// Sets an environment variable for one scope; a null value unsets it.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name) {
+        if (const char* old = std::getenv(name)) m_old = old;
+        if (value) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (m_old) {
+            setenv(m_name, m_old->c_str(), 1);
+        } else {
+            unsetenv(m_name);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+unsigned ModeOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return 0;
+    return st.st_mode & 07777;
+}
+
+TEST(ProgramDir, ChoosesKestrelHomeThenAWritableExecutableDirThenThePrivateDataDir) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const std::string root = tmp.path().toStdString();
+    const std::string writable = root + "/build";
+    std::string unwritable = root + "/usr-bin";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(writable)));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(unwritable)));
+    ASSERT_EQ(::chmod(unwritable.c_str(), 0555), 0);
+    // The superuser may write anywhere the permissions say no; /proc/self is closed even to it.
+    if (::access(unwritable.c_str(), W_OK) == 0) unwritable = "/proc/self";
+    ASSERT_NE(::access(unwritable.c_str(), W_OK), 0);
+
+    struct Case {
+        const char* what;
+        const char* kestrelHome;
+        const char* xdgDataHome;  // relative to root; null: unset
+        const char* home;         // relative to root
+        std::string exeDir;
+        std::string expected;  // relative to root when it does not start with '/'
+        bool madePrivate;
+    };
+    const Case cases[] = {
+        {"KESTREL_HOME wins", "/tmp/kestrel-home-test/", "data", "home", unwritable,
+         "/tmp/kestrel-home-test", false},
+        {"writable executable dir", nullptr, "data", "home", writable + "/", writable, false},
+        {"unwritable, XDG_DATA_HOME", nullptr, "data", "home", unwritable,
+         "data/Harrowgate/Kestrel", true},
+        {"unwritable, the home's default", nullptr, nullptr, "home", unwritable,
+         "home/.local/share/Harrowgate/Kestrel", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string xdg = c.xdgDataHome ? root + "/" + c.xdgDataHome : std::string();
+        const std::string home = root + "/" + c.home;
+        ScopedEnv kh("KESTREL_HOME", c.kestrelHome);
+        ScopedEnv xd("XDG_DATA_HOME", c.xdgDataHome ? xdg.c_str() : nullptr);
+        ScopedEnv hm("HOME", home.c_str());
+        const std::string expected =
+            c.expected.front() == '/' ? c.expected : root + "/" + c.expected;
+        const std::string chosen = c.kestrelHome ? ProgramDir() : ProgramDirFor(c.exeDir);
+        EXPECT_EQ(chosen, expected);
+        if (c.madePrivate) {
+            EXPECT_EQ(ModeOf(expected), 0700u);
+            // Asked again, the directory that now exists is chosen as it is.
+            EXPECT_EQ(ProgramDirFor(c.exeDir), expected);
+            EXPECT_EQ(UserDataDir(), expected);
+        }
+    }
+    ::chmod((root + "/usr-bin").c_str(), 0755);
+}
+
+TEST(ProgramDir, WithoutKestrelHomeABuildTreeKeepsItsFilesBesideTheProgram) {
+    ScopedEnv kh("KESTREL_HOME", nullptr);
+    EXPECT_EQ(ProgramDir(), QCoreApplication::applicationDirPath().toStdString());
+    EXPECT_EQ(ProgramFile("kestrel.log"),
+              QCoreApplication::applicationDirPath().toStdString() + "/kestrel.log");
+}
+
+TEST(ShippedFile, FoundBesideTheProgramOrUnderTheInstallPrefix) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const std::string root = tmp.path().toStdString();
+    auto put = [&](const std::string& rel) {
+        const QString path = QString::fromStdString(root + "/" + rel);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly);
+    };
+    ASSERT_TRUE(put("build/html/index.html"));
+    ASSERT_TRUE(put("build/../share/kestrel/html/index.html"));
+    ASSERT_TRUE(put("prefix/share/kestrel/html/index.html"));
+    QDir().mkpath(QString::fromStdString(root + "/prefix/bin"));
+    EXPECT_EQ(ShippedFileFor(root + "/build", "html/index.html"), root + "/build/html/index.html");
+    EXPECT_EQ(ShippedFileFor(root + "/prefix/bin", "html/index.html"),
+              root + "/prefix/share/kestrel/html/index.html");
 }
 
 TEST(SingleInstance, ASecondClaimantSeesTheFirst) {
