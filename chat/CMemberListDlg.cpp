@@ -167,7 +167,7 @@ void CMemberListDlg::OnMemberEvent(int kind, const MemberRecord& record) {
             const auto& waits = m_chat->SeatWait();
             const bool differs = waits.size() != static_cast<std::size_t>(m_waiting->count());
             const bool named = std::any_of(waits.begin(), waits.end(), [&](const std::string& w) {
-                return w.find(key) != std::string::npos;
+                return Cp932Find(w, key) != std::string::npos;
             });
             if (differs || named) {
                 std::vector<MemberRecord> members;
@@ -197,7 +197,7 @@ void CMemberListDlg::Register() {
         m_boxes.Show(sjis(txt::kAskWaitMember), sjis(txt::kCaptionRequest), BoxIcon::Warning);
         return;
     }
-    if (line.find("] " + sjis(txt::kMemberPresent)) != std::string::npos) {
+    if (Cp932Find(line, "] " + sjis(txt::kMemberPresent)) != std::string::npos) {
         m_boxes.Show(sjis(txt::kPresentNotWaited), sjis(txt::kCaptionRequest), BoxIcon::Warning);
         return;
     }

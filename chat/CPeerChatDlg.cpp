@@ -129,9 +129,9 @@ void CPeerChatDlg::Opening() {
 void CPeerChatDlg::Send() {
     const std::string target = chatlist::LineAt(*m_targets, m_targets->currentIndex());
     if (target.empty()) return;
-    const std::size_t bracket = target.find(']');
+    const std::size_t bracket = Cp932Find(target, ']');
     if (bracket != std::string::npos &&
-        target.find(txt::kChatRefusedClient, bracket + 1) != std::string::npos) {
+        Cp932Find(target, txt::kChatRefusedClient, bracket + 1) != std::string::npos) {
         m_boxes.Show(sjis(txt::kChatOnlyIpMessenger), sjis(txt::kCaptionCaution),
                      BoxIcon::Information);
         return;
@@ -140,7 +140,7 @@ void CPeerChatDlg::Send() {
     if (typed.empty()) return;
     const std::string text(CutCp932(typed, kChatTextLimit));
 
-    const std::string nickname = TrimRight(target.substr(0, target.find('[')));
+    const std::string nickname = TrimRight(target.substr(0, Cp932Find(target, '[')));
     const std::string host = HostOfLine(target);
     const auto address = SplitKey(KeyOfLine(target));
     SocketEvent where;
@@ -230,11 +230,11 @@ void CPeerChatDlg::PickSender(int row) {
     const std::string line = chatlist::LineOf(m_conversation->item(row));
     if (line.rfind(sjis(txt::kChatReceivedMark), 0) != 0) return;
     // A conversation line names its sender as "nickname(host)" inside the brackets.
-    std::string who = line.substr(line.find('[') + 1);
-    who = who.substr(0, who.find(']'));
-    const std::size_t open = who.find('(');
+    std::string who = line.substr(Cp932Find(line, '[') + 1);
+    who = who.substr(0, Cp932Find(who, ']'));
+    const std::size_t open = Cp932Find(who, '(');
     std::string host = open == std::string::npos ? std::string() : who.substr(open + 1);
-    host = host.substr(0, host.find(')'));
+    host = host.substr(0, Cp932Find(host, ')'));
     for (int i = 0; i < m_targets->count(); ++i) {
         if (SameIgnoringCase(HostOfLine(chatlist::LineAt(*m_targets, i)), host)) {
             m_targets->setCurrentIndex(i);

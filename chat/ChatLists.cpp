@@ -46,13 +46,13 @@ void AddSorted(QComboBox& box, const std::string& line) {
 
 int FindContaining(const QListWidget& list, std::string_view text) {
     for (int i = 0; i < list.count(); ++i)
-        if (LineOf(list.item(i)).find(text) != std::string::npos) return i;
+        if (Cp932Find(LineOf(list.item(i)), text) != std::string::npos) return i;
     return -1;
 }
 
 int FindContaining(const QComboBox& box, std::string_view text) {
     for (int i = 0; i < box.count(); ++i)
-        if (LineAt(box, i).find(text) != std::string::npos) return i;
+        if (Cp932Find(LineAt(box, i), text) != std::string::npos) return i;
     return -1;
 }
 

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "res/Cp932.h"
+
 namespace kestrel {
 
 namespace {
@@ -80,13 +82,13 @@ ChatPacket ParsePacket(std::string_view text, const SocketEvent& sender) {
 }
 
 std::string NicknameOf(std::string_view extra) {
-    return std::string(extra.substr(0, extra.find('[')));
+    return std::string(extra.substr(0, Cp932Find(extra, '[')));
 }
 
 std::string WhereaboutsOf(std::string_view extra) {
-    const std::size_t open = extra.find('[');
+    const std::size_t open = Cp932Find(extra, '[');
     if (open == std::string_view::npos) return {};
-    const std::size_t close = extra.find(']', open + 1);
+    const std::size_t close = Cp932Find(extra, ']', open + 1);
     if (close == std::string_view::npos) return {};
     return std::string(extra.substr(open + 1, close - open - 1));
 }
@@ -127,7 +129,7 @@ std::vector<std::string> BroadcastList(std::string_view setting) {
     std::string text(setting);
     text += kListSeparator;
     std::string_view rest = text;
-    for (std::size_t cut; (cut = rest.find(kListSeparator)) != std::string_view::npos;) {
+    for (std::size_t cut; (cut = Cp932Find(rest, kListSeparator)) != std::string_view::npos;) {
         if (cut > 0) addresses.emplace_back(rest.substr(0, cut));
         rest.remove_prefix(cut + kListSeparator.size());
     }

@@ -41,7 +41,8 @@ std::string DatagramText(const char* data, int length);
 // the whole rest (colons included).
 ChatPacket ParsePacket(std::string_view text, const SocketEvent& sender = {});
 
-// The nickname of an extra: up to its first "[" (the whole extra without one).
+// The nickname of an extra: up to its first "[" (the whole extra without one). Brackets are
+// characters: the second byte of ー (81 5B) or 江 (8D 5D) is none.
 std::string NicknameOf(std::string_view extra);
 // The whereabouts of an extra: between the first "[" and the first "]" after it; empty when
 // either is missing.

@@ -388,6 +388,39 @@ TEST_F(ChatWindowTest, ClickingAReceivedLinePicksItsSenderWhateverTheCase) {
     EXPECT_EQ(shown, std::vector<std::string>{received});
 }
 
+TEST_F(ChatWindowTest, NamesWithBracketBytesAreSentToPickedAndShownWhole) {
+    // ー and 江 end in the bytes of "[" and "]".
+    From("10.0.0.1", "1:1:u:" + U("深夕PC") + ":257:" + U("ユーザー[江戸川]"), WM_CHAT_ENTRY);
+    Enters("10.0.0.2", "Jiro");
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    auto* targets = Child<QComboBox>(dlg, "targets1017");
+    ASSERT_EQ(targets->count(), 2);
+    EXPECT_EQ(Utf8(targets->itemText(1)), "ユーザー [深夕PC(10.0.0.1:2425)] 離席:江戸川");
+
+    targets->setCurrentIndex(1);
+    Child<QLineEdit>(dlg, "text1006")->setText(QStringLiteral("hi"));
+    Child<QPushButton>(dlg, "send1025")->click();
+    QCoreApplication::sendPostedEvents(chat.get());
+    EXPECT_TRUE(chat->AwaitingAcknowledgement());  // the address was read from the line
+    ASSERT_EQ(host_.history.Lines().size(), 1u);
+    EXPECT_EQ(cp932ToUtf8(host_.history.Lines()[0]), "送[ユーザー(深夕PC)]  hi");
+
+    const std::string received = U("受[ユーザー(深夕PC)]  yo");
+    host_.history.Add(received);
+    PostMessage(&dlg, WM_SHOW_PEER_MESSAGE, 0, 0, own(MemberRecord{}), own(received));
+    QCoreApplication::sendPostedEvents(&dlg);
+    targets->setCurrentIndex(0);
+    auto* conversation = Child<QListWidget>(dlg, "conversation1019");
+    conversation->setCurrentRow(0);  // a sent line picks nobody
+    EXPECT_EQ(targets->currentIndex(), 0);
+    conversation->setCurrentRow(1);
+    EXPECT_EQ(Utf8(targets->currentText()), "ユーザー [深夕PC(10.0.0.1:2425)] 離席:江戸川");
+
+    const auto parts = CMessageViewDlg::Split(received);
+    EXPECT_EQ(cp932ToUtf8(parts.who), "ユーザー(深夕PC)");
+    EXPECT_EQ(parts.message, "yo");
+}
+
 TEST_F(ChatWindowTest, MessageWindowSplitsTheLine) {
     const auto received = CMessageViewDlg::Split(U("受[Hana(host1)]  a\nb"));
     EXPECT_EQ(cp932ToUtf8(received.label), "送信元");

@@ -149,6 +149,36 @@ TEST_F(PeerChatTest, MessagesFromMembersReachTheViewAndAreAcknowledged) {
     EXPECT_EQ(peer->WithCommand(IPMSG_RECVMSG).size(), 1u);
 }
 
+TEST_F(PeerChatTest, NamesAndPlacesWithBracketBytesGoAndComeWhole) {
+    // ー ゼ 深 end in the byte of "[", 江 ゾ in that of "]".
+    CopyField(identity.nickname, utf8ToCp932("ユーザー"));
+    auto chat = Started();
+    EXPECT_EQ(
+        cp932ToUtf8(FieldText(chat->Members().Find(PrivateNetwork::kProgramAddress)->nickname)),
+        "ユーザー");
+    // Away at a place: its own refresh comes back and reads the same.
+    identity.present = 0;
+    CopyField(identity.whereabouts, utf8ToCp932("江戸川ゾーン"));
+    chat->Refresh();
+    ASSERT_TRUE(SpinUntil([&] { return chat->Members().Find(PrivateNetwork::kProgramAddress); }));
+    const MemberRecord* self = chat->Members().Find(PrivateNetwork::kProgramAddress);
+    EXPECT_EQ(cp932ToUtf8(FieldText(self->nickname)), "ユーザー");
+    EXPECT_EQ(cp932ToUtf8(FieldText(self->whereabouts)), "江戸川ゾーン");
+    ASSERT_TRUE(PeerGets(IPMSG_BR_ENTRY | IPMSG_ABSENCEOPT));
+    EXPECT_EQ(Body(peer->WithCommand(0x101).front().text()),
+              utf8ToCp932("taro:PC01:257:ユーザー[江戸川ゾーン]"));
+
+    PeerJoins(utf8ToCp932("田中ゼミ[深夕]"), 0x101);
+    const auto added = PeerEvents().back();
+    EXPECT_EQ(cp932ToUtf8(FieldText(added.record->nickname)), "田中ゼミ");
+    EXPECT_EQ(cp932ToUtf8(FieldText(added.record->whereabouts)), "深夕");
+    PeerSays("1:610:hana:PC02:288:" + utf8ToCp932("ソース表示"));
+    ASSERT_TRUE(SpinUntil([&] { return !view.Of(WM_PEER_MESSAGE).empty(); }));
+    const auto message = view.Of(WM_PEER_MESSAGE).front();
+    EXPECT_EQ(cp932ToUtf8(FieldText(message.record->nickname)), "田中ゼミ");
+    EXPECT_EQ(cp932ToUtf8(TextOf(*message.text)), "ソース表示");
+}
+
 SocketEvent Target(const std::string& address, int port) {
     SocketEvent target;
     CopyField(target.peerAddress, address);

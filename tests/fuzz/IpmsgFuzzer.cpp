@@ -18,10 +18,6 @@ void Check(bool condition) {
     if (!condition) std::abort();
 }
 
-bool Has(std::string_view text, std::string_view any) {
-    return text.find_first_of(any) != std::string_view::npos;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -48,11 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(back.command == packet.command && back.options == packet.options);
     Check(back.extra == packet.extra);
 
-    // Extras: the nickname stops at the first "[", whereabouts come back as written.
+    // Extras: the nickname stops at the first "[" character (a second byte that looks like one
+    // is no bracket), whereabouts come back as written.
     const std::string nickname = NicknameOf(packet.extra);
     const std::string where = WhereaboutsOf(packet.extra);
-    Check(nickname.find('[') == std::string::npos && where.size() <= packet.extra.size());
-    if (!Has(where, "]")) {
+    Check(Cp932Find(nickname, '[') == std::string::npos && where.size() <= packet.extra.size());
+    // A stray first byte at the end would take the bracket written after it as its second.
+    if (Cp932Find(nickname + "[", '[') == nickname.size() &&
+        Cp932Find(where + "]", ']') == where.size()) {
         const ChatPacket away =
             ParsePacket(BuildPresencePacket(1, "u", "h", 1, nickname, false, where), sender);
         Check(away.options == 0x100 && NicknameOf(away.extra) == nickname &&
@@ -65,7 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(table.Size() == 1 && entry.event.has_value());
     const MemberRecord& record = entry.event->record;
     const std::string key = MemberKey(record);
-    if (!Has(FieldText(record.nickname), "[") && !Has(FieldText(record.host), "]()")) {
+    const std::string host = FieldText(record.host);
+    if (Cp932Find(FieldText(record.nickname), '[') == std::string::npos &&
+        Cp932Find(host, ']') == std::string::npos && Cp932Find(host, '(') == std::string::npos &&
+        Cp932Find(host, ')') == std::string::npos) {
         Check(KeyOfLine(MemberListLine(record)) == key);
         Check(KeyOfLine(ChatMemberLine(record)) == key);
         Check(HostOfLine(ChatMemberLine(record)) == FieldText(record.host));
