@@ -148,17 +148,17 @@ void CKestrelView::customEvent(QEvent* e) {
 
 void CKestrelView::OnPeerMessage(MessageEvent& message) {
     const auto sender = message.takeFirst<MemberRecord>();
-    const auto text = message.takeSecond<ChatText>();
+    const auto text = message.takeSecond<MessageText>();
     if (!sender || !text || !m_chat) return;
     // A message takes the user to the conversation: the member list gives way to it.
     if (m_chat->MemberListOpen()) m_chat->CloseMemberList();
     if (!m_chat->ChatWindowOpen()) m_chat->OpenChatWindow();
     QObject* window = m_chat->ChatWindow();
     if (!window) return;
-    std::string line = ReceivedChatLine(*sender, TextOf(*text));
+    std::string line = ReceivedChatLine(*sender, text->text);
     m_history.Add(line);
     PostMessage(window, WM_SHOW_PEER_MESSAGE, 0, 0, own(*sender), own(std::move(line)));
-    QApplication::beep();
+    if (m_messageBeep.Due()) QApplication::beep();
 }
 
 void CKestrelView::RefreshForm() {

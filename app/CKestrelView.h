@@ -9,6 +9,7 @@
 #include "app/PeerChatLink.h"
 #include "app/SettingsDialogs.h"
 #include "app/ViewSettings.h"
+#include "chat/PeerGuards.h"
 #include "identity/CChatHistory.h"
 #include "platform/Clock.h"
 #include "platform/Timing.h"
@@ -130,6 +131,7 @@ private:
     ViewSettings m_settings;
     Credentials m_credentials;
     CChatHistory m_history;
+    Spacing m_messageBeep{Spacing::kMessageBeep};
     bool m_firstStart = true;
     bool m_running = false;
     bool m_loginInProgress = false;

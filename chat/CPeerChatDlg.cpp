@@ -148,7 +148,9 @@ void CPeerChatDlg::Send() {
         CopyField(where.peerAddress, address->address);
         where.peerPort = address->port;
     }
-    if (m_chat) PostMessage(m_chat, WM_CHAT_SEND, 0, 0, own(where), own(MakeChatText(text)));
+    // Only a message that went out is filed; one refused (another still awaits its
+    // acknowledgement) stays in the edit to be sent again.
+    if (!m_chat || !m_chat->Send(where, text)) return;
 
     const std::string line =
         net::Format(sjis(txt::kChatSentLine).c_str(), nickname.c_str(), host.c_str(), text.c_str());

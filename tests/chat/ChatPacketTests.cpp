@@ -171,6 +171,42 @@ TEST(ChatPacket, BroadcastListSkipsEmptyPieces) {
     EXPECT_EQ(BroadcastList(JoinBroadcastList({"a", "b"})), (std::vector<std::string>{"a", "b"}));
 }
 
+TEST(ChatPacket, PeersTextsCarryNoControlBytesButMessagesKeepTheirLineBreaks) {
+    struct Case {
+        std::string text, name, message;
+    } const cases[] = {
+        {"plain", "plain", "plain"},
+        {"a\r\nb\rc\nd", "a  b c d", "a\nb\nc\nd"},
+        {"\r\n\r\n", "    ", "\n\n"},
+        // A forged history line or date header, and a terminal's escape.
+        {"hi\n\x91\x97[Boss(pc)]  fake", "hi \x91\x97[Boss(pc)]  fake",
+         "hi\n\x91\x97[Boss(pc)]  fake"},
+        {"\x1b[2J\x07\x7f\t", " [2J   ", " [2J   "},
+        // Double-byte text passes: control bytes are never second bytes.
+        {"\x83\x86\x81[\x8d]", "\x83\x86\x81[\x8d]", "\x83\x86\x81[\x8d]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(PrintableName(c.text), c.name);
+        EXPECT_EQ(PrintableMessage(c.text), c.message);
+    }
+}
+
+TEST(ChatPacket, BroadcastTargetsAreNumericOnceEachAndBounded) {
+    std::vector<std::string> skipped;
+    const auto targets =
+        BroadcastTargets({"192.0.2.255", "intranet.example", "10.1.255.255", "192.0.2.255", "1.2.3",
+                          "01.2.3.4", "1.2.3.4 ", "256.1.1.1", "10.0.0.1"},
+                         &skipped);
+    EXPECT_EQ(targets, (std::vector<std::string>{"192.0.2.255", "10.1.255.255", "10.0.0.1"}));
+    EXPECT_EQ(skipped, (std::vector<std::string>{"intranet.example", "192.0.2.255", "1.2.3",
+                                                 "01.2.3.4", "1.2.3.4 ", "256.1.1.1"}));
+    std::vector<std::string> many;
+    for (int i = 0; i < 100; ++i) many.push_back("10.0.0." + std::to_string(i));
+    EXPECT_EQ(BroadcastTargets(many).size(), kMostBroadcastTargets);
+    EXPECT_EQ(BroadcastTargets(many).back(), "10.0.0.63");
+}
+
 TEST(ChatPacket, ChatTextKeepsAtMost255BytesOnACharacterBoundary) {
     EXPECT_EQ(TextOf(MakeChatText(std::string(300, 'x'))), std::string(255, 'x'));
     EXPECT_EQ(MakeChatText(std::string(300, 'x')).length, 256);

@@ -289,36 +289,53 @@ TEST_F(ChatWindowTest, ChatWindowOpensWithHistoryAndMembers) {
     EXPECT_EQ(Utf8(targets->itemText(1)), "Jiro [host2(10.0.0.2:2425)] 離席:Out");
 }
 
-TEST_F(ChatWindowTest, SendPostsTheMessageAndFilesTheLineEvenWhenRefused) {
+TEST_F(ChatWindowTest, SendFilesTheLineOnlyForAMessageThatWentOut) {
     Enters("10.0.0.1", "Hana");
+    Enters("10.0.0.2", "Jiro");
     CPeerChatDlg dlg(host_, chat.get(), boxes);
     auto* targets = Child<QComboBox>(dlg, "targets1017");
     auto* text = Child<QLineEdit>(dlg, "text1006");
     auto* send = Child<QPushButton>(dlg, "send1025");
+    auto* conversation = Child<QListWidget>(dlg, "conversation1019");
     text->setText(QStringLiteral("hello"));
     send->click();  // no target: nothing
     EXPECT_TRUE(host_.history.Empty());
 
     targets->setCurrentIndex(0);
     send->click();
-    QCoreApplication::sendPostedEvents(chat.get());
     EXPECT_TRUE(chat->AwaitingAcknowledgement());
     EXPECT_EQ(host_.history.Lines(), std::vector<std::string>{U("送[Hana(host1)]  hello")});
     EXPECT_TRUE(text->text().isEmpty());
+    EXPECT_EQ(conversation->count(), 1);
 
-    // A second send while the first awaits its acknowledgement: refused by the chat, and the
-    // line is filed all the same.
+    // A second send while the first awaits its acknowledgement: refused with the chat's box;
+    // nothing is filed and the text stays to be sent again.
     text->setText(QStringLiteral("again"));
     QTest::keyClick(text, Qt::Key_Return);
-    QCoreApplication::sendPostedEvents(chat.get());
     ASSERT_EQ(chatBoxes.boxes.size(), 1u);
     EXPECT_EQ(chatBoxes.boxes[0].captionUtf8(), "お願い");
+    EXPECT_EQ(host_.history.Lines().size(), 1u);
+    EXPECT_EQ(conversation->count(), 1);
+    EXPECT_EQ(text->text(), QStringLiteral("again"));
+
+    // Once the wait is over it goes.
+    ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 2000));
+    send->click();
     EXPECT_EQ(host_.history.Lines().size(), 2u);
-    auto* conversation = Child<QListWidget>(dlg, "conversation1019");
-    EXPECT_EQ(conversation->count(), 2);
     EXPECT_EQ(conversation->currentRow(), 1);
 
+    // A member who left without the window hearing of it yet: nothing goes, nothing is filed.
+    ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 2000));
+    From("10.0.0.2", "1:9:u:h:2:Jiro", WM_CHAT_EXIT);
+    targets->setCurrentIndex(1);
+    text->setText(QStringLiteral("lost"));
+    send->click();
+    EXPECT_FALSE(chat->AwaitingAcknowledgement());
+    EXPECT_EQ(host_.history.Lines().size(), 2u);
+
     // Nothing typed: nothing.
+    text->clear();
+    targets->setCurrentIndex(0);
     send->click();
     EXPECT_EQ(host_.history.Lines().size(), 2u);
 }

@@ -2,6 +2,7 @@
 #include "PeerChatTestKit.h"
 
 #include <cerrno>
+#include <map>
 #include <regex>
 
 namespace kestrel {
@@ -13,6 +14,13 @@ using test::PeerChatTest;
 using test::PrivateNetwork;
 using test::SpinFor;
 using test::SpinUntil;
+
+SocketEvent Target(const std::string& address, int port) {
+    SocketEvent target;
+    CopyField(target.peerAddress, address);
+    target.peerPort = port;
+    return target;
+}
 
 TEST_F(PeerChatTest, StartBroadcastsEntry101AndTracesAtOnce) {
     identity.present = 0;
@@ -134,8 +142,8 @@ TEST_F(PeerChatTest, MessagesFromMembersReachTheViewAndAreAcknowledged) {
     PeerSays("1:601:hana:PC02:288:a:b::c\r\nline");
     ASSERT_TRUE(SpinUntil([&] { return !view.Of(WM_PEER_MESSAGE).empty(); }));
     const auto message = view.Of(WM_PEER_MESSAGE).front();
-    ASSERT_TRUE(message.text && message.record);
-    EXPECT_EQ(TextOf(*message.text), "a:b::c\r\nline");
+    ASSERT_TRUE(message.messageText && message.record);
+    EXPECT_EQ(*message.messageText, "a:b::c\nline");
     EXPECT_EQ(FieldText(message.record->nickname), "Hana");
     ASSERT_TRUE(PeerGets(IPMSG_RECVMSG));
     const std::string ack = peer->WithCommand(IPMSG_RECVMSG).front().text();
@@ -176,14 +184,100 @@ TEST_F(PeerChatTest, NamesAndPlacesWithBracketBytesGoAndComeWhole) {
     ASSERT_TRUE(SpinUntil([&] { return !view.Of(WM_PEER_MESSAGE).empty(); }));
     const auto message = view.Of(WM_PEER_MESSAGE).front();
     EXPECT_EQ(cp932ToUtf8(FieldText(message.record->nickname)), "田中ゼミ");
-    EXPECT_EQ(cp932ToUtf8(TextOf(*message.text)), "ソース表示");
+    EXPECT_EQ(cp932ToUtf8(*message.messageText), "ソース表示");
 }
 
-SocketEvent Target(const std::string& address, int port) {
-    SocketEvent target;
-    CopyField(target.peerAddress, address);
-    target.peerPort = port;
-    return target;
+TEST_F(PeerChatTest, MessagesArriveWholeAndAreTakenOnceWhateverTheResends) {
+    auto chat = Started();
+    PeerJoins();
+    // Longer than any block the socket once read: 1,000 bytes of text, and a datagram near
+    // the largest UDP payload.
+    std::string thousand;
+    for (int i = 0; i < 500; ++i) thousand += utf8ToCp932("あ");
+    const std::string huge(60000, 'x');
+    PeerSays("1:700:hana:PC02:288:" + thousand);
+    ASSERT_TRUE(PeerGets(IPMSG_RECVMSG));
+    PeerSays("1:701:hana:PC02:288:" + huge);
+    ASSERT_TRUE(PeerGets(IPMSG_RECVMSG, 2));
+    ASSERT_TRUE(SpinUntil([&] { return view.Of(WM_PEER_MESSAGE).size() == 2; }));
+    EXPECT_EQ(*view.Of(WM_PEER_MESSAGE)[0].messageText, thousand);
+    EXPECT_EQ(view.Of(WM_PEER_MESSAGE)[1].messageText->size(), huge.size());
+
+    // The acknowledgement was lost and the peer sends again with the same number: acknowledged
+    // each time, taken once.
+    for (int resend = 1; resend <= 2; ++resend) {
+        clock.now += 5;
+        PeerSays("1:700:hana:PC02:288:" + thousand);
+        ASSERT_TRUE(PeerGets(IPMSG_RECVMSG, 2 + resend));
+    }
+    SpinFor(100);
+    EXPECT_EQ(view.Of(WM_PEER_MESSAGE).size(), 2u);
+    std::map<std::string, int> acks;
+    for (const auto& ack : peer->WithCommand(IPMSG_RECVMSG)) ++acks[Body(ack.text())];
+    EXPECT_EQ(acks, (std::map<std::string, int>{{"taro:PC01:33:700", 3}, {"taro:PC01:33:701", 1}}));
+
+    // A number is remembered for ten minutes, not for ever.
+    clock.now += 601;
+    PeerSays("1:700:hana:PC02:288:again");
+    ASSERT_TRUE(SpinUntil([&] { return view.Of(WM_PEER_MESSAGE).size() == 3; }));
+}
+
+TEST_F(PeerChatTest, BroadcastAndAutomaticAnswersAreNeverAnswered) {
+    auto chat = Started();
+    // An entry with the broadcast option: listed, neither answered nor asked for its version.
+    PeerSays("1:500:hana:PC02:1025:Hana");
+    ASSERT_TRUE(SpinUntil([&] { return !PeerEvents().empty(); }));
+    PeerSays("1:501:hana:PC02:8256:");        // GETINFO with the automatic-answer option
+    PeerSays("1:502:hana:PC02:1312:to all");  // SENDMSG, check and broadcast
+    PeerSays("1:503:hana:PC02:8480:away");    // SENDMSG, check and automatic answer
+    ASSERT_TRUE(SpinUntil([&] { return view.Of(WM_PEER_MESSAGE).size() == 2; }));
+    SpinFor(150);
+    peer->Poll();
+    for (const int command : {IPMSG_ANSENTRY, IPMSG_GETINFO, IPMSG_SENDINFO, IPMSG_RECVMSG})
+        EXPECT_TRUE(peer->WithCommand(command).empty()) << command;
+
+    // The same packets without those options are answered.
+    clock.now += 5;
+    PeerSays("1:504:hana:PC02:64:");
+    PeerSays("1:505:hana:PC02:288:to you");
+    ASSERT_TRUE(PeerGets(IPMSG_SENDINFO));
+    ASSERT_TRUE(PeerGets(IPMSG_RECVMSG));
+}
+
+TEST_F(PeerChatTest, OnlyTheAwaitedAcknowledgementFromItsMemberEndsTheWait) {
+    ASSERT_TRUE(network.AddPeerAddress("192.0.2.3"));
+    std::unique_ptr<test::ScriptedChatPeer> other;
+    network.InPeer([&] { other = std::make_unique<test::ScriptedChatPeer>(2426, "192.0.2.3"); });
+    ASSERT_TRUE(other && other->ok());
+    auto chat = Started();
+    PeerJoins();
+    ASSERT_TRUE(other->SendText("1:1:jiro:PC03:1:Jiro", PrivateNetwork::kProgramAddress, 2425));
+    ASSERT_TRUE(SpinUntil([&] { return chat->Members().Find("192.0.2.3"); }));
+
+    ASSERT_TRUE(chat->Send(Target("192.0.2.2", 2425), "hello"));
+    ASSERT_TRUE(PeerGets(0x120));
+    const std::string sent = peer->WithCommand(0x120).front().text();
+    const std::string number = sent.substr(2, sent.find(':', 2) - 2);
+    // Another number, and the right number from another member: the wait goes on.
+    PeerSays("1:710:hana:PC02:33:" + std::to_string(std::stoul(number) - 1));
+    PeerSays("1:711:hana:PC02:33:");
+    ASSERT_TRUE(
+        other->SendText("1:2:jiro:PC03:33:" + number, PrivateNetwork::kProgramAddress, 2425));
+    SpinFor(timing.ackTimeoutMs / 2);
+    EXPECT_TRUE(chat->AwaitingAcknowledgement());
+    PeerSays("1:712:hana:PC02:33:" + number);
+    ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 1000));
+    SpinFor(timing.ackTimeoutMs * 2);
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    // A refused send is no send: busy, or to an address that is no member.
+    ASSERT_TRUE(chat->Send(Target("192.0.2.2", 2425), "one"));
+    EXPECT_FALSE(chat->Send(Target("192.0.2.2", 2425), "two"));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].captionUtf8(), "お願い");
+    ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 2000));
+    EXPECT_FALSE(chat->Send(Target("192.0.2.77", 2425), "three"));
+    EXPECT_FALSE(chat->AwaitingAcknowledgement());
 }
 
 TEST_F(PeerChatTest, OneSendOneWaitAndItsBoxes) {
@@ -221,8 +315,10 @@ TEST_F(PeerChatTest, OneSendOneWaitAndItsBoxes) {
     PostMessage(chat.get(), WM_CHAT_SEND, 0, 0, own(Target("192.0.2.2", 2425)),
                 own(MakeChatText("third")));
     ASSERT_TRUE(PeerGets(0x120, 2));
-    // Any acknowledgement, for any number, ends the wait; no time-out box follows.
-    PeerSays("1:700:hana:PC02:33:1");
+    // The acknowledgement of this message ends the wait; no time-out box follows.
+    const std::string third = peer->WithCommand(0x120)[1].text();
+    const std::string number = third.substr(2, third.find(':', 2) - 2);
+    PeerSays("1:700:hana:PC02:33:" + number);
     ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 1000));
     SpinFor(timing.ackTimeoutMs * 2);
     EXPECT_EQ(boxes.boxes.size(), 2u);
@@ -248,16 +344,18 @@ TEST_F(PeerChatTest, VersionAndAbsenceQueriesAreAnswered) {
     peer->Poll();
     EXPECT_TRUE(peer->WithCommand(0x151).empty());
 
-    // Version query from a stranger: answered, added silently, asked back.
+    // Version query from a stranger: answered, but it makes no member (its messages would be
+    // taken then), and nothing is asked back.
     PeerSays("1:801:hana:PC02:64:Hana[x]");
     ASSERT_TRUE(PeerGets(IPMSG_SENDINFO));
-    ASSERT_TRUE(PeerGets(IPMSG_GETINFO));
     const std::string info = peer->WithCommand(IPMSG_SENDINFO).front().text();
     EXPECT_EQ(Body(info), "taro:PC01:65:Kestrel ver3.20");
-    ASSERT_NE(chat->Members().Find("192.0.2.2"), nullptr);
-    EXPECT_EQ(FieldText(chat->Members().Find("192.0.2.2")->nickname), "Hana[x]");
-    EXPECT_TRUE(PeerEvents().empty());
+    SpinFor(100);
+    peer->Poll();
+    EXPECT_TRUE(peer->WithCommand(IPMSG_GETINFO).empty());
+    EXPECT_EQ(chat->Members().Find("192.0.2.2"), nullptr);
 
+    PeerJoins();
     PeerSays("1:802:hana:PC02:80:");
     ASSERT_TRUE(PeerGets(0x151));
     const std::string absence = peer->WithCommand(0x151).front().text();
