@@ -62,6 +62,8 @@ CPeerChatDlg::CPeerChatDlg(ChatWindowHost& host, CPeerChat* chat, MessageBoxes& 
     m_refresh->setGeometry(Dlu(202, 6, 51, 14));
     m_conversation = new QListWidget(this);
     m_conversation->setObjectName(QStringLiteral("conversation1019"));
+    // Lines of one height: a new line costs the same however many stand above it.
+    m_conversation->setUniformItemSizes(true);
     m_conversation->setGeometry(Dlu(7, 25, 246, 125));
     m_text = new QLineEdit(this);
     m_text->setObjectName(QStringLiteral("text1006"));
@@ -115,8 +117,7 @@ void CPeerChatDlg::Opening() {
     m_layout.below = height() - m_layout.list.bottom();
     m_layout.recorded = true;
 
-    for (const auto& line : m_host.ChatHistory().Lines())
-        chatlist::Add(*m_conversation, chatlist::OneLine(line));
+    for (const auto& line : m_host.ChatHistory().Lines()) chatlist::Add(*m_conversation, line);
     if (!m_chat) return;
     std::vector<MemberRecord> members;
     m_chat->Snapshot(members);
@@ -160,8 +161,11 @@ void CPeerChatDlg::Send() {
 }
 
 void CPeerChatDlg::AddConversationLine(const std::string& line) {
-    chatlist::Add(*m_conversation, chatlist::OneLine(line));
+    chatlist::Add(*m_conversation, line);
     const QSignalBlocker quiet(m_conversation);
+    // As many lines as the history keeps: the oldest go.
+    while (static_cast<std::size_t>(m_conversation->count()) > CChatHistory::kKeptLines)
+        delete m_conversation->takeItem(0);
     m_conversation->setCurrentRow(m_conversation->count() - 1);
 }
 
@@ -247,9 +251,9 @@ void CPeerChatDlg::PickSender(int row) {
 }
 
 void CPeerChatDlg::ShowLine(int row) {
-    const auto& lines = m_host.ChatHistory().Lines();
-    if (row < 0 || static_cast<std::size_t>(row) >= lines.size()) return;
-    if (showLine) showLine(lines[static_cast<std::size_t>(row)]);
+    // Each line of the list keeps its whole text, line breaks and all.
+    const QListWidgetItem* item = m_conversation->item(row);
+    if (item && showLine) showLine(chatlist::LineOf(item));
 }
 
 void CPeerChatDlg::resizeEvent(QResizeEvent* event) {

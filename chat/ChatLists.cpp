@@ -26,7 +26,7 @@ std::string LineAt(const QComboBox& box, int index) {
 }
 
 void Add(QListWidget& list, const std::string& line) {
-    auto* item = new QListWidgetItem(Shown(line));
+    auto* item = new QListWidgetItem(Shown(OneLine(line)));
     item->setData(kLineRole, QByteArray::fromStdString(line));
     list.addItem(item);
 }

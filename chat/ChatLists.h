@@ -13,7 +13,8 @@ namespace kestrel::chatlist {
 
 std::string LineOf(const QListWidgetItem* item);
 std::string LineAt(const QComboBox& box, int index);
-// Add a line; a sorted list places it by its shown text.
+// Add a line, shown on one line (OneLine) and kept whole; a sorted list places it by its
+// shown text.
 void Add(QListWidget& list, const std::string& line);
 void AddSorted(QComboBox& box, const std::string& line);
 // Index of the first line containing the text anywhere; -1 when none.

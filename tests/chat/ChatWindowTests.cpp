@@ -438,6 +438,29 @@ TEST_F(ChatWindowTest, NamesWithBracketBytesAreSentToPickedAndShownWhole) {
     EXPECT_EQ(parts.message, "yo");
 }
 
+TEST_F(ChatWindowTest, TheConversationKeepsAsManyLinesAsTheHistoryAndEachWhole) {
+    for (std::size_t i = 0; i < CChatHistory::kKeptLines + 20; ++i)
+        host_.history.Add("old " + std::to_string(i));
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    auto* conversation = Child<QListWidget>(dlg, "conversation1019");
+    ASSERT_EQ(static_cast<std::size_t>(conversation->count()), CChatHistory::kKeptLines);
+    EXPECT_EQ(Utf8(conversation->item(0)->text()), "old 20");
+    for (int i = 0; i < 30; ++i) {
+        const std::string line = U("受[Hana(host1)]  new ") + std::to_string(i) + "\nmore";
+        host_.history.Add(line);
+        PostMessage(&dlg, WM_SHOW_PEER_MESSAGE, 0, 0, own(MemberRecord{}), own(line));
+    }
+    QCoreApplication::sendPostedEvents(&dlg);
+    ASSERT_EQ(static_cast<std::size_t>(conversation->count()), CChatHistory::kKeptLines);
+    EXPECT_EQ(Utf8(conversation->item(0)->text()), "old 50");
+    EXPECT_EQ(Utf8(conversation->currentItem()->text()), "受[Hana(host1)]  new 29 more");
+    // Double-clicked, a line shows itself whole, whatever has gone above it.
+    std::vector<std::string> shown;
+    dlg.showLine = [&](const std::string& line) { shown.push_back(line); };
+    emit conversation->itemDoubleClicked(conversation->item(conversation->count() - 1));
+    EXPECT_EQ(shown, std::vector<std::string>{U("受[Hana(host1)]  new 29\nmore")});
+}
+
 TEST_F(ChatWindowTest, MessageWindowSplitsTheLine) {
     const auto received = CMessageViewDlg::Split(U("受[Hana(host1)]  a\nb"));
     EXPECT_EQ(cp932ToUtf8(received.label), "送信元");

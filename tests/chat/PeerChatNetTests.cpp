@@ -1,6 +1,8 @@
 // CPeerChat on a real UDP socket, inside network namespaces of the test's own.
 #include "PeerChatTestKit.h"
 
+#include "tests/support/HeldResolver.h"
+
 #include <cerrno>
 #include <map>
 #include <regex>
@@ -409,6 +411,72 @@ TEST_F(PeerChatTest, MalformedAndFloodedDatagramsNeverFail) {
     EXPECT_NE(chat->Members().Find("192.0.2.2"), nullptr);
 }
 
+// A probe from a second namespace: queries and entries by the thousand, from one address.
+TEST_F(PeerChatTest, StrangersAreNotListedAndNoAddressIsAnsweredPacketForPacket) {
+    auto chat = Started();
+    for (int i = 0; i < 200; ++i) PeerSays("1:" + std::to_string(1000 + i) + ":hana:PC02:64:Hana");
+    ASSERT_TRUE(PeerGets(IPMSG_SENDINFO));
+    for (int i = 0; i < 200; ++i) PeerSays("1:" + std::to_string(2000 + i) + ":hana:PC02:1:Hana");
+    ASSERT_TRUE(SpinUntil([&] { return chat->Members().Find("192.0.2.2"); }));
+    for (int i = 0; i < 200; ++i) PeerSays("1:" + std::to_string(3000 + i) + ":hana:PC02:80:");
+    ASSERT_TRUE(PeerGets(IPMSG_SENDABSENCEINFO));
+    SpinFor(300);
+    peer->Poll();
+    // The queries made no member; each kind of answer went once.
+    EXPECT_EQ(chat->Members().Size(), 2u);
+    for (const int command : {IPMSG_SENDINFO, IPMSG_ANSENTRY, IPMSG_GETINFO, IPMSG_SENDABSENCEINFO})
+        EXPECT_EQ(peer->WithCommand(command).size(), 1u) << command;
+    // A few seconds on, the address is answered again.
+    clock.now += AnswerGate::kSeconds;
+    PeerSays("1:4000:hana:PC02:64:Hana");
+    ASSERT_TRUE(PeerGets(IPMSG_SENDINFO, 2));
+}
+
+// Control bytes from a peer: escaped in the trace, spaces in what is shown and filed.
+TEST_F(PeerChatTest, NoPeerWritesALineOfItsOwnIntoTheLog) {
+    auto chat = Started();
+    PeerJoins(
+        "Ha\r\nU (forged)\x1b"
+        "na");
+    PeerSays("1:601:hana:PC02:288:hi\r\n\x1b]0;x\x07there");
+    ASSERT_TRUE(SpinUntil([&] { return !view.Of(WM_PEER_MESSAGE).empty(); }));
+    const auto message = view.Of(WM_PEER_MESSAGE).front();
+    EXPECT_EQ(FieldText(message.record->nickname), "Ha  U (forged) na");
+    EXPECT_EQ(*message.messageText, "hi\n ]0;x there");
+    ASSERT_TRUE(PeerGets(IPMSG_RECVMSG));
+    int traced = 0;
+    for (const auto& line : posted.lines) {
+        EXPECT_EQ(line.find_first_of("\r\n\x1b\x07"), std::string::npos) << line;
+        traced += line.find("hi\\r\\n\\x1b]0;x\\x07there") != std::string::npos;
+    }
+    EXPECT_EQ(traced, 1);
+}
+
+// A host name in BroadIPs would be looked up at every packet to all, holding the windows
+// while the resolver waits: it is skipped, with one line in the log.
+TEST_F(PeerChatTest, NamesInTheBroadcastListAreNeverLookedUp) {
+    test::HeldResolver resolver([] {});
+    if (!resolver.ok()) GTEST_SKIP() << "needs root to hold the name look-ups";
+    broadIPs = "192.0.2.255~:_intranet-gw~:_192.0.2.255~:_gw.example.co.jp~:_";
+    auto chat = Started();
+    chat->Refresh();
+    PostMessage(chat.get(), WM_PRESENCE_CHANGED);
+    ASSERT_TRUE(PeerGets(IPMSG_BR_ABSENCE));
+    SpinFor(100);
+    peer->Poll();
+    EXPECT_EQ(resolver.queries(), 0);
+    // Each packet to all went to the broadcast and once to the numeric address.
+    int toSubnet = 0;
+    for (const auto& d : peer->received) toSubnet += d.destination == "192.0.2.255";
+    EXPECT_EQ(toSubnet, 3);
+    int skipped = 0;
+    for (const auto& line : posted.lines)
+        skipped += line ==
+                   "U [Chat BroadIPs] skipped (not a numeric address, repeated, or beyond 64): "
+                   "intranet-gw 192.0.2.255 gw.example.co.jp";
+    EXPECT_EQ(skipped, 1);
+}
+
 class LonelyPeerChatTest : public PeerChatTest {
 protected:
     explicit LonelyPeerChatTest(PrivateNetwork::Shape shape = PrivateNetwork::Shape::LoopbackOnly)
@@ -430,6 +498,20 @@ TEST_F(LonelyPeerChatTest, NoRouteForTheEntryIsTheBroadcastBox) {
               "エントリのブロードキャストに失敗しました。\nERROR = " + std::to_string(ENETUNREACH));
     EXPECT_EQ(boxes.boxes[0].captionUtf8(), "警告");
     EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Stop);
+}
+
+TEST_F(LonelyPeerChatTest, PortZeroIsRefusedAsAnImpossiblePortIs) {
+    for (const int port : {0, -1}) {
+        SCOPED_TRACE(port);
+        boxes.boxes.clear();
+        auto chat = Make(port);
+        EXPECT_FALSE(chat->Start());
+        EXPECT_EQ(chat->Socket(), nullptr);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(
+            boxes.boxes[0].textUtf8(),
+            "チャット用のポートを作れませんでした。(Server)\nERROR = " + std::to_string(EINVAL));
+    }
 }
 
 TEST_F(LonelyPeerChatTest, TakenPortIsTheSocketBox) {
