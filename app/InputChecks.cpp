@@ -64,7 +64,7 @@ bool IsAcceptedBroadcastAddress(std::string_view text) {
     return view == "...";
 }
 
-bool IsNumericAddress(std::string_view text) {
+bool IsNumericBroadcastAddress(std::string_view text) {
     int parts = 0;
     while (parts < 4) {
         std::size_t digits = 0;

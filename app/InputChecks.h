@@ -20,7 +20,7 @@ bool IsAcceptedBroadcastAddress(std::string_view text);
 // What the chat sends to: a numeric IPv4 address, four decimal parts of 0 to 255 with no
 // leading zeros and nothing around them. Anything else would be looked up as a host name at
 // every packet to all; the peer chat skips it. The list holds at most this many.
-bool IsNumericAddress(std::string_view text);
+bool IsNumericBroadcastAddress(std::string_view text);
 inline constexpr std::size_t kMostBroadcastAddresses = 64;
 
 // A nickname may not hold ':', '[', ']', '<' or '>': they delimit the peer chat's packets and

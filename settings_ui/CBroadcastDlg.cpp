@@ -47,7 +47,7 @@ void CBroadcastDlg::Add() {
         // Numeric addresses only: a name ("12a.1.1.1" passes the part-by-part check) would be
         // looked up at every packet to all, holding the windows while the resolver waits.
         const std::string address = toSjis(text);
-        if (!IsAcceptedBroadcastAddress(address) || !IsNumericAddress(address)) {
+        if (!IsAcceptedBroadcastAddress(address) || !IsNumericBroadcastAddress(address)) {
             m_boxes.Show(sjis(txt::kBroadcastFormatError), sjis(txt::kBroadcastFormatCaption),
                          BoxIcon::Stop, BoxButtons::Ok);
         } else if (!m_list->findItems(text, Qt::MatchExactly).isEmpty()) {

@@ -46,8 +46,8 @@ TEST(InputChecks, NumericAddressesAreFourDecimalPartsAndNothingElse) {
     const char* refused[] = {"12a.1.1.1", " 7.1.1.1",  "7.1.1.1 ",   "01.1.1.1", "1.2.3",
                              "1.2.3.4.5", "256.1.1.1", "1000.1.1.1", "",         "host.example",
                              "1..1.1",    "1.1.1.1.",  "0x1.1.1.1"};
-    for (const char* a : numeric) EXPECT_TRUE(IsNumericAddress(a)) << a;
-    for (const char* r : refused) EXPECT_FALSE(IsNumericAddress(r)) << r;
+    for (const char* a : numeric) EXPECT_TRUE(IsNumericBroadcastAddress(a)) << a;
+    for (const char* r : refused) EXPECT_FALSE(IsNumericBroadcastAddress(r)) << r;
 }
 
 TEST(InputChecks, NicknamesRefuseDelimitersButNotTheTrailBytesOfDoubleByteCharacters) {
