@@ -55,6 +55,7 @@ CPeerChatDlg::CPeerChatDlg(ChatWindowHost& host, CPeerChat* chat, MessageBoxes& 
     label->setGeometry(Dlu(7, 9, 50, 8));
     m_targets = new QComboBox(this);
     m_targets->setObjectName(QStringLiteral("targets1017"));
+    m_targets->setFont(MemberLineFont());
     m_targets->setGeometry(Dlu(58, 7, 140, 12));
     m_refresh = new QPushButton(QString::fromUtf8(txt::kChatRefresh), this);
     m_refresh->setObjectName(QStringLiteral("refresh1018"));
@@ -171,7 +172,13 @@ void CPeerChatDlg::AddConversationLine(const std::string& line) {
 
 void CPeerChatDlg::RefreshMembers() {
     if (!m_chat) return;
-    m_targets->clear();
+    {
+        // The chosen member stays pending: the answers' events bring the line back, and it is
+        // chosen again then.
+        const QSignalBlocker quiet(m_targets);
+        m_targets->clear();
+        m_targets->setCurrentIndex(-1);
+    }
     m_chat->Refresh();
 }
 
@@ -208,7 +215,9 @@ void CPeerChatDlg::OnMemberEvent(int kind, const MemberRecord& record) {
         } else if (kind == MEMBER_UPDATED || kind == MEMBER_LEFT) {
             const int at = chatlist::FindContaining(*m_targets, MemberKey(record));
             if (at >= 0) {
-                m_targets->removeItem(at);
+                // Never a neighbour in its place: the pending selection below chooses the
+                // updated line again, and a member who left leaves nobody chosen.
+                chatlist::Remove(*m_targets, at);
                 if (kind == MEMBER_UPDATED) chatlist::AddSorted(*m_targets, line);
             }
         }

@@ -56,6 +56,29 @@ int FindContaining(const QComboBox& box, std::string_view text) {
     return -1;
 }
 
+std::string SelectedLine(const QListWidget& list) {
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    return selected.isEmpty() ? std::string() : LineOf(selected.front());
+}
+
+void Remove(QListWidget& list, int row) {
+    QListWidgetItem* item = list.item(row);
+    if (!item) return;
+    const bool chosen = item->isSelected() || list.currentItem() == item;
+    delete list.takeItem(row);
+    if (chosen) {
+        list.clearSelection();
+        list.setCurrentItem(nullptr);
+    }
+}
+
+void Remove(QComboBox& box, int index) {
+    if (index < 0 || index >= box.count()) return;
+    const bool chosen = box.currentIndex() == index;
+    box.removeItem(index);
+    if (chosen) box.setCurrentIndex(-1);
+}
+
 std::string OneLine(std::string line) {
     std::replace(line.begin(), line.end(), '\n', ' ');
     return line;

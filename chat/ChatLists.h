@@ -23,4 +23,11 @@ int FindContaining(const QComboBox& box, std::string_view text);
 // Every line feed as a space, for one-line lists.
 std::string OneLine(std::string line);
 
+// The line the user has highlighted; empty when none is. The current item of a list that is
+// not also selected is no choice: Qt makes a neighbour current when a line is removed.
+std::string SelectedLine(const QListWidget& list);
+// Remove a line; when it was the chosen one, nothing is chosen afterwards.
+void Remove(QListWidget& list, int row);
+void Remove(QComboBox& box, int index);
+
 }  // namespace kestrel::chatlist

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -459,6 +461,136 @@ TEST_F(ChatWindowTest, TheConversationKeepsAsManyLinesAsTheHistoryAndEachWhole) 
     dlg.showLine = [&](const std::string& line) { shown.push_back(line); };
     emit conversation->itemDoubleClicked(conversation->item(conversation->count() - 1));
     EXPECT_EQ(shown, std::vector<std::string>{U("受[Hana(host1)]  new 29\nmore")});
+}
+
+// Clicks on a line of a list, as the user makes them.
+void ClickLine(QListWidget* list, const std::string& contains) {
+    for (int i = 0; i < list->count(); ++i)
+        if (Utf8(list->item(i)->text()).find(contains) != std::string::npos) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(list->item(i)).center());
+            return;
+        }
+    ADD_FAILURE() << "no line with " << contains;
+}
+
+// The member a message goes to is the one the user chose and sees chosen, or nobody.
+TEST_F(ChatWindowTest, AMemberWhoLeavesOrChangesIsNeverSwappedForANeighbour) {
+    Enters("10.0.0.1", "Hana");
+    Enters("10.0.0.2", "Jiro");
+    Enters("10.0.0.3", "Saburo");
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    dlg.show();
+    view.received.clear();
+    auto* targets = Child<QComboBox>(dlg, "targets1017");
+    auto* text = Child<QLineEdit>(dlg, "text1006");
+    auto* send = Child<QPushButton>(dlg, "send1025");
+    auto sendTyped = [&](const char* typed) {
+        text->setText(QString::fromUtf8(typed));
+        QTest::mouseClick(send, Qt::LeftButton);
+    };
+    // The user picks Jiro with the keyboard: Hana, then Jiro.
+    targets->setFocus();
+    QTest::keyClick(targets, Qt::Key_Down);
+    QTest::keyClick(targets, Qt::Key_Down);
+    ASSERT_EQ(Utf8(targets->currentText()).substr(0, 4), "Jiro");
+
+    // Jiro changes his presence: the updated line is chosen again, and the message is his.
+    From("10.0.0.2", "1:2:u:h:260:Jiro[Out]", WM_CHAT_ABSENCE);
+    Forward(&dlg);
+    EXPECT_EQ(Utf8(targets->currentText()), "Jiro [host2(10.0.0.2:2425)] 離席:Out");
+    sendTyped("to jiro");
+    ASSERT_EQ(host_.history.Lines().size(), 1u);
+    EXPECT_EQ(host_.history.Lines()[0], U("送[Jiro(host2)]  to jiro"));
+    ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 2000));
+
+    // The refresh button empties the drop-down; the answers bring Jiro back, chosen.
+    QTest::mouseClick(Child<QPushButton>(dlg, "refresh1018"), Qt::LeftButton);
+    EXPECT_EQ(targets->count(), 0);
+    Enters("10.0.0.1", "Hana");
+    Enters("10.0.0.2", "Jiro");
+    Enters("10.0.0.3", "Saburo");
+    Forward(&dlg);
+    EXPECT_EQ(Utf8(targets->currentText()).substr(0, 4), "Jiro");
+
+    // Jiro leaves: nobody is chosen, and Send sends to nobody.
+    From("10.0.0.2", "1:3:u:h:2:Jiro", WM_CHAT_EXIT);
+    Forward(&dlg);
+    EXPECT_EQ(targets->count(), 2);
+    EXPECT_EQ(targets->currentIndex(), -1);
+    sendTyped("to whom");
+    EXPECT_EQ(host_.history.Lines().size(), 1u);
+    EXPECT_FALSE(chat->AwaitingAcknowledgement());
+    EXPECT_EQ(text->text(), QStringLiteral("to whom"));
+}
+
+TEST_F(ChatWindowTest, MemberListButtonsActOnAHighlightedLineOnly) {
+    Enters("10.0.0.1", "Hana[Lunch]", 0x101);
+    Enters("10.0.0.2", "Jiro[Out]", 0x101);
+    Enters("10.0.0.3", "Saburo[Home]", 0x101);
+    host_.makeChat = [this] { return std::make_unique<CPeerChatDlg>(host_, chat.get(), boxes); };
+    CMemberListDlg list(host_, chat.get(), boxes, 1);
+    list.show();
+    view.received.clear();
+    auto* participants = Child<QListWidget>(list, "participants1041");
+    auto* waiting = Child<QListWidget>(list, "waiting1047");
+    auto* registerButton = Child<QPushButton>(list, "register1048");
+    auto* unregisterButton = Child<QPushButton>(list, "unregister1049");
+
+    // Hana and Saburo are waited for, each chosen with a click.
+    for (const char* name : {"Hana", "Saburo"}) {
+        ClickLine(participants, name);
+        QTest::mouseClick(registerButton, Qt::LeftButton);
+    }
+    EXPECT_EQ(chat->SeatWait(), (std::vector<std::string>{"10.0.0.1:2425", "10.0.0.3:2425"}));
+    ASSERT_EQ(waiting->count(), 2);
+
+    // The chosen Jiro leaves: his neighbour is not chosen in his place, so neither button
+    // acts on a line the user did not pick.
+    ClickLine(participants, "Jiro");
+    From("10.0.0.2", "1:2:u:h:2:Jiro", WM_CHAT_EXIT);
+    Forward(&list);
+    EXPECT_EQ(participants->count(), 2);
+    EXPECT_TRUE(participants->selectedItems().isEmpty());
+    QTest::mouseClick(registerButton, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(list, "chat1"), Qt::LeftButton);
+    std::vector<std::string> shown;
+    for (const auto& b : boxes.boxes) shown.push_back(b.textUtf8());
+    EXPECT_EQ(shown, (std::vector<std::string>{"着席待ちをするメンバを選択してください",
+                                               "ピアチャトをするメンバを選択してください"}));
+    EXPECT_EQ(host_.opened, 0);
+
+    // A second removal click removes nothing more.
+    ClickLine(waiting, "Hana");
+    QTest::mouseClick(unregisterButton, Qt::LeftButton);
+    QTest::mouseClick(unregisterButton, Qt::LeftButton);
+    EXPECT_EQ(chat->SeatWait(), std::vector<std::string>{"10.0.0.3:2425"});
+    ASSERT_EQ(waiting->count(), 1);
+    EXPECT_NE(Utf8(waiting->item(0)->text()).find("Saburo"), std::string::npos);
+    EXPECT_EQ(boxes.boxes.back().textUtf8(), "着席待ちを解除するメンバを選択してください");
+}
+
+TEST_F(ChatWindowTest, MemberLinesStandInColumnsWhateverTheScript) {
+    if (!QFontDatabase::hasFamily(QStringLiteral("IPAGothic")))
+        GTEST_SKIP() << "IPAGothic (fonts-ipafont-gothic) is not installed";
+    Enters("10.0.0.1", "Taro");
+    Enters("10.0.0.2", U("山田太郎"));
+    CMemberListDlg list(host_, chat.get(), boxes, 1);
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    auto* participants = Child<QListWidget>(list, "participants1041");
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{participants, Child<QListWidget>(list, "waiting1047"),
+                                         Child<QComboBox>(dlg, "targets1017")})
+        EXPECT_EQ(w->font().family(), QStringLiteral("IPAGothic")) << w->objectName().toStdString();
+    // The bracket after the padded nickname stands at the same place in both lines.
+    const QFontMetrics metrics(participants->font());
+    std::vector<int> brackets;
+    for (int i = 0; i < participants->count(); ++i) {
+        const QString line = participants->item(i)->text();
+        brackets.push_back(metrics.horizontalAdvance(line.left(line.indexOf(QLatin1Char('[')))));
+    }
+    ASSERT_EQ(brackets.size(), 2u);
+    EXPECT_EQ(brackets[0], brackets[1]);
 }
 
 TEST_F(ChatWindowTest, MessageWindowSplitsTheLine) {
