@@ -138,9 +138,9 @@ void CPeerChatDlg::Send() {
                      BoxIcon::Information);
         return;
     }
-    const std::string typed = Cp932Of(m_text->text());
-    if (typed.empty()) return;
-    const std::string text(CutCp932(typed, kChatTextLimit));
+    // At most 150 characters, as the edit takes them: up to 300 bytes in CP932, all sent.
+    const std::string text = Cp932Of(m_text->text().left(kChatTextLimit));
+    if (text.empty()) return;
 
     const std::string nickname = TrimRight(target.substr(0, Cp932Find(target, '[')));
     const std::string host = HostOfLine(target);

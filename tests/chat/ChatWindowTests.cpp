@@ -340,6 +340,15 @@ TEST_F(ChatWindowTest, SendFilesTheLineOnlyForAMessageThatWentOut) {
     targets->setCurrentIndex(0);
     send->click();
     EXPECT_EQ(host_.history.Lines().size(), 2u);
+
+    // As much as the edit takes goes whole: 150 double-byte characters are 300 bytes.
+    ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 2000));
+    QString full;
+    for (int i = 0; i < 200; ++i) full += QStringLiteral("あ");
+    text->setText(full);
+    send->click();
+    ASSERT_EQ(host_.history.Lines().size(), 3u);
+    EXPECT_EQ(host_.history.Lines()[2], U("送[Hana(host1)]  ") + U(full.left(150).toStdString()));
 }
 
 TEST_F(ChatWindowTest, SendToACorvidClientIsRefused) {
