@@ -69,9 +69,11 @@ bool CKestrelApp::InitInstance() {
     }
     m_instance = std::make_unique<SingleInstance>();
     m_instance->Claim(title);
-    // Copies of the watch list, the chat history and the settings that a kill left behind
-    // during a save; with this instance the only one, none can belong to a save under way.
+    // Copies of the watch list, the mail already read, the chat history and the settings that
+    // a kill left behind during a save; with this instance the only one, none can belong to a
+    // save under way.
     WatchListFile::RemoveStaleCopies(ProgramFile(txt::kNewsWatchListName));
+    SeenMailStore::RemoveStaleCopies(ProgramFile(SeenMailStore::kFileName));
     CChatHistory::RemoveStaleCopies(ProgramDir());
     SettingsStore::RemoveStaleCopies();
 

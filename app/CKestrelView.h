@@ -9,6 +9,7 @@
 #include "app/PeerChatLink.h"
 #include "app/SettingsDialogs.h"
 #include "app/ViewSettings.h"
+#include "chat/PeerGuards.h"
 #include "identity/CChatHistory.h"
 #include "platform/Clock.h"
 #include "platform/Timing.h"

@@ -64,6 +64,24 @@ bool IsAcceptedBroadcastAddress(std::string_view text) {
     return view == "...";
 }
 
+bool IsNumericBroadcastAddress(std::string_view text) {
+    int parts = 0;
+    while (parts < 4) {
+        std::size_t digits = 0;
+        unsigned value = 0;
+        while (digits < text.size() && digits < 4 && text[digits] >= '0' && text[digits] <= '9')
+            value = value * 10 + static_cast<unsigned>(text[digits++] - '0');
+        if (digits == 0 || digits > 3 || value > 255 || (digits > 1 && text[0] == '0'))
+            return false;
+        text.remove_prefix(digits);
+        if (++parts < 4) {
+            if (text.empty() || text[0] != '.') return false;
+            text.remove_prefix(1);
+        }
+    }
+    return text.empty();
+}
+
 bool IsAcceptedNickname(std::string_view cp932) {
     for (size_t i = 0; i < cp932.size(); ++i) {
         const auto c = static_cast<unsigned char>(cp932[i]);

@@ -36,18 +36,19 @@ void Release(QPointer<Window>& window) {
 
 }  // namespace
 
-void DeliverPeerMessage(PeerChatLink& chat, CChatHistory& history, MessageEvent& message) {
+void DeliverPeerMessage(PeerChatLink& chat, CChatHistory& history, Spacing& beep,
+                        MessageEvent& message) {
     const auto sender = message.takeFirst<MemberRecord>();
-    const auto text = message.takeSecond<ChatText>();
+    const auto text = message.takeSecond<MessageText>();
     if (!sender || !text) return;
     if (chat.MemberListOpen()) chat.CloseMemberList();
     if (!chat.ChatWindowOpen()) chat.OpenChatWindow();
     QObject* window = chat.ChatWindow();
     if (!window) return;
-    std::string line = ReceivedChatLine(*sender, TextOf(*text));
+    std::string line = ReceivedChatLine(*sender, text->text);
     history.Add(line);
     PostMessage(window, WM_SHOW_PEER_MESSAGE, 0, 0, own(*sender), own(std::move(line)));
-    QApplication::beep();
+    if (beep.Due()) QApplication::beep();
 }
 
 PeerChatSession::PeerChatSession(const PeerChatSetup& setup, const LocalIdentity& identity,
@@ -124,7 +125,7 @@ void PeerChatSession::ForwardMemberEvent(MessageEvent& event) {
 }
 
 void PeerChatSession::ForwardPeerMessage(MessageEvent& event) {
-    DeliverPeerMessage(*this, m_history, event);
+    DeliverPeerMessage(*this, m_history, m_messageBeep, event);
 }
 
 CChatHistory& PeerChatSession::ChatHistory() {

@@ -10,6 +10,7 @@
 #include "chat/CPeerChatDlg.h"
 #include "chat/CSeatNoticeDlg.h"
 #include "chat/ChatWindowHost.h"
+#include "chat/PeerGuards.h"
 #include "chat/ToneBeeper.h"
 #include "platform/Timing.h"
 
@@ -22,11 +23,12 @@ class MessageBoxes;
 struct LocalIdentity;
 
 // What becomes of a received message (WM_PEER_MESSAGE: first the sender's MemberRecord,
-// second the ChatText), whatever the link: it takes the user to the conversation, so the
+// second the MessageText), whatever the link: it takes the user to the conversation, so the
 // member list gives way to the chat window, which opens if need be; the line goes into the
-// history and to the chat window (WM_SHOW_PEER_MESSAGE), and the speaker beeps. A message
-// with a block missing, or with no window to show it, is dropped.
-void DeliverPeerMessage(PeerChatLink& chat, CChatHistory& history, MessageEvent& message);
+// history and to the chat window (WM_SHOW_PEER_MESSAGE), and the speaker beeps, at most once in the
+// beep's stretch. A message with a block missing, or with no window to show it, is dropped.
+void DeliverPeerMessage(PeerChatLink& chat, CChatHistory& history, Spacing& beep,
+                        MessageEvent& message);
 
 // The real peer chat of the view: the IP Messenger peer, the chat window and the member list,
 // the speaker for the seat-return beep and the seat notices. The windows are children of the
@@ -71,6 +73,7 @@ private:
 
     QWidget* m_parent;
     CChatHistory& m_history;
+    Spacing m_messageBeep{Spacing::kMessageBeep};
     std::function<void(int)> m_storeAutoUpdate;
     MessageBoxes& m_boxes;
     Timing m_timing;

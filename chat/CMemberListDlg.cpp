@@ -52,6 +52,7 @@ CMemberListDlg::CMemberListDlg(ChatWindowHost& host, CPeerChat* chat, MessageBox
     m_participants = new QListWidget(this);
     m_participants->setObjectName(QStringLiteral("participants1041"));
     m_participants->setSortingEnabled(true);
+    m_participants->setFont(MemberLineFont());
     m_participants->setGeometry(Dlu(7, 16, 246, 100));
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("count1068"));
@@ -66,6 +67,7 @@ CMemberListDlg::CMemberListDlg(ChatWindowHost& host, CPeerChat* chat, MessageBox
     m_waiting = new QListWidget(this);
     m_waiting->setObjectName(QStringLiteral("waiting1047"));
     m_waiting->setSortingEnabled(true);
+    m_waiting->setFont(MemberLineFont());
     m_waiting->setGeometry(Dlu(7, 150, 246, 44));
     m_refresh = Button(this, "refresh1018", txt::kMemberListRefresh, Dlu(7, 201, 60, 15));
     m_chatButton = Button(this, "chat1", txt::kMemberListChat, Dlu(127, 201, 60, 15));
@@ -159,7 +161,7 @@ void CMemberListDlg::OnMemberEvent(int kind, const MemberRecord& record) {
         if (autoUpdate) {
             const int at = chatlist::FindContaining(*m_participants, key);
             if (at >= 0) {
-                delete m_participants->takeItem(at);
+                chatlist::Remove(*m_participants, at);
                 if (kind == MEMBER_UPDATED) chatlist::Add(*m_participants, line);
             }
         }
@@ -167,7 +169,7 @@ void CMemberListDlg::OnMemberEvent(int kind, const MemberRecord& record) {
             const auto& waits = m_chat->SeatWait();
             const bool differs = waits.size() != static_cast<std::size_t>(m_waiting->count());
             const bool named = std::any_of(waits.begin(), waits.end(), [&](const std::string& w) {
-                return w.find(key) != std::string::npos;
+                return Cp932Find(w, key) != std::string::npos;
             });
             if (differs || named) {
                 std::vector<MemberRecord> members;
@@ -180,11 +182,11 @@ void CMemberListDlg::OnMemberEvent(int kind, const MemberRecord& record) {
 }
 
 std::string CMemberListDlg::SelectedParticipant() const {
-    return chatlist::LineOf(m_participants->currentItem());
+    return chatlist::SelectedLine(*m_participants);
 }
 
 std::string CMemberListDlg::SelectedWaiting() const {
-    return chatlist::LineOf(m_waiting->currentItem());
+    return chatlist::SelectedLine(*m_waiting);
 }
 
 void CMemberListDlg::Register() {
@@ -197,7 +199,7 @@ void CMemberListDlg::Register() {
         m_boxes.Show(sjis(txt::kAskWaitMember), sjis(txt::kCaptionRequest), BoxIcon::Warning);
         return;
     }
-    if (line.find("] " + sjis(txt::kMemberPresent)) != std::string::npos) {
+    if (Cp932Find(line, "] " + sjis(txt::kMemberPresent)) != std::string::npos) {
         m_boxes.Show(sjis(txt::kPresentNotWaited), sjis(txt::kCaptionRequest), BoxIcon::Warning);
         return;
     }
@@ -222,7 +224,7 @@ void CMemberListDlg::Unregister() {
         const auto it = std::find(waits.begin(), waits.end(), KeyOfLine(line));
         if (it != waits.end()) waits.erase(it);
     }
-    delete m_waiting->takeItem(m_waiting->currentRow());
+    chatlist::Remove(*m_waiting, m_waiting->row(m_waiting->selectedItems().front()));
 }
 
 void CMemberListDlg::ChatWithSelection() {

@@ -25,7 +25,7 @@ CMessageViewDlg::Parts CMessageViewDlg::Split(const std::string& line) {
     parts.label =
         sjis(line.rfind(sjis(txt::kChatSentMark), 0) == 0 ? txt::kMessageTo : txt::kMessageFrom);
     const std::string rest = line.size() > 3 ? line.substr(3) : std::string();
-    const std::size_t close = rest.find(']');
+    const std::size_t close = Cp932Find(rest, ']');
     parts.who = rest.substr(0, close);
     std::string message = close == std::string::npos ? std::string() : rest.substr(close + 1);
     message = message.size() > 2 ? message.substr(2) : std::string();

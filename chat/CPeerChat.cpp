@@ -4,15 +4,18 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <thread>
 
 #include "chat/ChatIds.h"
 #include "identity/LocalIdentity.h"
 #include "net/EventLog.h"
+#include "net/LogText.h"
 #include "net/NetSocket.h"
 #include "net/SocketSupport.h"
 #include "net/TraceLog.h"
+#include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 #include "platform/MessageEvent.h"
 #include "res/Text.h"
@@ -22,12 +25,10 @@ namespace kestrel {
 
 namespace {
 
-constexpr int kReadSize = 256;
 constexpr int kBeepHz = 1000;
 constexpr int kBeepMs = 500;
 
-std::string NowClock() {
-    const std::time_t now = std::time(nullptr);
+std::string ClockText(std::time_t now) {
     std::tm local{};
     localtime_r(&now, &local);
     char text[16] = {};
@@ -45,7 +46,8 @@ CPeerChat::CPeerChat(const PeerChatContext& context, const LocalIdentity& identi
       m_settings(std::move(settings)),
       m_timing(timing),
       m_chatPort(m_settings.chatPort),
-      m_timers([this](int id) { OnTimer(id); }) {
+      m_timers([this](int id) { OnTimer(id); }),
+      m_clock(context.clock ? *context.clock : SystemClock()) {
     setObjectName(QString::fromLatin1(txt::kPeerChatWindowTitle));
 }
 
@@ -66,7 +68,32 @@ void CPeerChat::PostLine(const std::string& line) {
 
 std::string CPeerChat::ToAllTrace(const std::string& text) const {
     return net::Format(sjis(txt::kTraceChatToAll).c_str(), m_chatPort,
-                       net::SocketId(m_socket.get()), text.c_str());
+                       net::SocketId(m_socket.get()), net::LogSafeText(text).c_str());
+}
+
+std::time_t CPeerChat::Now() const {
+    return m_clock.Now();
+}
+
+bool CPeerChat::MayAnswer(const ChatPacket& packet, int kind) {
+    if ((packet.options & (IPMSG_BROADCASTOPT | IPMSG_AUTORETOPT)) != 0) return false;
+    return m_answers.Allow(FieldText(packet.sender.peerAddress), kind, Now());
+}
+
+std::vector<std::string> CPeerChat::BroadcastAddresses() {
+    const std::string setting = m_settings.broadIPs ? m_settings.broadIPs() : std::string();
+    std::vector<std::string> skipped;
+    std::vector<std::string> targets = BroadcastTargets(BroadcastList(setting), &skipped);
+    // One line per list, not per packet.
+    if (!skipped.empty() && setting != m_skippedLoggedFor) {
+        m_skippedLoggedFor = setting;
+        std::string names;
+        for (const auto& name : skipped) names += (names.empty() ? "" : " ") + name;
+        PostLine(net::Format(txt::kTraceChatBroadcastSkipped,
+                             static_cast<unsigned>(kMostBroadcastTargets),
+                             net::LogSafeText(names).c_str()));
+    }
+    return targets;
 }
 
 std::string CPeerChat::PlainPacket(int command, std::string_view extra) {
@@ -83,8 +110,7 @@ std::string CPeerChat::PresencePacket(int command) {
 int CPeerChat::SendToAll(const std::string& text) {
     if (!m_socket) return -1;
     const int result = m_socket->BroadcastText(text);
-    const std::string setting = m_settings.broadIPs ? m_settings.broadIPs() : std::string();
-    for (const auto& address : BroadcastList(setting))
+    for (const auto& address : BroadcastAddresses())
         m_socket->SendTextTo(text, address, m_chatPort);
     return result;
 }
@@ -93,11 +119,14 @@ void CPeerChat::SendTo(const std::string& text, const std::string& address, int 
     if (!m_socket) return;
     m_socket->SendTextTo(text, address, port);
     PostLine(net::Format(sjis(txt::kTraceChatTo).c_str(), address.c_str(), port,
-                         net::SocketId(m_socket.get()), text.c_str()));
+                         net::SocketId(m_socket.get()), net::LogSafeText(text).c_str()));
 }
 
 bool CPeerChat::Start() {
-    m_socket = std::make_unique<CNetSocket>(m_chatPort, this, WM_CHAT_DATAGRAM, 1, kReadSize);
+    // Port 0 would bind a port of the system's choosing where no peer looks: refused as an
+    // impossible port is.
+    m_socket = std::make_unique<CNetSocket>(m_chatPort == 0 ? -1 : m_chatPort, this,
+                                            WM_CHAT_DATAGRAM, 1, CNetSocket::kMaxDatagram);
     const int error = m_socket->GetLastError();
     if (error != 0 && !net::IsWouldBlock(error)) {
         m_socket.reset();
@@ -117,8 +146,7 @@ bool CPeerChat::Start() {
                 sjis(txt::kCaptionWarning), BoxIcon::Stop);
         return false;
     }
-    const std::string setting = m_settings.broadIPs ? m_settings.broadIPs() : std::string();
-    for (const auto& address : BroadcastList(setting))
+    for (const auto& address : BroadcastAddresses())
         m_socket->SendTextTo(entry, address, m_chatPort);
     WriteNow(ToAllTrace(entry));
     return true;
@@ -196,7 +224,7 @@ void CPeerChat::customEvent(QEvent* e) {
             OnMessage(*packet);
             break;
         case WM_CHAT_RECVMSG:
-            OnAcknowledgement();
+            OnAcknowledgement(*packet);
             break;
         case WM_CHAT_GETINFO:
             OnGetInfo(*packet);
@@ -214,14 +242,23 @@ void CPeerChat::customEvent(QEvent* e) {
 
 void CPeerChat::OnDatagram(MessageEvent& message) {
     const std::unique_ptr<SocketEvent> event = message.takeFirst<SocketEvent>();
-    const std::unique_ptr<SocketData> data = message.takeSecond<SocketData>();
-    if (!event || !data) return;
-    const int length = std::clamp(data->length, 0, static_cast<int>(sizeof data->data));
-    if (length == 0) return;
-    const std::string text = DatagramText(data->data, length);
+    if (!event) return;
+    // The socket hands datagrams over whole; a block of the old size is still read.
+    std::string text;
+    if (const auto whole = message.takeSecond<SocketDatagram>()) {
+        if (whole->data.empty()) return;
+        text = DatagramText(whole->data.data(), static_cast<int>(whole->data.size()));
+    } else if (const auto data = message.takeSecond<SocketData>()) {
+        const int length = std::clamp(data->length, 0, static_cast<int>(sizeof data->data));
+        if (length == 0) return;
+        text = DatagramText(data->data, length);
+    } else {
+        return;
+    }
     auto packet = std::make_unique<ChatPacket>(ParsePacket(text, *event));
     PostLine(net::Format(sjis(txt::kTraceChatFrom).c_str(), FieldText(event->peerAddress).c_str(),
-                         event->peerPort, net::SocketId(m_socket.get()), text.c_str()));
+                         event->peerPort, net::SocketId(m_socket.get()),
+                         net::LogSafeText(text).c_str()));
     unsigned next = 0;
     switch (packet->command) {
         case IPMSG_BR_ENTRY:
@@ -264,7 +301,7 @@ void CPeerChat::SeatReturned(const MemberRecord& record) {
     if (m_context.seatNotices)
         m_context.seatNotices->ShowSeatNotice(net::Format(sjis(txt::kSeatReturned).c_str(),
                                                           FieldText(record.nickname).c_str(),
-                                                          NowClock().c_str()));
+                                                          ClockText(Now()).c_str()));
 }
 
 void CPeerChat::Apply(const RuleOutcome& outcome, const ChatPacket& packet) {
@@ -272,16 +309,27 @@ void CPeerChat::Apply(const RuleOutcome& outcome, const ChatPacket& packet) {
     if (outcome.event)
         PostMessage(m_context.view, WM_MEMBER_EVENT, outcome.event->kind, 0, nullptr,
                     own(outcome.event->record));
-    if (outcome.askVersion)
+    if (outcome.askVersion && MayAnswer(packet, IPMSG_GETINFO))
         SendTo(PlainPacket(IPMSG_GETINFO, FieldText(m_identity.nickname)),
                FieldText(packet.sender.peerAddress), packet.sender.peerPort);
 }
 
 void CPeerChat::OnEntry(const ChatPacket& packet) {
-    if (packet.command == IPMSG_BR_ENTRY)
+    const RuleOutcome outcome = m_members.Entry(packet);
+    if (outcome.full) {
+        // Not listed, not answered; said once until the table has room again.
+        if (!m_tableFullLogged)
+            PostLine(net::Format(txt::kTraceChatTableFull,
+                                 FieldText(packet.sender.peerAddress).c_str(),
+                                 packet.sender.peerPort, static_cast<unsigned>(m_members.Size())));
+        m_tableFullLogged = true;
+        return;
+    }
+    if (m_members.Size() < MemberTable::kMost) m_tableFullLogged = false;
+    if (packet.command == IPMSG_BR_ENTRY && MayAnswer(packet, IPMSG_ANSENTRY))
         SendTo(PresencePacket(IPMSG_ANSENTRY), FieldText(packet.sender.peerAddress),
                packet.sender.peerPort);
-    Apply(m_members.Entry(packet), packet);
+    Apply(outcome, packet);
 }
 
 void CPeerChat::OnAbsence(const ChatPacket& packet) {
@@ -297,16 +345,16 @@ void CPeerChat::OnSendInfo(const ChatPacket& packet) {
 }
 
 void CPeerChat::OnGetInfo(const ChatPacket& packet) {
-    SendTo(PlainPacket(IPMSG_SENDINFO, sjis(txt::kChatVersionAnswer)),
-           FieldText(packet.sender.peerAddress), packet.sender.peerPort);
-    if (m_members.Info(packet))
-        SendTo(PlainPacket(IPMSG_GETINFO, FieldText(m_identity.nickname)),
+    // Answered, but the asker is not listed for it: only an entry makes a member, so a forged
+    // query cannot put strangers in the table or let their messages through.
+    if (MayAnswer(packet, IPMSG_SENDINFO))
+        SendTo(PlainPacket(IPMSG_SENDINFO, sjis(txt::kChatVersionAnswer)),
                FieldText(packet.sender.peerAddress), packet.sender.peerPort);
 }
 
 void CPeerChat::OnGetAbsenceInfo(const ChatPacket& packet) {
     const MemberRecord* member = m_members.Find(FieldText(packet.sender.peerAddress));
-    if (!member) return;
+    if (!member || !MayAnswer(packet, IPMSG_SENDABSENCEINFO)) return;
     const MemberRecord target = *member;
     SendTo(PresencePacket(IPMSG_SENDABSENCEINFO), FieldText(target.address), target.port);
 }
@@ -315,16 +363,47 @@ void CPeerChat::OnMessage(const ChatPacket& packet) {
     const MemberRecord* found = m_members.Find(FieldText(packet.sender.peerAddress));
     if (!found) return;
     const MemberRecord member = *found;
+    const bool ackWanted = (packet.options & IPMSG_SENDCHECKOPT) != 0 &&
+                           (packet.options & (IPMSG_BROADCASTOPT | IPMSG_AUTORETOPT)) == 0;
+    const auto acknowledge = [&] {
+        if (ackWanted && m_socket)
+            SendTo(BuildAckPacket(NextNumber(), FieldText(m_identity.userName),
+                                  FieldText(m_identity.hostName),
+                                  static_cast<unsigned>(packet.packetNumber)),
+                   FieldText(member.address), member.port);
+    };
+    const std::string sender = MemberKey(member);
+    const auto number = static_cast<unsigned>(packet.packetNumber);
+    const std::time_t now = Now();
+    // The same message again: its acknowledgement was lost. Said again, not shown again.
+    if (m_recent.Seen(sender, number, now)) {
+        if (m_answers.Allow(sender, IPMSG_RECVMSG, now)) acknowledge();
+        return;
+    }
+    switch (m_quota.Ask(sender, now)) {
+        case MessageQuota::Verdict::Take:
+            break;
+        case MessageQuota::Verdict::DropFirst:
+            PostLine(net::Format(txt::kTraceChatSenderDropped, FieldText(member.address).c_str(),
+                                 member.port));
+            return;
+        case MessageQuota::Verdict::Drop:
+            return;
+    }
+    m_recent.Remember(sender, number, now);
     PostMessage(m_context.view, WM_PEER_MESSAGE, 0, 0, own(member),
-                own(MakeChatText(packet.extra)));
-    if ((packet.options & IPMSG_SENDCHECKOPT) != 0 && m_socket)
-        SendTo(BuildAckPacket(NextNumber(), FieldText(m_identity.userName),
-                              FieldText(m_identity.hostName),
-                              static_cast<unsigned>(packet.packetNumber)),
-               FieldText(member.address), member.port);
+                own(MessageText{PrintableMessage(packet.extra)}));
+    acknowledge();
 }
 
-void CPeerChat::OnAcknowledgement() {
+void CPeerChat::OnAcknowledgement(const ChatPacket& packet) {
+    // Only the acknowledgement of the message sent, from the member it went to, ends the
+    // wait; any other is a late answer to an earlier message, or no answer at all.
+    if (!m_awaitingAck || FieldText(packet.sender.peerAddress) != m_awaitedAddress) return;
+    const std::string& extra = packet.extra;
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(extra.c_str(), &end, 10);
+    if (end == extra.c_str() || number != m_awaitedNumber) return;
     m_timers.KillTimer(TIMER_ACK_TIMEOUT);
     m_awaitingAck = 0;
 }
@@ -332,23 +411,32 @@ void CPeerChat::OnAcknowledgement() {
 void CPeerChat::OnSend(MessageEvent& message) {
     const std::unique_ptr<SocketEvent> target = message.takeFirst<SocketEvent>();
     const std::unique_ptr<ChatText> text = message.takeSecond<ChatText>();
+    Send(target ? *target : SocketEvent{}, text ? TextOf(*text) : std::string());
+}
+
+bool CPeerChat::Send(const SocketEvent& target, const std::string& text) {
     if (m_awaitingAck) {
         if (m_context.boxes)
             m_context.boxes->Show(sjis(txt::kChatStillSending), sjis(txt::kCaptionRequest),
                                   BoxIcon::None);
-        return;
+        return false;
     }
-    if (!target || !text) return;
-    const std::string body = TextOf(*text);
-    if (body.empty()) return;
-    const std::string address = FieldText(target->peerAddress);
-    if (!m_members.Find(address)) return;
-    const std::string packet = PlainPacket(IPMSG_SENDMSG | IPMSG_SENDCHECKOPT, body);
-    if (m_socket) m_socket->SendTextTo(packet, address, target->peerPort);
+    if (text.empty()) return false;
+    const std::string address = FieldText(target.peerAddress);
+    if (!m_members.Find(address)) return false;
+    const unsigned number = NextNumber();
+    const std::string packet =
+        BuildPacket(number, FieldText(m_identity.userName), FieldText(m_identity.hostName),
+                    IPMSG_SENDMSG | IPMSG_SENDCHECKOPT, text);
+    // Without a socket (its creation failed) the send does nothing, and the rest runs on.
+    if (m_socket && m_socket->SendTextTo(packet, address, target.peerPort) < 0) return false;
     m_timers.SetTimer(TIMER_ACK_TIMEOUT, m_timing.ackTimeoutMs);
     m_awaitingAck = 1;
-    PostLine(net::Format(sjis(txt::kTraceChatTo).c_str(), address.c_str(), target->peerPort,
-                         net::SocketId(m_socket.get()), packet.c_str()));
+    m_awaitedNumber = number;
+    m_awaitedAddress = address;
+    PostLine(net::Format(sjis(txt::kTraceChatTo).c_str(), address.c_str(), target.peerPort,
+                         net::SocketId(m_socket.get()), net::LogSafeText(packet).c_str()));
+    return true;
 }
 
 void CPeerChat::OnTimer(int id) {

@@ -10,12 +10,14 @@
 #include "chat/ChatFacilities.h"
 #include "chat/ChatPacket.h"
 #include "chat/MemberTable.h"
+#include "chat/PeerGuards.h"
 #include "platform/Timing.h"
 #include "platform/WindowTimers.h"
 
 namespace kestrel {
 
 class CNetSocket;
+class Clock;
 class MessageEvent;
 struct LocalIdentity;
 
@@ -26,8 +28,12 @@ struct LocalIdentity;
 //
 // Messages it takes (posted): WM_CHAT_SEND (first SocketEvent with the target's address and
 // port, second ChatText), WM_PRESENCE_CHANGED, WM_BROADCAST_LIST_CHANGED. Messages it posts to
-// the view: WM_PEER_MESSAGE (first MemberRecord, second ChatText) and WM_MEMBER_EVENT (wParam
-// the kind, second MemberRecord).
+// the view: WM_PEER_MESSAGE (first MemberRecord, second MessageText: the text whole) and
+// WM_MEMBER_EVENT (wParam the kind, second MemberRecord).
+//
+// A peer is taken at its word only so far: a message is taken once however often it is sent
+// again, a sender's messages beyond its quota are dropped unacknowledged, the member table
+// has a ceiling, and no address is answered more than once every few seconds per kind.
 class CPeerChat final : public QObject {
 public:
     CPeerChat(const PeerChatContext& context, const LocalIdentity& identity, ChatSettings settings,
@@ -41,6 +47,10 @@ public:
     bool Start();
     // Empty the member table and broadcast the entry again.
     void Refresh();
+    // Send a message to a member and wait for its acknowledgement. False when it did not go
+    // out: a message still awaits its acknowledgement (after the request box), the target is
+    // not a member, the text is empty, or the socket refused it.
+    bool Send(const SocketEvent& target, const std::string& text);
 
     int Snapshot(std::vector<MemberRecord>& destination) const;
     std::vector<std::string>& SeatWait() { return m_members.SeatWait(); }
@@ -59,7 +69,7 @@ private:
     void OnAbsence(const ChatPacket& packet);
     void OnExit(const ChatPacket& packet);
     void OnMessage(const ChatPacket& packet);
-    void OnAcknowledgement();
+    void OnAcknowledgement(const ChatPacket& packet);
     void OnSend(MessageEvent& message);
     void OnGetInfo(const ChatPacket& packet);
     void OnSendInfo(const ChatPacket& packet);
@@ -70,6 +80,10 @@ private:
 
     void Apply(const RuleOutcome& outcome, const ChatPacket& packet);
     void SeatReturned(const MemberRecord& record);
+    // Whether an answer of this kind may go to the packet's sender now: never to a packet
+    // that is itself a broadcast or an automatic answer, and not twice in a few seconds.
+    bool MayAnswer(const ChatPacket& packet, int kind);
+    std::time_t Now() const;
 
     unsigned NextNumber() { return ++m_packetCounter; }
     // The local identity's entry-like packet: nickname, with "[whereabouts]" when away.
@@ -78,6 +92,8 @@ private:
 
     // One packet to all: 255.255.255.255, then every BroadIPs address. The broadcast's result.
     int SendToAll(const std::string& text);
+    // The BroadIPs addresses a packet to all goes to; what is left out is logged once.
+    std::vector<std::string> BroadcastAddresses();
     // One packet to one address, with its posted trace.
     void SendTo(const std::string& text, const std::string& address, int port);
 
@@ -94,7 +110,16 @@ private:
     std::unique_ptr<CNetSocket> m_socket;
     unsigned m_packetCounter = 100;
     int m_awaitingAck = 0;
+    // The message awaiting its acknowledgement: its number and where it went.
+    unsigned m_awaitedNumber = 0;
+    std::string m_awaitedAddress;
     WindowTimers m_timers;
+    const Clock& m_clock;
+    RecentMessages m_recent;
+    MessageQuota m_quota;
+    AnswerGate m_answers;
+    bool m_tableFullLogged = false;
+    std::string m_skippedLoggedFor;
 };
 
 }  // namespace kestrel

@@ -55,6 +55,7 @@ CPeerChatDlg::CPeerChatDlg(ChatWindowHost& host, CPeerChat* chat, MessageBoxes& 
     label->setGeometry(Dlu(7, 9, 50, 8));
     m_targets = new QComboBox(this);
     m_targets->setObjectName(QStringLiteral("targets1017"));
+    m_targets->setFont(MemberLineFont());
     m_targets->setGeometry(Dlu(58, 7, 140, 12));
     m_refresh = new QPushButton(QString::fromUtf8(txt::kChatRefresh), this);
     m_refresh->setObjectName(QStringLiteral("refresh1018"));
@@ -62,6 +63,8 @@ CPeerChatDlg::CPeerChatDlg(ChatWindowHost& host, CPeerChat* chat, MessageBoxes& 
     m_refresh->setGeometry(Dlu(202, 6, 51, 14));
     m_conversation = new QListWidget(this);
     m_conversation->setObjectName(QStringLiteral("conversation1019"));
+    // Lines of one height: a new line costs the same however many stand above it.
+    m_conversation->setUniformItemSizes(true);
     m_conversation->setGeometry(Dlu(7, 25, 246, 125));
     m_text = new QLineEdit(this);
     m_text->setObjectName(QStringLiteral("text1006"));
@@ -115,8 +118,7 @@ void CPeerChatDlg::Opening() {
     m_layout.below = height() - m_layout.list.bottom();
     m_layout.recorded = true;
 
-    for (const auto& line : m_host.ChatHistory().Lines())
-        chatlist::Add(*m_conversation, chatlist::OneLine(line));
+    for (const auto& line : m_host.ChatHistory().Lines()) chatlist::Add(*m_conversation, line);
     if (!m_chat) return;
     std::vector<MemberRecord> members;
     m_chat->Snapshot(members);
@@ -129,18 +131,18 @@ void CPeerChatDlg::Opening() {
 void CPeerChatDlg::Send() {
     const std::string target = chatlist::LineAt(*m_targets, m_targets->currentIndex());
     if (target.empty()) return;
-    const std::size_t bracket = target.find(']');
+    const std::size_t bracket = Cp932Find(target, ']');
     if (bracket != std::string::npos &&
-        target.find(txt::kChatRefusedClient, bracket + 1) != std::string::npos) {
+        Cp932Find(target, txt::kChatRefusedClient, bracket + 1) != std::string::npos) {
         m_boxes.Show(sjis(txt::kChatOnlyIpMessenger), sjis(txt::kCaptionCaution),
                      BoxIcon::Information);
         return;
     }
-    const std::string typed = Cp932Of(m_text->text());
-    if (typed.empty()) return;
-    const std::string text(CutCp932(typed, kChatTextLimit));
+    // At most 150 characters, as the edit takes them: up to 300 bytes in CP932, all sent.
+    const std::string text = Cp932Of(m_text->text().left(kChatTextLimit));
+    if (text.empty()) return;
 
-    const std::string nickname = TrimRight(target.substr(0, target.find('[')));
+    const std::string nickname = TrimRight(target.substr(0, Cp932Find(target, '[')));
     const std::string host = HostOfLine(target);
     const auto address = SplitKey(KeyOfLine(target));
     SocketEvent where;
@@ -148,7 +150,9 @@ void CPeerChatDlg::Send() {
         CopyField(where.peerAddress, address->address);
         where.peerPort = address->port;
     }
-    if (m_chat) PostMessage(m_chat, WM_CHAT_SEND, 0, 0, own(where), own(MakeChatText(text)));
+    // Only a message that went out is filed; one refused (another still awaits its
+    // acknowledgement) stays in the edit to be sent again.
+    if (!m_chat || !m_chat->Send(where, text)) return;
 
     const std::string line =
         net::Format(sjis(txt::kChatSentLine).c_str(), nickname.c_str(), host.c_str(), text.c_str());
@@ -158,14 +162,23 @@ void CPeerChatDlg::Send() {
 }
 
 void CPeerChatDlg::AddConversationLine(const std::string& line) {
-    chatlist::Add(*m_conversation, chatlist::OneLine(line));
+    chatlist::Add(*m_conversation, line);
     const QSignalBlocker quiet(m_conversation);
+    // As many lines as the history keeps: the oldest go.
+    while (static_cast<std::size_t>(m_conversation->count()) > CChatHistory::kKeptLines)
+        delete m_conversation->takeItem(0);
     m_conversation->setCurrentRow(m_conversation->count() - 1);
 }
 
 void CPeerChatDlg::RefreshMembers() {
     if (!m_chat) return;
-    m_targets->clear();
+    {
+        // The chosen member stays pending: the answers' events bring the line back, and it is
+        // chosen again then.
+        const QSignalBlocker quiet(m_targets);
+        m_targets->clear();
+        m_targets->setCurrentIndex(-1);
+    }
     m_chat->Refresh();
 }
 
@@ -202,7 +215,9 @@ void CPeerChatDlg::OnMemberEvent(int kind, const MemberRecord& record) {
         } else if (kind == MEMBER_UPDATED || kind == MEMBER_LEFT) {
             const int at = chatlist::FindContaining(*m_targets, MemberKey(record));
             if (at >= 0) {
-                m_targets->removeItem(at);
+                // Never a neighbour in its place: the pending selection below chooses the
+                // updated line again, and a member who left leaves nobody chosen.
+                chatlist::Remove(*m_targets, at);
                 if (kind == MEMBER_UPDATED) chatlist::AddSorted(*m_targets, line);
             }
         }
@@ -230,11 +245,11 @@ void CPeerChatDlg::PickSender(int row) {
     const std::string line = chatlist::LineOf(m_conversation->item(row));
     if (line.rfind(sjis(txt::kChatReceivedMark), 0) != 0) return;
     // A conversation line names its sender as "nickname(host)" inside the brackets.
-    std::string who = line.substr(line.find('[') + 1);
-    who = who.substr(0, who.find(']'));
-    const std::size_t open = who.find('(');
+    std::string who = line.substr(Cp932Find(line, '[') + 1);
+    who = who.substr(0, Cp932Find(who, ']'));
+    const std::size_t open = Cp932Find(who, '(');
     std::string host = open == std::string::npos ? std::string() : who.substr(open + 1);
-    host = host.substr(0, host.find(')'));
+    host = host.substr(0, Cp932Find(host, ')'));
     for (int i = 0; i < m_targets->count(); ++i) {
         if (SameIgnoringCase(HostOfLine(chatlist::LineAt(*m_targets, i)), host)) {
             m_targets->setCurrentIndex(i);
@@ -245,9 +260,9 @@ void CPeerChatDlg::PickSender(int row) {
 }
 
 void CPeerChatDlg::ShowLine(int row) {
-    const auto& lines = m_host.ChatHistory().Lines();
-    if (row < 0 || static_cast<std::size_t>(row) >= lines.size()) return;
-    if (showLine) showLine(lines[static_cast<std::size_t>(row)]);
+    // Each line of the list keeps its whole text, line breaks and all.
+    const QListWidgetItem* item = m_conversation->item(row);
+    if (item && showLine) showLine(chatlist::LineOf(item));
 }
 
 void CPeerChatDlg::resizeEvent(QResizeEvent* event) {

@@ -18,6 +18,16 @@ QFont DialogFont() {
 
 }  // namespace
 
+QFont ChatDialog::MemberLineFont() {
+    const QString family = QStringLiteral("IPAGothic");
+    QFont font = QFontDatabase::hasFamily(family)
+                     ? QFont(family)
+                     : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(9);
+    font.setFixedPitch(true);
+    return font;
+}
+
 ChatDialog::ChatDialog(int widthDlu, int heightDlu, const char* captionUtf8, QWidget* parent)
     : QDialog(parent) {
     setFont(DialogFont());

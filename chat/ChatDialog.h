@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFont>
 #include <QRect>
 
 namespace kestrel {
@@ -12,6 +13,11 @@ class ChatDialog : public QDialog {
 public:
     // Dialog units of the dialog font to pixels.
     QRect Dlu(int x, int y, int width, int height) const;
+
+    // The font of the member lines: they are padded in bytes ("%-20s"), so their columns line
+    // up only where a double-byte character is exactly two single-byte ones wide. IPAGothic,
+    // or the system's fixed-width font without it.
+    static QFont MemberLineFont();
 
 protected:
     ChatDialog(int widthDlu, int heightDlu, const char* captionUtf8, QWidget* parent);

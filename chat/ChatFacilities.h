@@ -12,6 +12,7 @@ class QObject;
 
 namespace kestrel {
 
+class Clock;
 class LogSink;
 class MessageBoxes;
 
@@ -37,6 +38,8 @@ struct PeerChatContext {
     SeatNotifier* seatNotices = nullptr;
     // Event-log lines written at once; unset: the event log's own writer (OnWriteLog).
     std::function<void(std::string_view)> writeLog;
+    // The time of the seat notices and of the flood guards; unset: the system's clock.
+    const Clock* clock = nullptr;
 };
 
 struct ChatSettings {

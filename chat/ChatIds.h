@@ -23,6 +23,10 @@ inline constexpr int IPMSG_SENDABSENCEINFO = 0x51;
 // commands, acknowledgement wanted with a message.
 inline constexpr int IPMSG_ABSENCEOPT = 0x100;
 inline constexpr int IPMSG_SENDCHECKOPT = 0x100;
+// A message to everyone, and an automatic answer: never acknowledged or answered, so that two
+// clients cannot answer each other's answers for ever.
+inline constexpr int IPMSG_BROADCASTOPT = 0x400;
+inline constexpr int IPMSG_AUTORETOPT = 0x2000;
 
 inline constexpr unsigned WM_CHAT_ENTRY = WM_USER + 300;
 inline constexpr unsigned WM_CHAT_ABSENCE = WM_USER + 301;

@@ -26,7 +26,7 @@ std::string LineAt(const QComboBox& box, int index) {
 }
 
 void Add(QListWidget& list, const std::string& line) {
-    auto* item = new QListWidgetItem(Shown(line));
+    auto* item = new QListWidgetItem(Shown(OneLine(line)));
     item->setData(kLineRole, QByteArray::fromStdString(line));
     list.addItem(item);
 }
@@ -46,14 +46,37 @@ void AddSorted(QComboBox& box, const std::string& line) {
 
 int FindContaining(const QListWidget& list, std::string_view text) {
     for (int i = 0; i < list.count(); ++i)
-        if (LineOf(list.item(i)).find(text) != std::string::npos) return i;
+        if (Cp932Find(LineOf(list.item(i)), text) != std::string::npos) return i;
     return -1;
 }
 
 int FindContaining(const QComboBox& box, std::string_view text) {
     for (int i = 0; i < box.count(); ++i)
-        if (LineAt(box, i).find(text) != std::string::npos) return i;
+        if (Cp932Find(LineAt(box, i), text) != std::string::npos) return i;
     return -1;
+}
+
+std::string SelectedLine(const QListWidget& list) {
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    return selected.isEmpty() ? std::string() : LineOf(selected.front());
+}
+
+void Remove(QListWidget& list, int row) {
+    QListWidgetItem* item = list.item(row);
+    if (!item) return;
+    const bool chosen = item->isSelected() || list.currentItem() == item;
+    delete list.takeItem(row);
+    if (chosen) {
+        list.clearSelection();
+        list.setCurrentItem(nullptr);
+    }
+}
+
+void Remove(QComboBox& box, int index) {
+    if (index < 0 || index >= box.count()) return;
+    const bool chosen = box.currentIndex() == index;
+    box.removeItem(index);
+    if (chosen) box.setCurrentIndex(-1);
 }
 
 std::string OneLine(std::string line) {

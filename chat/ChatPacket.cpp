@@ -1,7 +1,12 @@
 #include "chat/ChatPacket.h"
 
+#include <arpa/inet.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+
+#include "res/Cp932.h"
 
 namespace kestrel {
 
@@ -80,15 +85,39 @@ ChatPacket ParsePacket(std::string_view text, const SocketEvent& sender) {
 }
 
 std::string NicknameOf(std::string_view extra) {
-    return std::string(extra.substr(0, extra.find('[')));
+    return std::string(extra.substr(0, Cp932Find(extra, '[')));
 }
 
 std::string WhereaboutsOf(std::string_view extra) {
-    const std::size_t open = extra.find('[');
+    const std::size_t open = Cp932Find(extra, '[');
     if (open == std::string_view::npos) return {};
-    const std::size_t close = extra.find(']', open + 1);
+    const std::size_t close = Cp932Find(extra, ']', open + 1);
     if (close == std::string_view::npos) return {};
     return std::string(extra.substr(open + 1, close - open - 1));
+}
+
+std::string PrintableName(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    return out;
+}
+
+std::string PrintableMessage(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            out += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            out += '\n';
+        } else {
+            out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+        }
+    }
+    return out;
 }
 
 std::string BuildPacket(unsigned packetNumber, std::string_view user, std::string_view host,
@@ -127,11 +156,33 @@ std::vector<std::string> BroadcastList(std::string_view setting) {
     std::string text(setting);
     text += kListSeparator;
     std::string_view rest = text;
-    for (std::size_t cut; (cut = rest.find(kListSeparator)) != std::string_view::npos;) {
+    for (std::size_t cut; (cut = Cp932Find(rest, kListSeparator)) != std::string_view::npos;) {
         if (cut > 0) addresses.emplace_back(rest.substr(0, cut));
         rest.remove_prefix(cut + kListSeparator.size());
     }
     return addresses;
+}
+
+bool IsNumericAddress(std::string_view address) {
+    // inet_pton takes exactly the four dotted decimal parts, nothing a resolver would look up.
+    if (address.empty() || address.size() > 15) return false;
+    const std::string text(address);
+    in_addr parsed{};
+    return ::inet_pton(AF_INET, text.c_str(), &parsed) == 1;
+}
+
+std::vector<std::string> BroadcastTargets(const std::vector<std::string>& list,
+                                          std::vector<std::string>* skipped) {
+    std::vector<std::string> targets;
+    for (const auto& address : list) {
+        const bool fits = IsNumericAddress(address) && targets.size() < kMostBroadcastTargets &&
+                          std::find(targets.begin(), targets.end(), address) == targets.end();
+        if (fits)
+            targets.push_back(address);
+        else if (skipped)
+            skipped->push_back(address);
+    }
+    return targets;
 }
 
 std::string JoinBroadcastList(const std::vector<std::string>& addresses) {

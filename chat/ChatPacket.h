@@ -24,6 +24,11 @@ struct ChatPacket {
     SocketEvent sender;
 };
 
+// A received message on its way from the peer chat to the view: the text whole.
+struct MessageText {
+    std::string text;
+};
+
 // One message text between windows: its length plus one, then at most 255 bytes.
 struct ChatText {
     std::int32_t length = 1;
@@ -41,11 +46,20 @@ std::string DatagramText(const char* data, int length);
 // the whole rest (colons included).
 ChatPacket ParsePacket(std::string_view text, const SocketEvent& sender = {});
 
-// The nickname of an extra: up to its first "[" (the whole extra without one).
+// The nickname of an extra: up to its first "[" (the whole extra without one). Brackets are
+// characters: the second byte of ー (81 5B) or 江 (8D 5D) is none.
 std::string NicknameOf(std::string_view extra);
 // The whereabouts of an extra: between the first "[" and the first "]" after it; empty when
 // either is missing.
 std::string WhereaboutsOf(std::string_view extra);
+
+// A name from a peer (nickname, user, host, whereabouts, version) as it is shown, filed and
+// logged: every control byte a space, so that no peer starts a line of its own anywhere.
+std::string PrintableName(std::string_view text);
+// A message from a peer: each line break (CR LF, CR or LF) one LF, as the windows show and
+// the history files them; every other control byte a space. Control bytes are never the
+// second byte of a CP932 character, so double-byte text passes unchanged.
+std::string PrintableMessage(std::string_view text);
 
 // Packet texts, without the zero byte the socket adds.
 std::string BuildPacket(unsigned packetNumber, std::string_view user, std::string_view host,
@@ -59,6 +73,16 @@ std::string BuildAckPacket(unsigned packetNumber, std::string_view user, std::st
 // The destinations of a BroadIPs value ("~:_" after every item, the last one optional):
 // every non-empty piece, in order.
 std::vector<std::string> BroadcastList(std::string_view setting);
+// The destinations a packet to all goes to besides 255.255.255.255: the numeric IPv4
+// addresses of the list, each once, at most kMostBroadcastTargets. A host name is never
+// looked up (it would hold the windows while the resolver waits); what is left out is added
+// to skipped when given.
+inline constexpr std::size_t kMostBroadcastTargets = 64;
+std::vector<std::string> BroadcastTargets(const std::vector<std::string>& list,
+                                          std::vector<std::string>* skipped = nullptr);
+// Whether an address is a dotted IPv4 address (four decimal parts).
+bool IsNumericAddress(std::string_view address);
+
 // The setting for a list of addresses.
 std::string JoinBroadcastList(const std::vector<std::string>& addresses);
 

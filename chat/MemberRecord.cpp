@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "res/Cp932.h"
 #include "res/Text.h"
 #include "res/TextsChat.h"
 
@@ -68,14 +69,14 @@ std::string ReceivedChatLine(const MemberRecord& sender, std::string_view text) 
 }
 
 std::string KeyOfLine(std::string_view line) {
-    const std::size_t open = line.find('[');
+    const std::size_t open = Cp932Find(line, '[');
     if (open == std::string_view::npos) return {};
     std::string_view inside = line.substr(open + 1);
-    inside = inside.substr(0, inside.find(']'));
-    const std::size_t left = inside.find('(');
+    inside = inside.substr(0, Cp932Find(inside, ']'));
+    const std::size_t left = Cp932Find(inside, '(');
     if (left == std::string_view::npos) return {};
     inside.remove_prefix(left + 1);
-    const std::size_t right = inside.find(')');
+    const std::size_t right = Cp932Find(inside, ')');
     if (right == std::string_view::npos) return {};
     return std::string(inside.substr(0, right));
 }
@@ -90,11 +91,11 @@ std::optional<MemberAddress> SplitKey(std::string_view key) {
 }
 
 std::string HostOfLine(std::string_view line) {
-    const std::size_t open = line.find('[');
+    const std::size_t open = Cp932Find(line, '[');
     if (open == std::string_view::npos) return {};
     std::string_view inside = line.substr(open + 1);
-    inside = inside.substr(0, inside.find(']'));
-    return std::string(inside.substr(0, inside.find('(')));
+    inside = inside.substr(0, Cp932Find(inside, ']'));
+    return std::string(inside.substr(0, Cp932Find(inside, '(')));
 }
 
 std::string TrimRight(std::string_view text) {

@@ -10,8 +10,8 @@ namespace kestrel {
 
 MemberRecord RecordOf(const ChatPacket& packet) {
     MemberRecord record;
-    CopyField(record.user, packet.user);
-    CopyField(record.host, packet.host);
+    CopyField(record.user, PrintableName(packet.user));
+    CopyField(record.host, PrintableName(packet.host));
     CopyField(record.address, FieldText(packet.sender.peerAddress));
     record.port = packet.sender.peerPort;
     return record;
@@ -22,7 +22,8 @@ namespace {
 void SetPresence(MemberRecord& record, const ChatPacket& packet) {
     const bool away = (packet.options & IPMSG_ABSENCEOPT) != 0;
     record.present = away ? 0 : 1;
-    CopyField(record.whereabouts, away ? WhereaboutsOf(packet.extra) : std::string());
+    CopyField(record.whereabouts,
+              away ? PrintableName(WhereaboutsOf(packet.extra)) : std::string());
 }
 
 }  // namespace
@@ -46,10 +47,14 @@ const MemberRecord* MemberTable::Find(std::string_view address) const {
 }
 
 RuleOutcome MemberTable::Entry(const ChatPacket& packet) {
-    MemberRecord record = RecordOf(packet);
-    CopyField(record.nickname, NicknameOf(packet.extra));
-    SetPresence(record, packet);
     RuleOutcome outcome;
+    if (m_records.size() >= kMost && !Find(FieldText(packet.sender.peerAddress))) {
+        outcome.full = true;
+        return outcome;
+    }
+    MemberRecord record = RecordOf(packet);
+    CopyField(record.nickname, PrintableName(NicknameOf(packet.extra)));
+    SetPresence(record, packet);
     if (const MemberRecord* old = Find(FieldText(record.address))) {
         std::copy(std::begin(old->version), std::end(old->version), std::begin(record.version));
         Put(record);
@@ -91,20 +96,12 @@ RuleOutcome MemberTable::Exit(const ChatPacket& packet) {
     return outcome;
 }
 
-bool MemberTable::Info(const ChatPacket& packet) {
-    if (Find(FieldText(packet.sender.peerAddress))) return false;
-    MemberRecord record = RecordOf(packet);
-    CopyField(record.nickname, packet.extra);
-    Put(record);
-    return true;
-}
-
 RuleOutcome MemberTable::Version(const ChatPacket& packet) {
     RuleOutcome outcome;
     const MemberRecord* old = Find(FieldText(packet.sender.peerAddress));
     if (!old) return outcome;
     MemberRecord record = *old;
-    CopyField(record.version, packet.extra);
+    CopyField(record.version, PrintableName(packet.extra));
     Put(record);
     outcome.event = MemberEvent{MEMBER_UPDATED, record};
     return outcome;

@@ -27,18 +27,24 @@ struct RuleOutcome {
     std::optional<MemberRecord> seatReturn;
     std::optional<MemberEvent> event;
     bool askVersion = false;
+    // A new member that did not fit: the table is full.
+    bool full = false;
 };
 
 class MemberTable {
 public:
+    // The most members listed at once. An entry from a further address is not listed (and
+    // the peer chat does not answer it) until members leave or the list is refreshed: an
+    // office has far fewer, and forged entries from a whole subnet must not grow it without
+    // end.
+    static constexpr std::size_t kMost = 4096;
+
     // IPMSG_BR_ENTRY and IPMSG_ANSENTRY.
     RuleOutcome Entry(const ChatPacket& packet);
     // IPMSG_BR_ABSENCE and IPMSG_SENDABSENCEINFO.
     RuleOutcome Absence(const ChatPacket& packet);
     // IPMSG_BR_EXIT.
     RuleOutcome Exit(const ChatPacket& packet);
-    // IPMSG_GETINFO from a sender not in the table: added silently. False when known.
-    bool Info(const ChatPacket& packet);
     // IPMSG_SENDINFO.
     RuleOutcome Version(const ChatPacket& packet);
 
@@ -65,8 +71,8 @@ private:
     std::vector<std::string> m_seatWait;
 };
 
-// A member record from a packet: user and host from the packet, address and port of the
-// sender; nickname and presence are for the caller to set.
+// A member record from a packet: user and host from the packet (control bytes as spaces),
+// address and port of the sender; nickname and presence are for the caller to set.
 MemberRecord RecordOf(const ChatPacket& packet);
 
 }  // namespace kestrel

@@ -2,12 +2,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "platform/MessageBoxes.h"
@@ -50,34 +52,97 @@ bool CopyAll(int from, int to) {
     }
 }
 
+// The system's words for an error number, in its C locale: plain ASCII whatever the user's
+// locale, so they go into a CP932 text as they are.
+std::string SystemReason(int error) {
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    const char* words = c ? ::strerror_l(error, c) : nullptr;
+    return std::string(words ? words : "error") + " (" + std::to_string(error) + ")";
+}
+
+bool CopySpool(std::FILE* spool, int to) {
+    if (!spool) return true;
+    if (std::fflush(spool) != 0) return false;
+    return CopyAll(::fileno(spool), to);
+}
+
 }  // namespace
+
+CChatHistory::CChatHistory() = default;
+CChatHistory::~CChatHistory() = default;
+
+void CChatHistory::Add(std::string line) {
+    ++m_filed;
+    m_lines.push_back(std::move(line));
+    if (m_lines.size() <= kKeptLines) return;
+    // The oldest line goes to the spool, already as the file will hold it.
+    const std::string text = FileText(m_lines.front());
+    m_lines.erase(m_lines.begin());
+    if (!m_spool) m_spool.reset(std::tmpfile());
+    if (!m_spool || m_spooled + text.size() > kMostSpooled) return;
+    if (std::fwrite(text.data(), 1, text.size(), m_spool.get()) == text.size())
+        m_spooled += text.size();
+}
+
+void CChatHistory::Clear() {
+    m_lines.clear();
+    m_spool.reset();
+    m_spooled = 0;
+    m_filed = 0;
+}
+
+std::string CChatHistory::FileText(const std::string& line) {
+    std::string text;
+    text.reserve(line.size() + 2);
+    for (const char c : line) {
+        if (c == '\n')
+            text += "\r\n\t";
+        else
+            text += c;
+    }
+    text += "\r\n";
+    return text;
+}
 
 std::string CChatHistory::FileNameFor(const std::tm& local) {
     return sjis(txt::kHistoryPrefix) + FormatTime(txt::kHistoryDateFormat, local) + ".txt";
 }
 
-bool CChatHistory::AppendTo(const std::string& dir, const std::tm& local) const {
+bool CChatHistory::AppendTo(const std::string& dir, const std::tm& local, int* error) const {
+    int ignored = 0;
+    int& why = error ? *error : ignored;
+    why = 0;
     const std::string name = FileNameFor(local);
     const std::string path = dir + "/" + name;
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        why = errno;
+        return false;
+    }
     // Another program holding the file: the history is not saved, as with a failed open.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        why = errno == EWOULDBLOCK ? EWOULDBLOCK : errno;
         ::close(fd);
         return false;
     }
-    std::string text = FormatTime(txt::kHistoryHeaderFormat, local) + "\r\n";
-    for (const std::string& line : m_lines) text += line + "\r\n";
+    const std::string header = FormatTime(txt::kHistoryHeaderFormat, local) + "\r\n";
+    std::string text;
+    for (const std::string& line : m_lines) text += FileText(line);
 
     // The day's file with this run's lines added goes to a copy that is renamed over it: a
     // kill half-way through leaves the file as it was, never with a cut-off save at its end.
     std::string copy = dir + "/" + kCopyPrefix + name + ".XXXXXX";
     const int out = ::mkstemp(copy.data());
     bool ok = out >= 0;
+    if (!ok) why = errno;
     if (ok) {
-        ok = ::fchmod(out, 0600) == 0 && CopyAll(fd, out) && WriteAll(out, text) &&
-             ::fsync(out) == 0;
-        ok = ::close(out) == 0 && ok && ::rename(copy.c_str(), path.c_str()) == 0;
+        ok = ::fchmod(out, 0600) == 0 && CopyAll(fd, out) && WriteAll(out, header) &&
+             CopySpool(m_spool.get(), out) && WriteAll(out, text) && ::fsync(out) == 0;
+        if (!ok) why = errno;
+        const bool closed = ::close(out) == 0;
+        if (ok && !closed) why = errno;
+        ok = closed && ok && ::rename(copy.c_str(), path.c_str()) == 0;
+        if (!ok && why == 0) why = errno;
         if (!ok) ::unlink(copy.c_str());
     }
     ::close(fd);
@@ -107,7 +172,7 @@ std::size_t CChatHistory::RemoveStaleCopies(const std::string& dir) {
 
 void CChatHistory::OfferSave(MessageBoxes& boxes, const std::string& dir,
                              const std::tm& local) const {
-    if (m_lines.empty()) return;
+    if (Empty()) return;
     const std::string fileName = FileNameFor(local);
     const std::string& format = sjis(txt::kHistoryAsk);
     std::string question;
@@ -116,7 +181,20 @@ void CChatHistory::OfferSave(MessageBoxes& boxes, const std::string& dir,
     if (boxes.Show(question, sjis(txt::kProductTitle), BoxIcon::Question, BoxButtons::YesNo) !=
         BoxAnswer::Yes)
         return;
-    AppendTo(dir, local);
+    // The lines are lost when the program ends: a failed save is said, with a chance to
+    // free the file (close the editor holding it, make the directory writable) and try again.
+    for (int error = 0; !AppendTo(dir, local, &error);) {
+        const std::string reason =
+            error == EWOULDBLOCK ? sjis(txt::kHistoryFileInUse) : SystemReason(error);
+        std::string text = sjis(txt::kHistorySaveFailed);
+        const std::string path = dir + "/" + fileName;
+        const std::size_t first = text.find("%s");
+        text.replace(first, 2, path);
+        text.replace(text.find("%s", first + path.size()), 2, reason);
+        if (boxes.Show(text, sjis(txt::kProductTitle), BoxIcon::Warning, BoxButtons::YesNo) !=
+            BoxAnswer::Yes)
+            return;
+    }
 }
 
 }  // namespace kestrel

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,30 +12,60 @@ namespace kestrel {
 class MessageBoxes;
 
 // The chat lines of this run, offered for saving to a dated file when the program ends.
+// The newest lines are kept in memory for the chat window; older ones wait in a spool file
+// of their own (unnamed, gone with the program), so a long run or a flood of messages costs
+// no memory and the save still holds every line that was filed.
 class CChatHistory {
 public:
-    void Add(std::string line) { m_lines.push_back(std::move(line)); }
+    // Lines kept in memory; the chat window shows as many.
+    static constexpr std::size_t kKeptLines = 1000;
+    // Bytes the spool takes at most; lines beyond it are not saved.
+    static constexpr std::size_t kMostSpooled = 64u << 20;
+
+    CChatHistory();
+    ~CChatHistory();
+    CChatHistory(const CChatHistory&) = delete;
+    CChatHistory& operator=(const CChatHistory&) = delete;
+
+    void Add(std::string line);
+    // The newest lines, at most kKeptLines, oldest first.
     const std::vector<std::string>& Lines() const { return m_lines; }
-    bool Empty() const { return m_lines.empty(); }
-    void Clear() { m_lines.clear(); }
+    // Every line filed in this run, spooled ones included.
+    std::size_t Filed() const { return m_filed; }
+    bool Empty() const { return m_filed == 0; }
+    void Clear();
 
     // "会話履歴" + "%y%m%d" + ".txt" for the given local time (CP932).
     static std::string FileNameFor(const std::tm& local);
 
-    // Append a stamped header and every line, each ended by CR LF, to dir/fileName; creates
-    // the file (mode 0600) when missing. The file is whole at every moment: it holds either
-    // the save or none of it. False when it cannot be opened or written.
-    bool AppendTo(const std::string& dir, const std::tm& local) const;
+    // A line as the file holds it: ended by CR LF, and a line break inside it (a received
+    // message of several lines) written as CR LF and a tab, so that no part of a message can
+    // pass for a line or a header of its own.
+    static std::string FileText(const std::string& line);
+
+    // Append a stamped header and every line to dir/fileName; creates the file (mode 0600)
+    // when missing. The file is whole at every moment: it holds either the save or none of
+    // it. False when it cannot be opened, locked or written; error then tells why (an errno
+    // value, EWOULDBLOCK when another program holds the file).
+    bool AppendTo(const std::string& dir, const std::tm& local, int* error = nullptr) const;
 
     // At start: remove the copies a save cut short by a kill left in dir. A single instance
     // runs, so none can belong to a save under way. Returns how many were removed.
     static std::size_t RemoveStaleCopies(const std::string& dir);
 
-    // At exit: when there are lines, ask whether to save them; on Yes append them.
+    // At exit: when there are lines, ask whether to save them; on Yes append them. A save
+    // that fails says so, naming the file and the reason, and offers to try again.
     void OfferSave(MessageBoxes& boxes, const std::string& dir, const std::tm& local) const;
 
 private:
+    struct CloseFile {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+
     std::vector<std::string> m_lines;
+    std::unique_ptr<std::FILE, CloseFile> m_spool;
+    std::size_t m_spooled = 0;  // bytes
+    std::size_t m_filed = 0;
 };
 
 }  // namespace kestrel

@@ -34,6 +34,11 @@ public:
     // Read the file now, as the first use would (for tests of the file).
     SeenMailBook Snapshot();
 
+    // At start: remove the copies ("<path>.XXXXXX") a rewrite cut short by a kill left beside
+    // the file at path. A single instance runs, so none can belong to a save under way.
+    // Returns how many were removed.
+    static std::size_t RemoveStaleCopies(const std::string& path);
+
 private:
     void Load();
     bool Save();

@@ -1,5 +1,6 @@
 #include "net/NetSocket.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -40,6 +41,7 @@ void CopyPeer(SocketEvent& event, const net::PeerAddress& peer) {
 struct CNetSocket::Impl {
     int fd = -1;
     QSocketNotifier* notifier = nullptr;
+    std::vector<char> buffer;  // one datagram, as large as the read size allows
     std::unique_ptr<QTimer> idleCheck;
 };
 
@@ -182,6 +184,8 @@ CNetSocket::~CNetSocket() {
         Trace(txt::kTracePrimaryClose, id);
     }
     if (m_impl->notifier) {
+        // A resume still queued must not wake a notifier whose descriptor is closed.
+        QCoreApplication::removePostedEvents(m_impl->notifier, QEvent::MetaCall);
         m_impl->notifier->setEnabled(false);
         QObject::disconnect(m_impl->notifier, nullptr, nullptr, nullptr);
         m_impl->notifier->deleteLater();
@@ -298,19 +302,32 @@ void CNetSocket::PostReceived(const CNetConnection& connection, const char* data
 }
 
 void CNetSocket::OnDatagram() {
-    // Everything queued is taken at once: a burst of answers (every member answering one
-    // entry broadcast) would otherwise overflow the receive buffer while the event loop comes
-    // round once per datagram. The cap keeps one readiness from holding the loop too long.
-    for (int i = 0; i < kDatagramsPerReadiness; ++i)
-        if (!ReceiveDatagram()) return;
+    // A burst (every member answering one entry broadcast) is taken in one go, up to a cap so
+    // that one readiness does not hold the loop too long. Then the socket rests until the
+    // owner has handled the burst: a flood then waits in the kernel's bounded buffer, where the
+    // excess is dropped, instead of piling up in the event queue faster than it is handled.
+    int taken = 0;
+    while (taken < kDatagramsPerReadiness && ReceiveDatagram()) ++taken;
+    if (taken > 0) ResumeAfterPosted();
+}
+
+void CNetSocket::ResumeAfterPosted() {
+    QSocketNotifier* notifier = m_impl->notifier;
+    if (!notifier) return;
+    notifier->setEnabled(false);
+    // Queued behind the events just posted: it runs once the owner has had them.
+    QMetaObject::invokeMethod(
+        notifier, [notifier] { notifier->setEnabled(true); }, Qt::QueuedConnection);
 }
 
 bool CNetSocket::ReceiveDatagram() {
-    char buffer[1024];
+    const bool whole = m_readSize > static_cast<int>(sizeof SocketData::data);
+    std::vector<char>& buffer = m_impl->buffer;
+    buffer.resize(static_cast<std::size_t>(whole ? m_readSize : 1024));
     sockaddr_in from{};
     socklen_t len = sizeof from;
-    const ssize_t n =
-        ::recvfrom(m_impl->fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
+    const ssize_t n = ::recvfrom(m_impl->fd, buffer.data(), buffer.size(), 0,
+                                 reinterpret_cast<sockaddr*>(&from), &len);
     if (n < 0) {
         if (errno != EAGAIN && errno != EWOULDBLOCK) net::SetThreadSocketError(errno);
         return false;
@@ -320,12 +337,17 @@ bool CNetSocket::ReceiveDatagram() {
     event.kind = SOCKEVT_DATA;
     event.socket = Identity();
     CopyPeer(event, peer);
-    // A datagram longer than the block is cut to it.
-    SocketData block;
-    block.length = static_cast<int>(std::min<ssize_t>(n, sizeof block.data));
-    std::memcpy(block.data, buffer, static_cast<std::size_t>(block.length));
-    const std::string text = net::DataText(block.data, block.length);
-    PostMessage(m_owner, m_eventMessage, 0, 0, own(event), own(block));
+    const std::string text = net::DataText(buffer.data(), static_cast<int>(n));
+    if (whole) {
+        PostMessage(m_owner, m_eventMessage, 0, 0, own(event),
+                    own(SocketDatagram{std::string(buffer.data(), static_cast<std::size_t>(n))}));
+    } else {
+        // A datagram longer than the block is cut to it.
+        SocketData block;
+        block.length = static_cast<int>(std::min<ssize_t>(n, sizeof block.data));
+        std::memcpy(block.data, buffer.data(), static_cast<std::size_t>(block.length));
+        PostMessage(m_owner, m_eventMessage, 0, 0, own(event), own(block));
+    }
     Trace(txt::kTraceReceiveFrom, peer.address.c_str(), peer.port, SocketId(this), text.c_str());
     return true;
 }

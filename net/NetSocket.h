@@ -29,6 +29,12 @@ struct SocketData {
     char data[256] = {};
 };
 
+// Second block of a data event of a UDP server made with a read size above SocketData's
+// (MessageEvent::takeSecond<SocketDatagram>): the datagram whole, up to the read size.
+struct SocketDatagram {
+    std::string data;
+};
+
 // The one socket class of the protocol workers: TCP server, UDP server or TCP client over
 // non-blocking IPv4 sockets. With an owner, events are posted to it on the user-interface
 // thread (readiness through QSocketNotifier); without one, a worker thread polls Receive.
@@ -72,6 +78,8 @@ public:
     static constexpr size_t kMaxAcceptedPerAddress = kMaxAccepted / 4;
     // The longest text SendTextTo and BroadcastText send (with its zero byte, 1,024 bytes).
     static constexpr size_t kMaxText = 1023;
+    // The largest payload of a UDP datagram over IPv4: the read size that takes any whole.
+    static constexpr int kMaxDatagram = 65507;
 
     // Used by CNetConnection only.
     void AddConnection(std::unique_ptr<CNetConnection> connection);
@@ -105,6 +113,8 @@ private:
     static constexpr int kDatagramsPerReadiness = 256;
     static constexpr int kDatagramReceiveBuffer = 4 * 1024 * 1024;
     int DatagramFd() const;
+    // The notifier rests until the owner has handled what was posted (see OnDatagram).
+    void ResumeAfterPosted();
     void CloseIdleConnections();
 
     int m_serverForm = 0;

@@ -54,6 +54,22 @@ bool IsCp932LeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
+std::size_t Cp932CharLength(std::string_view text, std::size_t at) {
+    if (at + 1 >= text.size() || !IsCp932LeadByte(static_cast<unsigned char>(text[at]))) return 1;
+    const auto second = static_cast<unsigned char>(text[at + 1]);
+    return (second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFC) ? 2 : 1;
+}
+
+std::size_t Cp932Find(std::string_view text, std::string_view needle, std::size_t from) {
+    for (std::size_t at = from; at < text.size(); at += Cp932CharLength(text, at))
+        if (text.substr(at, needle.size()) == needle) return at;
+    return needle.empty() && from == text.size() ? from : std::string_view::npos;
+}
+
+std::size_t Cp932Find(std::string_view text, char c, std::size_t from) {
+    return Cp932Find(text, std::string_view(&c, 1), from);
+}
+
 std::size_t Cp932PrefixLength(std::string_view text, std::size_t maxBytes) {
     if (text.size() <= maxBytes) return text.size();
     std::size_t i = 0;

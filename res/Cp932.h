@@ -15,6 +15,16 @@ std::string cp932ToUtf8(std::string_view cp932);
 // The first byte of a CP932 double-byte character.
 bool IsCp932LeadByte(unsigned char c);
 
+// The bytes of the character that starts at `at`: two for a first byte followed by a valid
+// second byte, else one (a stray first byte stands alone, as the conversion shows it).
+std::size_t Cp932CharLength(std::string_view text, std::size_t at);
+
+// Where needle first stands in text at or after `from`, starting on a character boundary:
+// the second byte of a double-byte character is never taken for an ASCII "[" or "]". `from`
+// must itself be a boundary. npos when there is none.
+std::size_t Cp932Find(std::string_view text, std::string_view needle, std::size_t from = 0);
+std::size_t Cp932Find(std::string_view text, char c, std::size_t from = 0);
+
 // The longest prefix of a CP932 text of at most maxBytes that does not end inside a
 // double-byte character.
 std::size_t Cp932PrefixLength(std::string_view text, std::size_t maxBytes);

@@ -28,6 +28,15 @@ inline constexpr char kTraceChatSocket[] = "U [Chat Reciever Socket Create] port
 inline constexpr char kTraceChatToAll[] = "U [***********:%d(%08X)]← %s";
 inline constexpr char kTraceChatTo[] = "U [%s:%d(%08X)]← %s";
 inline constexpr char kTraceChatFrom[] = "U [%s:%d(%08X)]→ %s";
+// What the flood guards leave out, once per episode.
+inline constexpr char kTraceChatSenderDropped[] =
+    "U [Chat Message Dropped] %s:%d sends more than its share; its further messages are dropped";
+inline constexpr char kTraceChatAllDropped[] =
+    "U [Chat Message Dropped] more messages than the chat takes; the excess is dropped";
+inline constexpr char kTraceChatTableFull[] =
+    "U [Chat Member Table Full] %s:%d is not listed: %u members";
+inline constexpr char kTraceChatBroadcastSkipped[] =
+    "U [Chat BroadIPs] skipped (not a numeric address, repeated, or beyond %u): %s";
 
 // Presence in member lines.
 inline constexpr char kMemberPresent[] = "在席";

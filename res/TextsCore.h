@@ -35,6 +35,9 @@ inline constexpr char kHistoryPrefix[] = "会話履歴";
 inline constexpr char kHistoryDateFormat[] = "%y%m%d";
 inline constexpr char kHistoryAsk[] =
     "チャットの会話履歴をファイルに保存しますか？\n(ファイル名：%s)";
+inline constexpr char kHistorySaveFailed[] =
+    "チャットの会話履歴を保存できませんでした。\n(ファイル名：%s)\n%s\n\nもう一度保存しますか？";
+inline constexpr char kHistoryFileInUse[] = "ファイルは他のプログラムが使用中です。";
 inline constexpr char kHistoryHeaderFormat[] =
     "********************* %m/%d %H:%M:%S ********************";
 

@@ -89,6 +89,8 @@ inline constexpr char kBroadcastDelete[] = "<< 削除";
 inline constexpr char kBroadcastFormatError[] =
     "IPアドレスはxxx.yyy.zzz.aaaの形で指定してください\n(xxx,yyy,zzz,aaaは0～255)";
 inline constexpr char kBroadcastFormatCaption[] = "入力形式エラー";
+inline constexpr char kBroadcastRepeated[] = "このアドレスはすでにリストにあります";
+inline constexpr char kBroadcastTooMany[] = "ブロードキャストアドレスは%u個まで登録できます";
 
 // 146 whereabouts places.
 inline constexpr char kPlacesCaption[] = "居所場所の登録";

@@ -44,14 +44,23 @@ CBroadcastDlg::CBroadcastDlg(MessageBoxes& boxes, QWidget* parent)
 void CBroadcastDlg::Add() {
     const QString text = m_address->text();
     if (!text.isEmpty()) {
-        // The address check passes "1~:_.1.1.1" (its first part reads as 1), but the stored
-        // list could not hold it as one item.
-        if (IsAcceptedBroadcastAddress(toSjis(text)) && !text.contains(QStringLiteral("~:_"))) {
-            m_list->addItem(text);
-            m_address->clear();
-        } else {
+        // Numeric addresses only: a name ("12a.1.1.1" passes the part-by-part check) would be
+        // looked up at every packet to all, holding the windows while the resolver waits.
+        const std::string address = toSjis(text);
+        if (!IsAcceptedBroadcastAddress(address) || !IsNumericBroadcastAddress(address)) {
             m_boxes.Show(sjis(txt::kBroadcastFormatError), sjis(txt::kBroadcastFormatCaption),
                          BoxIcon::Stop, BoxButtons::Ok);
+        } else if (!m_list->findItems(text, Qt::MatchExactly).isEmpty()) {
+            m_boxes.Show(sjis(txt::kBroadcastRepeated), sjis(txt::kBroadcastFormatCaption),
+                         BoxIcon::Information, BoxButtons::Ok);
+        } else if (static_cast<std::size_t>(m_list->count()) >= kMostBroadcastAddresses) {
+            std::string tooMany = sjis(txt::kBroadcastTooMany);
+            tooMany.replace(tooMany.find("%u"), 2, std::to_string(kMostBroadcastAddresses));
+            m_boxes.Show(tooMany, sjis(txt::kBroadcastFormatCaption), BoxIcon::Stop,
+                         BoxButtons::Ok);
+        } else {
+            m_list->addItem(text);
+            m_address->clear();
         }
     }
     m_address->setFocus();

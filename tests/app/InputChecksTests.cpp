@@ -41,6 +41,15 @@ TEST(InputChecks, BroadcastAddressesAreReadPartByPart) {
     for (const char* r : refused) EXPECT_FALSE(IsAcceptedBroadcastAddress(r)) << r;
 }
 
+TEST(InputChecks, NumericAddressesAreFourDecimalPartsAndNothingElse) {
+    const char* numeric[] = {"192.168.10.255", "0.0.0.0", "255.255.255.255", "10.1.0.9"};
+    const char* refused[] = {"12a.1.1.1", " 7.1.1.1",  "7.1.1.1 ",   "01.1.1.1", "1.2.3",
+                             "1.2.3.4.5", "256.1.1.1", "1000.1.1.1", "",         "host.example",
+                             "1..1.1",    "1.1.1.1.",  "0x1.1.1.1"};
+    for (const char* a : numeric) EXPECT_TRUE(IsNumericBroadcastAddress(a)) << a;
+    for (const char* r : refused) EXPECT_FALSE(IsNumericBroadcastAddress(r)) << r;
+}
+
 TEST(InputChecks, NicknamesRefuseDelimitersButNotTheTrailBytesOfDoubleByteCharacters) {
     EXPECT_TRUE(IsAcceptedNickname("yamada"));
     EXPECT_TRUE(IsAcceptedNickname(""));

@@ -29,6 +29,16 @@ inline std::string SettingValue(int variant) {
     return std::string(20000, variant == 0 ? 'a' : 'b') + "~:_";
 }
 
+// A mailbox listing large enough that its rewrite takes a while; the variant changes every
+// name, so each save rewrites the file.
+inline std::vector<std::string> SeenMailListing(int variant) {
+    std::vector<std::string> listing;
+    for (int i = 0; i < 20000; ++i)
+        listing.push_back(std::to_string(i + 1) + " uid-" + std::to_string(variant) + "-" +
+                          std::to_string(i));
+    return listing;
+}
+
 inline std::vector<std::string> HistoryLines() {
     std::vector<std::string> lines;
     for (int i = 0; i < 200; ++i)

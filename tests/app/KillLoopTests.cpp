@@ -1,6 +1,6 @@
-// SIGKILL at random points of many saves: the watch-list rewrite, the settings store and the
-// chat history. After each kill the file is whole (one of the contents a save writes, never
-// a mix or a cut), and after the next start no temporary copy is left beside it.
+// SIGKILL at random points of many saves: the watch-list rewrite, the settings store, the
+// mail already read and the chat history. After each kill the file is whole (one of the contents a
+// save writes, never a mix or a cut), and after the next start no temporary copy is left beside it.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -22,6 +22,7 @@
 #include "app/SettingKeys.h"
 #include "app/SettingsStore.h"
 #include "identity/CChatHistory.h"
+#include "mail/SeenMailStore.h"
 #include "news/WatchListFile.h"
 #include "platform/ProgramDir.h"
 #include "tests/app/KillLoopFiles.h"
@@ -116,6 +117,24 @@ TEST_F(KillLoopTest, TheSettingsAreAlwaysWholeAndTheirCopiesGoAtTheNextStart) {
             << "round " << round;
         ASSERT_EQ(store.GetString(key::BroadIPs), places) << "round " << round;
     }
+}
+
+TEST_F(KillLoopTest, TheMailAlreadyReadIsAlwaysWholeAndItsCopiesGoAtTheNextStart) {
+    const std::string path = ProgramFile(SeenMailStore::kFileName);
+    ::unlink(path.c_str());
+    // Fewer rounds: each save writes a listing of its own, and the kills that land in the
+    // middle of one are what counts.
+    for (int round = 0; round < kRounds / 4; ++round) {
+        SaveAndKill("seenmail");
+        ASSERT_FALSE(HasFatalFailure());
+        // Whole: the book reads back undamaged.
+        ASSERT_FALSE(SeenMailStore(path).Snapshot().Damaged()) << "round " << round;
+        SeenMailStore::RemoveStaleCopies(path);
+        ASSERT_EQ(Others(ProgramDir(), {SeenMailStore::kFileName}, SeenMailStore::kFileName),
+                  std::vector<std::string>{})
+            << "round " << round;
+    }
+    ::unlink(path.c_str());
 }
 
 TEST_F(KillLoopTest, TheChatHistoryHoldsOnlyWholeSavesAndNoCopy) {

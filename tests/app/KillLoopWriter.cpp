@@ -1,6 +1,6 @@
 // Saves one of the program's files over and over until it is killed: the watch-list
-// rewrite, the settings store, or the chat history. Started and killed by KillLoopTests;
-// prints "ready" once the first save is done, so the kills land among saves.
+// rewrite, the settings store, the mail already read, or the chat history. Started and killed by
+// KillLoopTests; prints "ready" once the first save is done, so the kills land among saves.
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -9,6 +9,7 @@
 #include "app/SettingKeys.h"
 #include "app/SettingsStore.h"
 #include "identity/CChatHistory.h"
+#include "mail/SeenMailStore.h"
 #include "news/WatchList.h"
 #include "news/WatchListFile.h"
 #include "platform/ProgramDir.h"
@@ -33,6 +34,11 @@ bool SaveSettings(int variant) {
     return true;
 }
 
+bool SaveSeenMail(int variant) {
+    SeenMailStore store(ProgramFile(SeenMailStore::kFileName));
+    return store.Observe({"pop.example", 110, "user"}, killloop::SeenMailListing(variant)).saved;
+}
+
 bool SaveHistory() {
     CChatHistory history;
     for (const std::string& line : killloop::HistoryLines()) history.Add(line);
@@ -53,6 +59,8 @@ int main(int argc, char** argv) {
             saved = SaveSettings(variant);
         } else if (kind == "history") {
             saved = SaveHistory();
+        } else if (kind == "seenmail") {
+            saved = SaveSeenMail(variant);
         } else {
             return 2;
         }

@@ -9,10 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "app/CStatusForm.h"
 #include "app/PeerChatSession.h"
@@ -22,6 +25,7 @@
 #include "chat/CPeerChatDlg.h"
 #include "chat/ChatIds.h"
 #include "chat/ChatLists.h"
+#include "chat/PeerGuards.h"
 #include "platform/ProgramDir.h"
 #include "res/Cp932.h"
 #include "res/Ids.h"
@@ -273,6 +277,94 @@ TEST_F(PeerChatSessionTest, ANewBroadcastListIsAnnouncedToItsAddresses) {
 
     // The list was emptied for the new round; the program's own entry fills it again.
     ASSERT_TRUE(SpinUntil([&] { return session->Chat()->Members().Find(kProgram); }));
+}
+
+// What a probe from a second namespace did: 127 forged members flooding messages. The event
+// queue must not fill faster than it is handled: a posted event (where a click would wait
+// behind the queue) is handled at once during the flood and right after it, and a peer's
+// query right after it is answered.
+TEST_F(PeerChatSessionTest, AMessageFloodLeavesTheWindowsResponsive) {
+    constexpr int kFlooders = 127;
+    std::vector<std::unique_ptr<test::ScriptedChatPeer>> flooders;
+    for (int i = 0; i < kFlooders; ++i) {
+        const std::string address = "192.0.2." + std::to_string(10 + i);
+        ASSERT_TRUE(network.AddPeerAddress(address));
+        network.InPeer(
+            [&] { flooders.push_back(std::make_unique<test::ScriptedChatPeer>(2426, address)); });
+        ASSERT_TRUE(flooders.back() && flooders.back()->ok());
+        ASSERT_TRUE(
+            flooders.back()->SendText("1:1:u" + std::to_string(i) + ":h:1:N", kProgram, 2425));
+    }
+    ASSERT_TRUE(
+        SpinUntil([&] { return session->Chat()->Members().Size() >= kFlooders + 1; }, 10000));
+    view->OnCommand(ID_PEER_CHAT);
+    ASSERT_TRUE(session->ChatWindowOpen());
+
+    using Clock = std::chrono::steady_clock;
+    std::atomic<bool> flooding{true};
+    const auto started = Clock::now();
+    std::thread flood([&] {
+        // 10,000 a second for three seconds: twice the rate of the probe.
+        for (int n = 0; n < 30000; ++n) {
+            flooders[n % kFlooders]->SendText(
+                "1:" + std::to_string(1000 + n) + ":u:h:288:flood " + std::to_string(n), kProgram,
+                2425);
+            if (n % 100 == 99)
+                std::this_thread::sleep_until(started + std::chrono::milliseconds(n / 10));
+        }
+        flooding = false;
+    });
+    QObject probe;
+    std::vector<Clock::duration> during;
+    while (flooding) {
+        const auto posted = Clock::now();
+        bool handled = false;
+        QMetaObject::invokeMethod(
+            &probe, [&, posted] { during.push_back(Clock::now() - posted), handled = true; },
+            Qt::QueuedConnection);
+        SpinUntil([&] { return handled; }, 10000);
+        SpinFor(20);
+    }
+    flood.join();
+    const auto ended = Clock::now();
+    // A peer asks a few times, as its user would, until it hears back.
+    bool answered = false;
+    for (int ask = 0; ask < 20 && !answered; ++ask) {
+        PeerSays("1:" + std::to_string(900 + ask) + ":hana:PC02:64:Hana");
+        answered = SpinUntil(
+            [&] {
+                peer->Poll();
+                return !peer->WithCommand(IPMSG_SENDINFO).empty();
+            },
+            250);
+    }
+    const auto answerTook = Clock::now() - ended;
+    std::vector<Clock::duration> after;
+    for (int i = 0; i < 10; ++i) {
+        const auto posted = Clock::now();
+        bool handled = false;
+        QMetaObject::invokeMethod(
+            &probe, [&, posted] { after.push_back(Clock::now() - posted), handled = true; },
+            Qt::QueuedConnection);
+        SpinUntil([&] { return handled; }, 10000);
+    }
+
+    using std::chrono::milliseconds;
+    ASSERT_FALSE(during.empty());
+    std::sort(during.begin(), during.end());
+    EXPECT_LT(during[during.size() / 2], milliseconds(100)) << "the median during the flood";
+    EXPECT_LT(during.back(), milliseconds(500)) << "the worst during the flood";
+    EXPECT_LT(*std::max_element(after.begin(), after.end()), milliseconds(100));
+    EXPECT_TRUE(answered);
+    EXPECT_LT(answerTook, milliseconds(1000));
+    // What was taken is within the quota, and the window holds no more than the history.
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(ended - started).count() + 2;
+    EXPECT_LE(view->History().Filed(),
+              static_cast<std::size_t>(MessageQuota::kAllBurst +
+                                       MessageQuota::kAllPerSecond * static_cast<double>(seconds)));
+    EXPECT_GT(view->History().Filed(), 0u);
+    EXPECT_LE(InChat<QListWidget>("conversation1019")->count(), 1000);
 }
 
 // Only a loopback interface: the entry cannot go out, the box says so and the view runs

@@ -82,12 +82,13 @@ public:
     }
     // Delivered as the real chat delivers it, through this fake's windows.
     void ForwardPeerMessage(MessageEvent& event) override {
-        DeliverPeerMessage(*this, m_history, event);
+        DeliverPeerMessage(*this, m_history, m_messageBeep, event);
     }
 
 private:
     ChatLog& m_log;
     CChatHistory& m_history;
+    Spacing m_messageBeep{Spacing::kMessageBeep};
 };
 
 class ViewChatTest : public test::ViewTest {
@@ -196,7 +197,7 @@ TEST_F(ViewChatTest, AMessageGoesToTheChatWindowAndTheHistory) {
         chat.chatWindowOpen = c.chatWindowOpen;
         // The nickname's trailing blanks are not part of the line.
         PostMessage(view, WM_PEER_MESSAGE, 0, 0, own(Sender("Hana   ", "PC02")),
-                    own(MakeChatText("hello:there")));
+                    own(MessageText{"hello:there"}));
         SpinFor(5);
         EXPECT_EQ(chat.calls, c.calls);
         EXPECT_EQ(view->History().Lines(), std::vector<std::string>{line});
@@ -212,11 +213,11 @@ TEST_F(ViewChatTest, AMessageGoesToTheChatWindowAndTheHistory) {
 TEST_F(ViewChatTest, AMessageWithNowhereToGoIsDropped) {
     BuildWithChat(1);
     chat.chatWindowOpens = false;
-    PostMessage(view, WM_PEER_MESSAGE, 0, 0, own(Sender("Hana", "PC02")), own(MakeChatText("a")));
+    PostMessage(view, WM_PEER_MESSAGE, 0, 0, own(Sender("Hana", "PC02")), own(MessageText{"a"}));
     SpinFor(5);
     EXPECT_EQ(chat.calls.back(), "chat window");
     // Blocks missing: nothing to show.
-    PostMessage(view, WM_PEER_MESSAGE, 0, 0, {}, own(MakeChatText("b")));
+    PostMessage(view, WM_PEER_MESSAGE, 0, 0, {}, own(MessageText{"b"}));
     chat.chatWindowOpens = true;
     PostMessage(view, WM_PEER_MESSAGE, 0, 0, own(Sender("Hana", "PC02")));
     SpinFor(5);

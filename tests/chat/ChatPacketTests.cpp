@@ -79,6 +79,61 @@ TEST(ChatPacket, NicknameAndWhereaboutsOfExtras) {
     }
 }
 
+// Names and places whose characters end in the bytes of "[" or "]" (ー is 81 5B, 江 is 8D 5D):
+// every reader of an extra or a line takes them by character.
+TEST(ChatPacket, NamesAndPlacesWithBracketBytesSurviveEveryReader) {
+    struct Case {
+        const char* nickname;
+        const char* place;
+    } const cases[] = {
+        {"ユーザー", "江戸川"}, {"田中ゼミ", "深夕"}, {"啓充", "端納票"},
+        {"ゾ‐", "余転望従"},    {"Taro", "会議室ー"}, {"ー", "江"},
+    };
+    for (const auto& c : cases) {
+        const std::string nickname = utf8ToCp932(c.nickname);
+        const std::string place = utf8ToCp932(c.place);
+        SCOPED_TRACE(std::string(c.nickname) + "[" + c.place + "]");
+        // The fixture holds the bytes the byte-wise readers stumbled over.
+        ASSERT_NE((nickname + place).find_first_of("[]"), std::string::npos);
+
+        const ChatPacket away =
+            ParsePacket(BuildPresencePacket(5, "u", "h", 1, nickname, false, place));
+        EXPECT_EQ(NicknameOf(away.extra), nickname);
+        EXPECT_EQ(WhereaboutsOf(away.extra), place);
+        EXPECT_EQ(NicknameOf(nickname), nickname);
+        EXPECT_EQ(WhereaboutsOf(nickname), "");
+
+        MemberRecord record;
+        CopyField(record.nickname, nickname);
+        CopyField(record.host, place);
+        CopyField(record.address, "192.0.2.7");
+        record.port = 2425;
+        for (const auto& line : {MemberListLine(record), ChatMemberLine(record)}) {
+            EXPECT_EQ(KeyOfLine(line), "192.0.2.7:2425");
+            EXPECT_EQ(HostOfLine(line), place);
+        }
+    }
+}
+
+TEST(ChatPacket, CharacterSearchSkipsSecondBytesOnly) {
+    struct Case {
+        std::string text;
+        std::size_t at;
+    } const cases[] = {
+        {"a[b", 1},
+        {"\x81[", std::string::npos},  // ー: the "[" is its second byte
+        {"\x81[[", 2},                 // the next character is the bracket
+        {"\x81(x[", 3},                // "(" is no second byte: the first byte stands alone
+        {"\x81", std::string::npos},   // a first byte at the very end
+        {"\x8d]\x81[\x83[", std::string::npos},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(Cp932Find(c.text, '['), c.at);
+    }
+    EXPECT_EQ(Cp932Find("\x8d] x] y", "] "), 4u);
+}
+
 TEST(ChatPacket, BuildsEveryShapeAndReadsItBack) {
     EXPECT_EQ(BuildPacket(101, "taro", "PC01", 1, "Taro"), "1:101:taro:PC01:1:Taro");
     EXPECT_EQ(BuildPresencePacket(102, "u", "h", 1, "Taro", true, "Lab"), "1:102:u:h:1:Taro");
@@ -114,6 +169,42 @@ TEST(ChatPacket, BroadcastListSkipsEmptyPieces) {
     }
     EXPECT_EQ(JoinBroadcastList({"a", "b"}), "a~:_b~:_");
     EXPECT_EQ(BroadcastList(JoinBroadcastList({"a", "b"})), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(ChatPacket, PeersTextsCarryNoControlBytesButMessagesKeepTheirLineBreaks) {
+    struct Case {
+        std::string text, name, message;
+    } const cases[] = {
+        {"plain", "plain", "plain"},
+        {"a\r\nb\rc\nd", "a  b c d", "a\nb\nc\nd"},
+        {"\r\n\r\n", "    ", "\n\n"},
+        // A forged history line or date header, and a terminal's escape.
+        {"hi\n\x91\x97[Boss(pc)]  fake", "hi \x91\x97[Boss(pc)]  fake",
+         "hi\n\x91\x97[Boss(pc)]  fake"},
+        {"\x1b[2J\x07\x7f\t", " [2J   ", " [2J   "},
+        // Double-byte text passes: control bytes are never second bytes.
+        {"\x83\x86\x81[\x8d]", "\x83\x86\x81[\x8d]", "\x83\x86\x81[\x8d]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(PrintableName(c.text), c.name);
+        EXPECT_EQ(PrintableMessage(c.text), c.message);
+    }
+}
+
+TEST(ChatPacket, BroadcastTargetsAreNumericOnceEachAndBounded) {
+    std::vector<std::string> skipped;
+    const auto targets =
+        BroadcastTargets({"192.0.2.255", "intranet.example", "10.1.255.255", "192.0.2.255", "1.2.3",
+                          "01.2.3.4", "1.2.3.4 ", "256.1.1.1", "10.0.0.1"},
+                         &skipped);
+    EXPECT_EQ(targets, (std::vector<std::string>{"192.0.2.255", "10.1.255.255", "10.0.0.1"}));
+    EXPECT_EQ(skipped, (std::vector<std::string>{"intranet.example", "192.0.2.255", "1.2.3",
+                                                 "01.2.3.4", "1.2.3.4 ", "256.1.1.1"}));
+    std::vector<std::string> many;
+    for (int i = 0; i < 100; ++i) many.push_back("10.0.0." + std::to_string(i));
+    EXPECT_EQ(BroadcastTargets(many).size(), kMostBroadcastTargets);
+    EXPECT_EQ(BroadcastTargets(many).back(), "10.0.0.63");
 }
 
 TEST(ChatPacket, ChatTextKeepsAtMost255BytesOnACharacterBoundary) {

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -289,38 +291,64 @@ TEST_F(ChatWindowTest, ChatWindowOpensWithHistoryAndMembers) {
     EXPECT_EQ(Utf8(targets->itemText(1)), "Jiro [host2(10.0.0.2:2425)] 離席:Out");
 }
 
-TEST_F(ChatWindowTest, SendPostsTheMessageAndFilesTheLineEvenWhenRefused) {
+TEST_F(ChatWindowTest, SendFilesTheLineOnlyForAMessageThatWentOut) {
     Enters("10.0.0.1", "Hana");
+    Enters("10.0.0.2", "Jiro");
     CPeerChatDlg dlg(host_, chat.get(), boxes);
     auto* targets = Child<QComboBox>(dlg, "targets1017");
     auto* text = Child<QLineEdit>(dlg, "text1006");
     auto* send = Child<QPushButton>(dlg, "send1025");
+    auto* conversation = Child<QListWidget>(dlg, "conversation1019");
     text->setText(QStringLiteral("hello"));
     send->click();  // no target: nothing
     EXPECT_TRUE(host_.history.Empty());
 
     targets->setCurrentIndex(0);
     send->click();
-    QCoreApplication::sendPostedEvents(chat.get());
     EXPECT_TRUE(chat->AwaitingAcknowledgement());
     EXPECT_EQ(host_.history.Lines(), std::vector<std::string>{U("送[Hana(host1)]  hello")});
     EXPECT_TRUE(text->text().isEmpty());
+    EXPECT_EQ(conversation->count(), 1);
 
-    // A second send while the first awaits its acknowledgement: refused by the chat, and the
-    // line is filed all the same.
+    // A second send while the first awaits its acknowledgement: refused with the chat's box;
+    // nothing is filed and the text stays to be sent again.
     text->setText(QStringLiteral("again"));
     QTest::keyClick(text, Qt::Key_Return);
-    QCoreApplication::sendPostedEvents(chat.get());
     ASSERT_EQ(chatBoxes.boxes.size(), 1u);
     EXPECT_EQ(chatBoxes.boxes[0].captionUtf8(), "お願い");
-    EXPECT_EQ(host_.history.Lines().size(), 2u);
-    auto* conversation = Child<QListWidget>(dlg, "conversation1019");
-    EXPECT_EQ(conversation->count(), 2);
-    EXPECT_EQ(conversation->currentRow(), 1);
+    EXPECT_EQ(host_.history.Lines().size(), 1u);
+    EXPECT_EQ(conversation->count(), 1);
+    EXPECT_EQ(text->text(), QStringLiteral("again"));
 
-    // Nothing typed: nothing.
+    // Once the wait is over it goes.
+    ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 2000));
     send->click();
     EXPECT_EQ(host_.history.Lines().size(), 2u);
+    EXPECT_EQ(conversation->currentRow(), 1);
+
+    // A member who left without the window hearing of it yet: nothing goes, nothing is filed.
+    ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 2000));
+    From("10.0.0.2", "1:9:u:h:2:Jiro", WM_CHAT_EXIT);
+    targets->setCurrentIndex(1);
+    text->setText(QStringLiteral("lost"));
+    send->click();
+    EXPECT_FALSE(chat->AwaitingAcknowledgement());
+    EXPECT_EQ(host_.history.Lines().size(), 2u);
+
+    // Nothing typed: nothing.
+    text->clear();
+    targets->setCurrentIndex(0);
+    send->click();
+    EXPECT_EQ(host_.history.Lines().size(), 2u);
+
+    // As much as the edit takes goes whole: 150 double-byte characters are 300 bytes.
+    ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 2000));
+    QString full;
+    for (int i = 0; i < 200; ++i) full += QStringLiteral("あ");
+    text->setText(full);
+    send->click();
+    ASSERT_EQ(host_.history.Lines().size(), 3u);
+    EXPECT_EQ(host_.history.Lines()[2], U("送[Hana(host1)]  ") + U(full.left(150).toStdString()));
 }
 
 TEST_F(ChatWindowTest, SendToACorvidClientIsRefused) {
@@ -386,6 +414,192 @@ TEST_F(ChatWindowTest, ClickingAReceivedLinePicksItsSenderWhateverTheCase) {
     dlg.showLine = [&](const std::string& line) { shown.push_back(line); };
     emit conversation->itemDoubleClicked(conversation->item(0));
     EXPECT_EQ(shown, std::vector<std::string>{received});
+}
+
+TEST_F(ChatWindowTest, NamesWithBracketBytesAreSentToPickedAndShownWhole) {
+    // ー and 江 end in the bytes of "[" and "]".
+    From("10.0.0.1", "1:1:u:" + U("深夕PC") + ":257:" + U("ユーザー[江戸川]"), WM_CHAT_ENTRY);
+    Enters("10.0.0.2", "Jiro");
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    auto* targets = Child<QComboBox>(dlg, "targets1017");
+    ASSERT_EQ(targets->count(), 2);
+    EXPECT_EQ(Utf8(targets->itemText(1)), "ユーザー [深夕PC(10.0.0.1:2425)] 離席:江戸川");
+
+    targets->setCurrentIndex(1);
+    Child<QLineEdit>(dlg, "text1006")->setText(QStringLiteral("hi"));
+    Child<QPushButton>(dlg, "send1025")->click();
+    QCoreApplication::sendPostedEvents(chat.get());
+    EXPECT_TRUE(chat->AwaitingAcknowledgement());  // the address was read from the line
+    ASSERT_EQ(host_.history.Lines().size(), 1u);
+    EXPECT_EQ(cp932ToUtf8(host_.history.Lines()[0]), "送[ユーザー(深夕PC)]  hi");
+
+    const std::string received = U("受[ユーザー(深夕PC)]  yo");
+    host_.history.Add(received);
+    PostMessage(&dlg, WM_SHOW_PEER_MESSAGE, 0, 0, own(MemberRecord{}), own(received));
+    QCoreApplication::sendPostedEvents(&dlg);
+    targets->setCurrentIndex(0);
+    auto* conversation = Child<QListWidget>(dlg, "conversation1019");
+    conversation->setCurrentRow(0);  // a sent line picks nobody
+    EXPECT_EQ(targets->currentIndex(), 0);
+    conversation->setCurrentRow(1);
+    EXPECT_EQ(Utf8(targets->currentText()), "ユーザー [深夕PC(10.0.0.1:2425)] 離席:江戸川");
+
+    const auto parts = CMessageViewDlg::Split(received);
+    EXPECT_EQ(cp932ToUtf8(parts.who), "ユーザー(深夕PC)");
+    EXPECT_EQ(parts.message, "yo");
+}
+
+TEST_F(ChatWindowTest, TheConversationKeepsAsManyLinesAsTheHistoryAndEachWhole) {
+    for (std::size_t i = 0; i < CChatHistory::kKeptLines + 20; ++i)
+        host_.history.Add("old " + std::to_string(i));
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    auto* conversation = Child<QListWidget>(dlg, "conversation1019");
+    ASSERT_EQ(static_cast<std::size_t>(conversation->count()), CChatHistory::kKeptLines);
+    EXPECT_EQ(Utf8(conversation->item(0)->text()), "old 20");
+    for (int i = 0; i < 30; ++i) {
+        const std::string line = U("受[Hana(host1)]  new ") + std::to_string(i) + "\nmore";
+        host_.history.Add(line);
+        PostMessage(&dlg, WM_SHOW_PEER_MESSAGE, 0, 0, own(MemberRecord{}), own(line));
+    }
+    QCoreApplication::sendPostedEvents(&dlg);
+    ASSERT_EQ(static_cast<std::size_t>(conversation->count()), CChatHistory::kKeptLines);
+    EXPECT_EQ(Utf8(conversation->item(0)->text()), "old 50");
+    EXPECT_EQ(Utf8(conversation->currentItem()->text()), "受[Hana(host1)]  new 29 more");
+    // Double-clicked, a line shows itself whole, whatever has gone above it.
+    std::vector<std::string> shown;
+    dlg.showLine = [&](const std::string& line) { shown.push_back(line); };
+    emit conversation->itemDoubleClicked(conversation->item(conversation->count() - 1));
+    EXPECT_EQ(shown, std::vector<std::string>{U("受[Hana(host1)]  new 29\nmore")});
+}
+
+// Clicks on a line of a list, as the user makes them.
+void ClickLine(QListWidget* list, const std::string& contains) {
+    for (int i = 0; i < list->count(); ++i)
+        if (Utf8(list->item(i)->text()).find(contains) != std::string::npos) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(list->item(i)).center());
+            return;
+        }
+    ADD_FAILURE() << "no line with " << contains;
+}
+
+// The member a message goes to is the one the user chose and sees chosen, or nobody.
+TEST_F(ChatWindowTest, AMemberWhoLeavesOrChangesIsNeverSwappedForANeighbour) {
+    Enters("10.0.0.1", "Hana");
+    Enters("10.0.0.2", "Jiro");
+    Enters("10.0.0.3", "Saburo");
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    dlg.show();
+    view.received.clear();
+    auto* targets = Child<QComboBox>(dlg, "targets1017");
+    auto* text = Child<QLineEdit>(dlg, "text1006");
+    auto* send = Child<QPushButton>(dlg, "send1025");
+    auto sendTyped = [&](const char* typed) {
+        text->setText(QString::fromUtf8(typed));
+        QTest::mouseClick(send, Qt::LeftButton);
+    };
+    // The user picks Jiro with the keyboard: Hana, then Jiro.
+    targets->setFocus();
+    QTest::keyClick(targets, Qt::Key_Down);
+    QTest::keyClick(targets, Qt::Key_Down);
+    ASSERT_EQ(Utf8(targets->currentText()).substr(0, 4), "Jiro");
+
+    // Jiro changes his presence: the updated line is chosen again, and the message is his.
+    From("10.0.0.2", "1:2:u:h:260:Jiro[Out]", WM_CHAT_ABSENCE);
+    Forward(&dlg);
+    EXPECT_EQ(Utf8(targets->currentText()), "Jiro [host2(10.0.0.2:2425)] 離席:Out");
+    sendTyped("to jiro");
+    ASSERT_EQ(host_.history.Lines().size(), 1u);
+    EXPECT_EQ(host_.history.Lines()[0], U("送[Jiro(host2)]  to jiro"));
+    ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 2000));
+
+    // The refresh button empties the drop-down; the answers bring Jiro back, chosen.
+    QTest::mouseClick(Child<QPushButton>(dlg, "refresh1018"), Qt::LeftButton);
+    EXPECT_EQ(targets->count(), 0);
+    Enters("10.0.0.1", "Hana");
+    Enters("10.0.0.2", "Jiro");
+    Enters("10.0.0.3", "Saburo");
+    Forward(&dlg);
+    EXPECT_EQ(Utf8(targets->currentText()).substr(0, 4), "Jiro");
+
+    // Jiro leaves: nobody is chosen, and Send sends to nobody.
+    From("10.0.0.2", "1:3:u:h:2:Jiro", WM_CHAT_EXIT);
+    Forward(&dlg);
+    EXPECT_EQ(targets->count(), 2);
+    EXPECT_EQ(targets->currentIndex(), -1);
+    sendTyped("to whom");
+    EXPECT_EQ(host_.history.Lines().size(), 1u);
+    EXPECT_FALSE(chat->AwaitingAcknowledgement());
+    EXPECT_EQ(text->text(), QStringLiteral("to whom"));
+}
+
+TEST_F(ChatWindowTest, MemberListButtonsActOnAHighlightedLineOnly) {
+    Enters("10.0.0.1", "Hana[Lunch]", 0x101);
+    Enters("10.0.0.2", "Jiro[Out]", 0x101);
+    Enters("10.0.0.3", "Saburo[Home]", 0x101);
+    host_.makeChat = [this] { return std::make_unique<CPeerChatDlg>(host_, chat.get(), boxes); };
+    CMemberListDlg list(host_, chat.get(), boxes, 1);
+    list.show();
+    view.received.clear();
+    auto* participants = Child<QListWidget>(list, "participants1041");
+    auto* waiting = Child<QListWidget>(list, "waiting1047");
+    auto* registerButton = Child<QPushButton>(list, "register1048");
+    auto* unregisterButton = Child<QPushButton>(list, "unregister1049");
+
+    // Hana and Saburo are waited for, each chosen with a click.
+    for (const char* name : {"Hana", "Saburo"}) {
+        ClickLine(participants, name);
+        QTest::mouseClick(registerButton, Qt::LeftButton);
+    }
+    EXPECT_EQ(chat->SeatWait(), (std::vector<std::string>{"10.0.0.1:2425", "10.0.0.3:2425"}));
+    ASSERT_EQ(waiting->count(), 2);
+
+    // The chosen Jiro leaves: his neighbour is not chosen in his place, so neither button
+    // acts on a line the user did not pick.
+    ClickLine(participants, "Jiro");
+    From("10.0.0.2", "1:2:u:h:2:Jiro", WM_CHAT_EXIT);
+    Forward(&list);
+    EXPECT_EQ(participants->count(), 2);
+    EXPECT_TRUE(participants->selectedItems().isEmpty());
+    QTest::mouseClick(registerButton, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(list, "chat1"), Qt::LeftButton);
+    std::vector<std::string> shown;
+    for (const auto& b : boxes.boxes) shown.push_back(b.textUtf8());
+    EXPECT_EQ(shown, (std::vector<std::string>{"着席待ちをするメンバを選択してください",
+                                               "ピアチャトをするメンバを選択してください"}));
+    EXPECT_EQ(host_.opened, 0);
+
+    // A second removal click removes nothing more.
+    ClickLine(waiting, "Hana");
+    QTest::mouseClick(unregisterButton, Qt::LeftButton);
+    QTest::mouseClick(unregisterButton, Qt::LeftButton);
+    EXPECT_EQ(chat->SeatWait(), std::vector<std::string>{"10.0.0.3:2425"});
+    ASSERT_EQ(waiting->count(), 1);
+    EXPECT_NE(Utf8(waiting->item(0)->text()).find("Saburo"), std::string::npos);
+    EXPECT_EQ(boxes.boxes.back().textUtf8(), "着席待ちを解除するメンバを選択してください");
+}
+
+TEST_F(ChatWindowTest, MemberLinesStandInColumnsWhateverTheScript) {
+    if (!QFontDatabase::hasFamily(QStringLiteral("IPAGothic")))
+        GTEST_SKIP() << "IPAGothic (fonts-ipafont-gothic) is not installed";
+    Enters("10.0.0.1", "Taro");
+    Enters("10.0.0.2", U("山田太郎"));
+    CMemberListDlg list(host_, chat.get(), boxes, 1);
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    auto* participants = Child<QListWidget>(list, "participants1041");
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{participants, Child<QListWidget>(list, "waiting1047"),
+                                         Child<QComboBox>(dlg, "targets1017")})
+        EXPECT_EQ(w->font().family(), QStringLiteral("IPAGothic")) << w->objectName().toStdString();
+    // The bracket after the padded nickname stands at the same place in both lines.
+    const QFontMetrics metrics(participants->font());
+    std::vector<int> brackets;
+    for (int i = 0; i < participants->count(); ++i) {
+        const QString line = participants->item(i)->text();
+        brackets.push_back(metrics.horizontalAdvance(line.left(line.indexOf(QLatin1Char('[')))));
+    }
+    ASSERT_EQ(brackets.size(), 2u);
+    EXPECT_EQ(brackets[0], brackets[1]);
 }
 
 TEST_F(ChatWindowTest, MessageWindowSplitsTheLine) {

@@ -142,26 +142,44 @@ TEST(MemberTable, SeatReturnHappensOnceOnReturnOrExit) {
     EXPECT_EQ(table.SeatWait().size(), 1u);
 }
 
-TEST(MemberTable, InfoAddsUnknownSendersSilentlyWithTheWholeExtra) {
+TEST(MemberTable, NamesFromPeersCarryNoControlBytes) {
     MemberTable table;
-    EXPECT_TRUE(table.Info(From("192.0.2.7", 2425, "1:1:u:h:64:Nick[with]brackets")));
-    EXPECT_EQ(FieldText(table.Find("192.0.2.7")->nickname), "Nick[with]brackets");
-    EXPECT_EQ(table.Find("192.0.2.7")->present, 1);
-    EXPECT_FALSE(table.Info(From("192.0.2.7", 2425, "1:2:u:h:64:Other")));
-    EXPECT_EQ(FieldText(table.Find("192.0.2.7")->nickname), "Nick[with]brackets");
+    const RuleOutcome entry =
+        table.Entry(From("192.0.2.7", 2425, "1:1:u\x1b[2J:h\rx:257:Nick\r\n\x93\x63[Lab\x07\n]"));
+    ASSERT_TRUE(entry.event.has_value());
+    const MemberRecord& r = entry.event->record;
+    EXPECT_EQ(FieldText(r.nickname), "Nick  \x93\x63");
+    EXPECT_EQ(FieldText(r.whereabouts), "Lab  ");
+    EXPECT_EQ(FieldText(r.user), "u [2J");
+    EXPECT_EQ(FieldText(r.host), "h x");
+    table.Version(From("192.0.2.7", 2425, "1:2:u:h:65:v\n1"));
+    EXPECT_EQ(FieldText(table.Find("192.0.2.7")->version), "v 1");
     EXPECT_FALSE(table.Version(From("192.0.2.99", 1, "1:1:u:h:65:v")).event.has_value());
 }
 
-TEST(MemberTable, TenThousandMembersStayOneRecordEach) {
+TEST(MemberTable, AFullTableListsNoNewcomerUntilRoomIsMade) {
     MemberTable table;
-    for (int round = 0; round < 2; ++round)
-        for (int i = 0; i < 10000; ++i)
-            table.Entry(From("10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250),
-                             2425, "1:1:u:h:1:N" + std::to_string(i)));
-    EXPECT_EQ(table.Size(), 10000u);
-    std::vector<MemberRecord> records;
-    table.Snapshot(records);
-    EXPECT_EQ(FieldText(records.back().nickname), "N9999");
+    auto address = [](int i) {
+        return "10." + std::to_string(i / 62500) + "." + std::to_string(i / 250 % 250) + "." +
+               std::to_string(i % 250);
+    };
+    int refused = 0;
+    for (int i = 0; i < 10000; ++i)
+        if (table.Entry(From(address(i), 2425, "1:1:u:h:1:N" + std::to_string(i))).full) ++refused;
+    EXPECT_EQ(table.Size(), MemberTable::kMost);
+    EXPECT_EQ(refused, 10000 - static_cast<int>(MemberTable::kMost));
+
+    // Members already listed still change; a newcomer waits for room.
+    const RuleOutcome known = table.Entry(From(address(0), 2425, "1:2:u:h:257:N0[Out]"));
+    EXPECT_FALSE(known.full);
+    EXPECT_EQ(table.Find(address(0))->present, 0);
+    EXPECT_TRUE(table.Entry(From(address(9999), 2425, "1:2:u:h:1:Late")).full);
+    table.Exit(From(address(1), 2425, "1:3:u:h:2:N1"));
+    const RuleOutcome late = table.Entry(From(address(9999), 2425, "1:4:u:h:1:Late"));
+    EXPECT_FALSE(late.full);
+    ASSERT_TRUE(late.event.has_value());
+    EXPECT_EQ(late.event->kind, MEMBER_ADDED);
+    EXPECT_EQ(table.Size(), MemberTable::kMost);
 }
 
 }  // namespace

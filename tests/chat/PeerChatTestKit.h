@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "net/SocketSupport.h"
 #include "res/Cp932.h"
 #include "tests/fakes/ChatRecorders.h"
+#include "tests/fakes/FakeClock.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/fakes/ScriptedChatPeer.h"
 #include "tests/support/PrivateNetwork.h"
@@ -48,6 +50,7 @@ protected:
         context.beeper = &beeper;
         context.seatNotices = &notices;
         context.writeLog = [this](std::string_view line) { written.emplace_back(line); };
+        context.clock = &clock;
         return context;
     }
 
@@ -117,6 +120,8 @@ protected:
     RecordingBeeper beeper;
     RecordingSeatNotifier notices;
     std::vector<std::string> written;
+    // The chat's time: its answers to one address are spaced by it, so a test moves it on.
+    FakeClock clock{std::time(nullptr)};
     std::unique_ptr<ScriptedChatPeer> peer;
 };
 

@@ -51,6 +51,7 @@ public:
         std::intptr_t wParam = 0;
         std::optional<MemberRecord> record;
         std::optional<ChatText> text;
+        std::optional<std::string> messageText;  // a received message, as the view gets it
         std::string line;  // a conversation line, as the view hands it to the chat window
     };
 
@@ -73,6 +74,7 @@ protected:
         if (auto first = m->takeFirst<MemberRecord>()) r.record = *first;
         if (auto second = m->takeSecond<MemberRecord>()) r.record = *second;
         if (auto text = m->takeSecond<ChatText>()) r.text = *text;
+        if (auto text = m->takeSecond<MessageText>()) r.messageText = text->text;
         if (auto line = m->takeSecond<std::string>()) r.line = *line;
         received.push_back(std::move(r));
     }

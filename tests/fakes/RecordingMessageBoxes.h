@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ public:
     BoxAnswer Show(const std::string& text, const std::string& caption, BoxIcon icon,
                    BoxButtons buttons) override {
         boxes.push_back({text, caption, icon, buttons});
+        if (whileShown) whileShown(boxes.back());
         if (!answers.empty()) {
             BoxAnswer a = answers.front();
             answers.pop_front();
@@ -36,6 +38,8 @@ public:
 
     std::vector<Box> boxes;
     std::deque<BoxAnswer> answers;
+    // What the user does while a box is up (before answering it).
+    std::function<void(const Box&)> whileShown;
 };
 
 }  // namespace kestrel::test

@@ -30,7 +30,8 @@ public:
         std::string text() const { return bytes.substr(0, bytes.find('\0')); }
     };
 
-    explicit ScriptedChatPeer(int port) {
+    // Bound to port on every local address, or on the one address given.
+    explicit ScriptedChatPeer(int port, const std::string& address = {}) {
         m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (m_fd < 0) return;
         const int on = 1;
@@ -40,7 +41,8 @@ public:
         local.sin_family = AF_INET;
         local.sin_addr.s_addr = htonl(INADDR_ANY);
         local.sin_port = htons(static_cast<uint16_t>(port));
-        if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        if ((!address.empty() && ::inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1) ||
+            ::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
             ::close(m_fd);
             m_fd = -1;
         }

@@ -1,11 +1,13 @@
-// Fuzzing the peer chat's readers: datagram text, packets, extras, member lines and keys, and
-// the broadcast list, with round trips through the writers.
+// Fuzzing the peer chat's readers: datagram text, packets, extras, member lines and keys, the
+// search by character, the texts taken from peers, and the broadcast list, with round trips
+// through the writers.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "app/InputChecks.h"
 #include "chat/ChatPacket.h"
 #include "chat/MemberRecord.h"
 #include "chat/MemberTable.h"
@@ -18,16 +20,12 @@ void Check(bool condition) {
     if (!condition) std::abort();
 }
 
-bool Has(std::string_view text, std::string_view any) {
-    return text.find_first_of(any) != std::string_view::npos;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kestrel;
     const auto* bytes = reinterpret_cast<const char*>(data);
-    // The socket hands over at most 256 bytes; the readers must hold for any length.
+    // The socket hands over whole datagrams; the readers must hold for any length.
     const std::string text = DatagramText(bytes, static_cast<int>(std::min<size_t>(size, 1 << 20)));
     Check(text.size() <= size && text.find('\0') == std::string::npos);
 
@@ -48,11 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(back.command == packet.command && back.options == packet.options);
     Check(back.extra == packet.extra);
 
-    // Extras: the nickname stops at the first "[", whereabouts come back as written.
+    // Extras: the nickname stops at the first "[" character (a second byte that looks like one
+    // is no bracket), whereabouts come back as written.
     const std::string nickname = NicknameOf(packet.extra);
     const std::string where = WhereaboutsOf(packet.extra);
-    Check(nickname.find('[') == std::string::npos && where.size() <= packet.extra.size());
-    if (!Has(where, "]")) {
+    Check(Cp932Find(nickname, '[') == std::string::npos && where.size() <= packet.extra.size());
+    // A stray first byte at the end would take the bracket written after it as its second.
+    if (Cp932Find(nickname + "[", '[') == nickname.size() &&
+        Cp932Find(where + "]", ']') == where.size()) {
         const ChatPacket away =
             ParsePacket(BuildPresencePacket(1, "u", "h", 1, nickname, false, where), sender);
         Check(away.options == 0x100 && NicknameOf(away.extra) == nickname &&
@@ -65,7 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(table.Size() == 1 && entry.event.has_value());
     const MemberRecord& record = entry.event->record;
     const std::string key = MemberKey(record);
-    if (!Has(FieldText(record.nickname), "[") && !Has(FieldText(record.host), "]()")) {
+    const std::string host = FieldText(record.host);
+    if (Cp932Find(FieldText(record.nickname), '[') == std::string::npos &&
+        Cp932Find(host, ']') == std::string::npos && Cp932Find(host, '(') == std::string::npos &&
+        Cp932Find(host, ')') == std::string::npos) {
         Check(KeyOfLine(MemberListLine(record)) == key);
         Check(KeyOfLine(ChatMemberLine(record)) == key);
         Check(HostOfLine(ChatMemberLine(record)) == FieldText(record.host));
@@ -83,12 +87,48 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(chatText.length >= 1 && chatText.length <= 256 &&
           TextOf(chatText).size() == static_cast<size_t>(chatText.length - 1));
 
+    // A search by character finds what a byte search finds, but only where a character
+    // starts.
+    const std::string needle = text.substr(0, std::min<size_t>(text.size(), 3));
+    const std::string haystack = text.substr(needle.size());
+    const size_t found = Cp932Find(haystack, needle);
+    if (found != std::string::npos) {
+        Check(haystack.compare(found, needle.size(), needle) == 0);
+        size_t at = 0;
+        while (at < found) at += Cp932CharLength(haystack, at);
+        Check(at == found);
+    } else if (!needle.empty()) {
+        for (size_t at = 0; at < haystack.size(); at += Cp932CharLength(haystack, at))
+            Check(haystack.compare(at, needle.size(), needle) != 0);
+    }
+
+    // Texts from peers carry no control byte; a message keeps its line breaks as LF alone.
+    const std::string name = PrintableName(text);
+    Check(name.size() == text.size());
+    for (const char c : name) Check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+    const std::string message = PrintableMessage(text);
+    Check(message.size() <= text.size());
+    for (const char c : message)
+        Check(c == '\n' || (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F));
+    Check(PrintableMessage(message) == message);
+
     // The broadcast list survives being written and read again.
     const auto list = BroadcastList(text);
     for (const auto& address : list) Check(!address.empty());
     bool separable = true;
     for (const auto& address : list)
-        separable = separable && address.find("~:_") == std::string::npos;
+        separable = separable && Cp932Find(address + "~:_", "~:_") == address.size();
     if (separable) Check(BroadcastList(JoinBroadcastList(list)) == list);
+    // What a packet to all goes to: numeric, once each, bounded, and nothing lost unsaid.
+    std::vector<std::string> skipped;
+    const auto targets = BroadcastTargets(list, &skipped);
+    Check(targets.size() <= kMostBroadcastTargets &&
+          targets.size() + skipped.size() == list.size());
+    for (size_t i = 0; i < targets.size(); ++i) {
+        Check(IsNumericAddress(targets[i]));
+        for (size_t j = 0; j < i; ++j) Check(targets[i] != targets[j]);
+    }
+    // The dialog's check and the chat's agree on what is numeric.
+    Check(IsNumericAddress(text) == IsNumericBroadcastAddress(text));
     return 0;
 }

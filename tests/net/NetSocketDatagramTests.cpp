@@ -88,6 +88,24 @@ TEST_F(DatagramTest, ArrivingDatagramsAreCutToTheBlock) {
         ", socket = " + test::Id(&chat) + " (hi)\r\n"));
 }
 
+TEST_F(DatagramTest, AServerOfTheLargestReadSizeHandsDatagramsOverWhole) {
+    SocketOwner wholeOwner;
+    CNetSocket whole(0, &wholeOwner, WM_CHAT_DATAGRAM, 1, CNetSocket::kMaxDatagram);
+    ASSERT_EQ(whole.GetLastError(), 0);
+    std::string largest(CNetSocket::kMaxDatagram, 'x');
+    largest[100] = '\0';  // zero bytes inside are the owner's affair
+    const sockaddr_in to = test::Loopback(whole.Port());
+    for (const std::string& bytes : {largest, std::string("hi")})
+        ASSERT_EQ(::sendto(peer.fd(), bytes.data(), bytes.size(), 0,
+                           reinterpret_cast<const sockaddr*>(&to), sizeof to),
+                  static_cast<ssize_t>(bytes.size()));
+    ASSERT_TRUE(test::SpinUntil([&] { return wholeOwner.datagrams.size() == 2; }));
+    EXPECT_EQ(wholeOwner.datagrams[0], largest);
+    EXPECT_EQ(wholeOwner.datagrams[1], "hi");
+    EXPECT_FALSE(wholeOwner.got[0].hasData);
+    EXPECT_STREQ(wholeOwner.got[0].event.peerAddress, "127.0.0.1");
+}
+
 TEST_F(DatagramTest, BroadcastHidesTheAddressAndUsesTheOwnPort) {
     const int sent = chat.BroadcastText("abc");
     const std::string where = "ipaddr = ********, port = " + std::to_string(chat.Port()) +

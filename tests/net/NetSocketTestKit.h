@@ -36,6 +36,7 @@ public:
         SocketData data;
     };
     std::vector<Got> got;
+    std::vector<std::string> datagrams;  // handed over whole
 
 protected:
     bool event(QEvent* e) override {
@@ -48,6 +49,7 @@ protected:
             g.hasData = true;
             g.data = *data;
         }
+        if (auto whole = m->takeSecond<SocketDatagram>()) datagrams.push_back(whole->data);
         got.push_back(g);
         return true;
     }

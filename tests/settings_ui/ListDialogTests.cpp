@@ -27,7 +27,7 @@ TEST(BroadcastDialog, AddsOnlyWhatTheAddressCheckPasses) {
         bool accepted;
     };
     const Case cases[] = {
-        {"192.168.10.255", true}, {"0.0.0.0", true},     {"12a.1.1.1", true},
+        {"192.168.10.255", true}, {"0.0.0.0", true},     {"12a.1.1.1", false},
         {"192.168.10", false},    {"1.2.3.4.5", false},  {"256.1.1.1", false},
         {"1..1.1", false},        {"00.1.1.1", false},   {"-1.1.1.1", false},
         {"1.1.1.1.", false},      {"1~:_.1.1.1", false}, {"１.1.1.1", false},
@@ -62,12 +62,12 @@ TEST(BroadcastDialog, KeepsTheListSortedAndStoresItAtOkOnly) {
     EXPECT_EQ(Items(List(dlg, 1066)), QStringList{QStringLiteral("10.0.0.255")});
     Button(dlg, 1067)->click();  // empty edit: nothing
     EXPECT_TRUE(boxes.boxes.empty());
-    for (const char* a : {"192.168.1.255", "12a.1.1.1"}) {
+    for (const char* a : {"192.168.1.255", "12.1.1.1"}) {
         Edit(dlg, 1065)->setText(U(a));
         Button(dlg, 1067)->click();
     }
     EXPECT_EQ(Items(List(dlg, 1066)),
-              (QStringList{QStringLiteral("10.0.0.255"), QStringLiteral("12a.1.1.1"),
+              (QStringList{QStringLiteral("10.0.0.255"), QStringLiteral("12.1.1.1"),
                            QStringLiteral("192.168.1.255")}));
     EXPECT_EQ(dlg.Values().BroadIPs, "10.0.0.255~:_");
 
@@ -76,7 +76,29 @@ TEST(BroadcastDialog, KeepsTheListSortedAndStoresItAtOkOnly) {
     Edit(dlg, 1065)->setText(QStringLiteral("172.16.0.255"));  // typed but never added
     dlg.accept();
     ASSERT_TRUE(Accepted(dlg));
-    EXPECT_EQ(dlg.Values().BroadIPs, "12a.1.1.1~:_192.168.1.255~:_");
+    EXPECT_EQ(dlg.Values().BroadIPs, "12.1.1.1~:_192.168.1.255~:_");
+}
+
+TEST(BroadcastDialog, RefusesARepeatedAddressAndMoreThanTheChatSendsTo) {
+    RecordingMessageBoxes boxes;
+    CBroadcastDlg dlg(boxes);
+    dlg.SetValues(Defaults());
+    auto add = [&](const std::string& address) {
+        Edit(dlg, 1065)->setText(QString::fromStdString(address));
+        Button(dlg, 1067)->click();
+    };
+    add("10.0.0.255");
+    add("10.0.0.255");
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8(), "このアドレスはすでにリストにあります");
+    EXPECT_EQ(List(dlg, 1066)->count(), 1);
+    for (int i = 1; i < 64; ++i) add("10.0." + std::to_string(i) + ".255");
+    EXPECT_EQ(List(dlg, 1066)->count(), 64);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    add("10.1.0.255");
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[1].textUtf8(), "ブロードキャストアドレスは64個まで登録できます");
+    EXPECT_EQ(List(dlg, 1066)->count(), 64);
 }
 
 TEST(PlacesDialog, AddsInOrderWithDuplicatesAndAsksBeforeDeleting) {

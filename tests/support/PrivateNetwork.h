@@ -73,6 +73,11 @@ public:
     const std::string& ProgramName() const { return m_program; }
     const std::string& PeerName() const { return m_peer; }
 
+    // One more address for the peer's side (192.0.2.x), for peers that are more than one.
+    bool AddPeerAddress(const std::string& address) {
+        return m_ok && m_hasPeer && Run("ip -n " + m_peer + " addr add " + address + "/24 dev v1");
+    }
+
     // Run work (typically: make a socket) inside the peer's namespace.
     bool InPeer(const std::function<void()>& work) {
         if (!m_ok || !m_hasPeer || !Enter(m_peer)) return false;
