@@ -7,12 +7,12 @@
 
 #include "app/LoginFlow.h"
 #include "app/PeerChatLink.h"
-#include "app/SettingsDialogs.h"
-#include "app/ViewSettings.h"
 #include "chat/PeerGuards.h"
 #include "identity/CChatHistory.h"
 #include "platform/Clock.h"
 #include "platform/Timing.h"
+#include "settings/SettingsDialogs.h"
+#include "settings/ViewSettings.h"
 #include "ui/FrameClient.h"
 
 namespace kestrel {

@@ -1,10 +1,10 @@
 #include "app/LoginFlow.h"
 
-#include "app/PasswordScrambler.h"
-#include "app/SettingsStore.h"
 #include "platform/MessageBoxes.h"
 #include "res/Text.h"
 #include "res/TextsLogin.h"
+#include "settings/PasswordScrambler.h"
+#include "settings/SettingsStore.h"
 
 namespace kestrel {
 

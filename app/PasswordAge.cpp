@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <climits>
 
-#include "app/SettingKeys.h"
-#include "app/SettingsStore.h"
 #include "mail/Pop3Reply.h"
 #include "platform/MessageBoxes.h"
 #include "res/Text.h"
 #include "res/TextsPasswd.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingsStore.h"
 
 namespace kestrel {
 namespace {

@@ -1,12 +1,12 @@
 #include "app/PasswordChangeFlow.h"
 
 #include "app/PasswordAge.h"
-#include "app/SettingKeys.h"
-#include "app/SettingsStore.h"
 #include "platform/MessageBoxes.h"
 #include "res/Text.h"
 #include "res/TextsPasswd.h"
 #include "res/TextsService.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingsStore.h"
 
 namespace kestrel {
 namespace {

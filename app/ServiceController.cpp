@@ -5,12 +5,12 @@
 #include "app/PasswordAge.h"
 #include "app/PasswordChangeFlow.h"
 #include "app/ServiceWorkers.h"
-#include "app/ViewSettings.h"
 #include "platform/MessageBoxes.h"
 #include "platform/MessageEvent.h"
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsService.h"
+#include "settings/ViewSettings.h"
 #include "ui/ProgramValues.h"
 
 namespace kestrel {

@@ -1,12 +1,12 @@
 #include "app/SettingsFlow.h"
 
 #include "app/CStatusForm.h"
-#include "app/ListCodec.h"
 #include "app/ServiceController.h"
-#include "app/ViewSettings.h"
-#include "app/ViewSettingsFields.h"
 #include "platform/MessageEvent.h"
 #include "res/Ids.h"
+#include "settings/ListCodec.h"
+#include "settings/ViewSettings.h"
+#include "settings/ViewSettingsFields.h"
 
 namespace kestrel {
 

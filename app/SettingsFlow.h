@@ -3,7 +3,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/SettingsDialogs.h"
+#include "settings/SettingsDialogs.h"
 
 class QObject;
 

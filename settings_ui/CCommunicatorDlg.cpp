@@ -6,12 +6,12 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/InputChecks.h"
 #include "platform/MessageBoxes.h"
 #include "platform/QtText.h"
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsSettingsDlg.h"
+#include "settings/InputChecks.h"
 #include "ui/DialogKit.h"
 
 namespace kestrel {

@@ -7,14 +7,14 @@
 
 #include <string>
 
-#include "app/InputChecks.h"
-#include "app/ViewSettings.h"
-#include "app/ViewSettingsFields.h"
 #include "platform/MessageBoxes.h"
 #include "platform/QtText.h"
 #include "res/Text.h"
 #include "res/TextsCore.h"
 #include "res/TextsSettingsDlg.h"
+#include "settings/InputChecks.h"
+#include "settings/ViewSettings.h"
+#include "settings/ViewSettingsFields.h"
 
 namespace kestrel {
 

@@ -3,7 +3,7 @@
 #include <climits>
 #include <vector>
 
-#include "app/SettingKeys.h"
+#include "settings/SettingKeys.h"
 
 class QAbstractButton;
 class QButtonGroup;

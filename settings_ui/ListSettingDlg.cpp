@@ -2,9 +2,9 @@
 
 #include <QListWidget>
 
-#include "app/ListCodec.h"
-#include "app/ViewSettingsFields.h"
 #include "platform/QtText.h"
+#include "settings/ListCodec.h"
+#include "settings/ViewSettingsFields.h"
 
 namespace kestrel {
 

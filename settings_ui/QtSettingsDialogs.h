@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SettingsDialogs.h"
+#include "settings/SettingsDialogs.h"
 
 class QWidget;
 

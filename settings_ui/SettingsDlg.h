@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "app/ViewSettings.h"
+#include "settings/ViewSettings.h"
 #include "settings_ui/FieldBinder.h"
 
 class QCheckBox;

@@ -19,12 +19,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/SettingKeys.h"
-#include "app/SettingsStore.h"
 #include "identity/CChatHistory.h"
 #include "mail/SeenMailStore.h"
 #include "news/WatchListFile.h"
 #include "platform/ProgramDir.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingsStore.h"
 #include "tests/app/KillLoopFiles.h"
 
 namespace kestrel {

@@ -6,13 +6,13 @@
 #include <ctime>
 #include <string>
 
-#include "app/SettingKeys.h"
-#include "app/SettingsStore.h"
 #include "identity/CChatHistory.h"
 #include "mail/SeenMailStore.h"
 #include "news/WatchList.h"
 #include "news/WatchListFile.h"
 #include "platform/ProgramDir.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingsStore.h"
 #include "tests/app/KillLoopFiles.h"
 
 using namespace kestrel;

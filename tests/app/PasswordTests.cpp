@@ -13,13 +13,13 @@
 #include "app/CPasswdChangeDlg.h"
 #include "app/PasswordAge.h"
 #include "app/PasswordChangeFlow.h"
-#include "app/SettingKeys.h"
-#include "app/SettingsStore.h"
 #include "res/Cp932.h"
-#include "tests/app/SettingsTestSupport.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingsStore.h"
 #include "tests/fakes/FakeClock.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/fakes/ScriptedPasswordDialog.h"
+#include "tests/settings/SettingsTestSupport.h"
 
 namespace kestrel {
 namespace {

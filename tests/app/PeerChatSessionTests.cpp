@@ -19,7 +19,6 @@
 
 #include "app/CStatusForm.h"
 #include "app/PeerChatSession.h"
-#include "app/SettingKeys.h"
 #include "chat/CMemberListDlg.h"
 #include "chat/CPeerChat.h"
 #include "chat/CPeerChatDlg.h"
@@ -29,6 +28,7 @@
 #include "platform/ProgramDir.h"
 #include "res/Cp932.h"
 #include "res/Ids.h"
+#include "settings/SettingKeys.h"
 #include "tests/app/ViewTestSupport.h"
 #include "tests/fakes/ScriptedChatPeer.h"
 #include "tests/fakes/ScriptedSettingsDialogs.h"

@@ -14,12 +14,12 @@
 #include "app/CStatusForm.h"
 #include "app/PeerChatLink.h"
 #include "app/PresenceWatch.h"
-#include "app/SettingKeys.h"
 #include "platform/ScreenSaver.h"
 #include "platform/Timing.h"
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsUi.h"
+#include "settings/SettingKeys.h"
 #include "tests/app/ViewTestSupport.h"
 #include "tests/support/Spin.h"
 

@@ -11,7 +11,6 @@
 
 #include "app/CStatusForm.h"
 #include "app/PeerChatLink.h"
-#include "app/ViewSettingsFields.h"
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "tests/app/ViewTestSupport.h"
@@ -314,30 +313,6 @@ TEST_F(SettingsFlowTest, LongAndDoubleByteValuesAreReadBackAsStored) {
     EXPECT_EQ(back.MailFile, path);
     EXPECT_EQ(back.Places, places);
     EXPECT_EQ(view->Form().PlaceItems().size(), 3u);
-}
-
-TEST(ViewSettingsFields, EveryKeyTheDialogsEditHasAFieldOfItsType) {
-    ViewSettings v;
-    for (SettingsDialogKind kind :
-         {SettingsDialogKind::Environment, SettingsDialogKind::Timer, SettingsDialogKind::Sound,
-          SettingsDialogKind::UserInterface, SettingsDialogKind::Communicator,
-          SettingsDialogKind::Broadcast, SettingsDialogKind::Places}) {
-        for (const SettingKey* k : DialogKeys(kind)) {
-            SCOPED_TRACE(k->name);
-            if (k->type == SettingType::Int) {
-                ASSERT_NE(IntField(v, *k), nullptr);
-                EXPECT_EQ(StringField(v, *k), nullptr);
-            } else {
-                ASSERT_NE(StringField(v, *k), nullptr);
-            }
-        }
-    }
-    // Each key reaches its own field.
-    *IntField(v, key::POPPort) = 1110;
-    *StringField(v, key::SoundFile) = "x.wav";
-    EXPECT_EQ(v.POPPort, 1110);
-    EXPECT_EQ(v.SoundFile, "x.wav");
-    EXPECT_EQ(v.NNTPPort, 0);
 }
 
 }  // namespace

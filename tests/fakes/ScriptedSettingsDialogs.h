@@ -4,8 +4,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/SettingsDialogs.h"
-#include "app/ViewSettings.h"
+#include "settings/SettingsDialogs.h"
+#include "settings/ViewSettings.h"
 
 namespace kestrel::test {
 

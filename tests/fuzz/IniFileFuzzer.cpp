@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/IniMigration.h"
 #include "platform/IniFileReader.h"
+#include "settings/IniMigration.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 using namespace kestrel;

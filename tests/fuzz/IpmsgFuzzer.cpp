@@ -7,12 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "app/InputChecks.h"
 #include "chat/ChatPacket.h"
 #include "chat/MemberRecord.h"
 #include "chat/MemberTable.h"
 #include "identity/LocalIdentity.h"
 #include "res/Cp932.h"
+#include "settings/InputChecks.h"
 
 namespace {
 

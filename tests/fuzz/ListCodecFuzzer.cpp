@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ListCodec.h"
+#include "settings/ListCodec.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 using namespace kestrel;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/PasswordScrambler.h"
+#include "settings/PasswordScrambler.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 using namespace kestrel;

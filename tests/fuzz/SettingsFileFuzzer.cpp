@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/SettingKeys.h"
-#include "app/SettingsStore.h"
 #include "res/Cp932.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingsStore.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 using namespace kestrel;

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "app/SettingsStore.h"
-#include "app/ViewSettings.h"
 #include "res/Cp932.h"
+#include "settings/SettingsStore.h"
+#include "settings/ViewSettings.h"
 #include "settings_ui/FileChooser.h"
 #include "settings_ui/SettingsDlg.h"
 #include "tests/fakes/RecordingMessageBoxes.h"

@@ -9,13 +9,13 @@
 #include <variant>
 #include <vector>
 
-#include "app/ListCodec.h"
-#include "app/PasswordScrambler.h"
-#include "app/SettingKeys.h"
-#include "app/SettingsStore.h"
-#include "app/ViewSettings.h"
 #include "res/Cp932.h"
-#include "tests/app/SettingsTestSupport.h"
+#include "settings/ListCodec.h"
+#include "settings/PasswordScrambler.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingsStore.h"
+#include "settings/ViewSettings.h"
+#include "tests/settings/SettingsTestSupport.h"
 
 namespace kestrel {
 namespace {

@@ -1,15 +1,15 @@
-#include "app/IniMigration.h"
+#include "settings/IniMigration.h"
 
 #include <climits>
 #include <filesystem>
 #include <system_error>
 
-#include "app/SettingKeys.h"
-#include "app/SettingsStore.h"
 #include "platform/IniFileReader.h"
 #include "platform/MessageBoxes.h"
 #include "res/Text.h"
 #include "res/TextsCore.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingsStore.h"
 
 namespace kestrel {
 namespace {

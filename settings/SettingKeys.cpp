@@ -1,4 +1,4 @@
-#include "app/SettingKeys.h"
+#include "settings/SettingKeys.h"
 
 #include <array>
 

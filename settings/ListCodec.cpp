@@ -1,4 +1,4 @@
-#include "app/ListCodec.h"
+#include "settings/ListCodec.h"
 
 #include "res/Text.h"
 #include "res/TextsCore.h"

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/InputChecks.h"
+#include "settings/InputChecks.h"
 
 namespace kestrel {
 namespace {

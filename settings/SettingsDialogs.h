@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "app/SettingKeys.h"
+#include "settings/SettingKeys.h"
 
 namespace kestrel {
 

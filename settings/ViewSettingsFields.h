@@ -3,7 +3,7 @@
 #include <span>
 #include <string>
 
-#include "app/SettingKeys.h"
+#include "settings/SettingKeys.h"
 
 namespace kestrel {
 

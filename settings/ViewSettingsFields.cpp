@@ -1,9 +1,9 @@
-#include "app/ViewSettingsFields.h"
+#include "settings/ViewSettingsFields.h"
 
 #include <array>
 
-#include "app/SettingsDialogs.h"
-#include "app/ViewSettings.h"
+#include "settings/SettingsDialogs.h"
+#include "settings/ViewSettings.h"
 
 namespace kestrel {
 namespace {

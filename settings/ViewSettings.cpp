@@ -1,7 +1,7 @@
-#include "app/ViewSettings.h"
+#include "settings/ViewSettings.h"
 
-#include "app/PasswordScrambler.h"
-#include "app/SettingsStore.h"
+#include "settings/PasswordScrambler.h"
+#include "settings/SettingsStore.h"
 
 namespace kestrel {
 

@@ -1,4 +1,4 @@
-#include "app/InputChecks.h"
+#include "settings/InputChecks.h"
 
 #include <cstdint>
 #include <string>

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/SettingKeys.h"
+#include "settings/SettingKeys.h"
 
 class QSettings;
 class QString;

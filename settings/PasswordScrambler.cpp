@@ -1,4 +1,4 @@
-#include "app/PasswordScrambler.h"
+#include "settings/PasswordScrambler.h"
 
 #include <cstdio>
 
