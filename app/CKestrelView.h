@@ -6,9 +6,9 @@
 #include <string>
 
 #include "app/LoginFlow.h"
-#include "app/PeerChatLink.h"
+#include "chat/CChatHistory.h"
 #include "chat/PeerGuards.h"
-#include "identity/CChatHistory.h"
+#include "chat_ui/PeerChatLink.h"
 #include "platform/Clock.h"
 #include "platform/Timing.h"
 #include "settings/SettingsDialogs.h"

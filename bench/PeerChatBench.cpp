@@ -28,10 +28,10 @@
 #include <string>
 #include <thread>
 
-#include "chat/CMemberListDlg.h"
+#include "chat/CChatHistory.h"
 #include "chat/CPeerChat.h"
-#include "chat/ChatWindowHost.h"
-#include "identity/CChatHistory.h"
+#include "chat_ui/CMemberListDlg.h"
+#include "chat_ui/ChatWindowHost.h"
 #include "identity/LocalIdentity.h"
 #include "platform/MessageBoxes.h"
 #include "res/Cp932.h"

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "identity/CChatHistory.h"
+#include "chat/CChatHistory.h"
 #include "mail/SeenMailStore.h"
 #include "news/WatchListFile.h"
 #include "platform/ProgramDir.h"

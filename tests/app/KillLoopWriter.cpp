@@ -6,7 +6,7 @@
 #include <ctime>
 #include <string>
 
-#include "identity/CChatHistory.h"
+#include "chat/CChatHistory.h"
 #include "mail/SeenMailStore.h"
 #include "news/WatchList.h"
 #include "news/WatchListFile.h"

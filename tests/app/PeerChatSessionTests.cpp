@@ -18,13 +18,13 @@
 #include <thread>
 
 #include "app/CStatusForm.h"
-#include "app/PeerChatSession.h"
-#include "chat/CMemberListDlg.h"
 #include "chat/CPeerChat.h"
-#include "chat/CPeerChatDlg.h"
 #include "chat/ChatIds.h"
-#include "chat/ChatLists.h"
 #include "chat/PeerGuards.h"
+#include "chat_ui/CMemberListDlg.h"
+#include "chat_ui/CPeerChatDlg.h"
+#include "chat_ui/ChatLists.h"
+#include "chat_ui/PeerChatSession.h"
 #include "platform/ProgramDir.h"
 #include "res/Cp932.h"
 #include "res/Ids.h"

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "app/CStatusForm.h"
-#include "app/PeerChatLink.h"
-#include "app/PeerChatSession.h"
+#include "chat/CChatHistory.h"
 #include "chat/ChatPacket.h"
 #include "chat/MemberRecord.h"
-#include "identity/CChatHistory.h"
+#include "chat_ui/PeerChatLink.h"
+#include "chat_ui/PeerChatSession.h"
 #include "platform/MessageEvent.h"
 #include "res/Cp932.h"
 #include "res/Ids.h"

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/CStatusForm.h"
-#include "app/PeerChatLink.h"
 #include "app/PresenceWatch.h"
+#include "chat_ui/PeerChatLink.h"
 #include "platform/ScreenSaver.h"
 #include "platform/Timing.h"
 #include "res/Ids.h"

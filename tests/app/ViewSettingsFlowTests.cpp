@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/CStatusForm.h"
-#include "app/PeerChatLink.h"
+#include "chat_ui/PeerChatLink.h"
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "tests/app/ViewTestSupport.h"

@@ -1,4 +1,4 @@
-#include "chat/ChatDialog.h"
+#include "chat_ui/ChatDialog.h"
 
 #include <QApplication>
 #include <QFontDatabase>

@@ -1,4 +1,4 @@
-#include "chat/CSeatNoticeDlg.h"
+#include "chat_ui/CSeatNoticeDlg.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

@@ -1,12 +1,11 @@
-// Start-up pieces: the window position rules, the local identity and the chat history file.
+// The chat history file: its dated name, the question at exit, what a save appends, and
+// what is kept in memory.
 #include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,70 +13,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/WindowPlacement.h"
-#include "identity/CChatHistory.h"
-#include "identity/LocalIdentity.h"
+#include "chat/CChatHistory.h"
 #include "platform/ProgramDir.h"
 #include "res/Cp932.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 
 namespace kestrel {
 namespace {
-
-TEST(WindowPlacement, StoredPositionIsKeptOnlyWhenTheWindowFits) {
-    const int W = 1024, H = 768;
-    struct Case {
-        int left, top;
-        Point expected;
-    } cases[] = {
-        {W - 418, H - 247, {W - 418, H - 247}},  // exactly fits
-        {W - 417, 10, {W / 8, 10}},              // one pixel too far right
-        {10, H - 246, {10, H / 8}},
-        {-1, -5, {W / 8, H / 8}},
-        {0, 0, {0, 0}},
-        {2147483647, 2147483647, {W / 8, H / 8}},  // no overflow on absurd values
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.left << "," << c.top);
-        EXPECT_EQ(ChooseStartPosition(c.left, c.top, W, H), c.expected);
-    }
-}
-
-TEST(LocalIdentity, FallsBackToNoNameAndCutsAtCharacterBoundaries) {
-    IdentitySources s;
-    s.nickname = utf8ToCp932("山田");
-    LocalIdentity id = MakeLocalIdentity(s);
-    EXPECT_STREQ(id.userName, "no_name");
-    EXPECT_STREQ(id.hostName, "no_name");
-    EXPECT_STREQ(id.address, "");
-    EXPECT_EQ(id.present, 1);
-    EXPECT_STREQ(id.version, "Kestrel for Intranet ver3.20");
-    EXPECT_EQ(cp932ToUtf8(id.nickname), "山田");
-
-    // 127 bytes fit the 128-byte field; a double-byte character may not be split.
-    s.nickname = std::string(126, 'a') + utf8ToCp932("あ");
-    id = MakeLocalIdentity(s);
-    EXPECT_EQ(std::string(id.nickname), std::string(126, 'a'));
-    s.nickname = std::string(125, 'a') + utf8ToCp932("あ");
-    id = MakeLocalIdentity(s);
-    EXPECT_EQ(std::string(id.nickname).size(), 127u);
-}
-
-TEST(LocalIdentity, ReadsTheMachine) {
-    const LocalIdentity id = MakeLocalIdentity(ReadIdentitySources("nick"));
-    char host[256] = {};
-    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
-    EXPECT_STREQ(id.hostName, host);
-    const passwd* pw = getpwuid(getuid());
-    ASSERT_NE(pw, nullptr);
-    EXPECT_STREQ(id.userName, pw->pw_name);
-    EXPECT_STREQ(id.nickname, "nick");
-    // The address is the computer name's first IPv4 address, or empty when it has none.
-    if (id.address[0] != '\0') {
-        in_addr parsed{};
-        EXPECT_EQ(inet_pton(AF_INET, id.address, &parsed), 1) << id.address;
-    }
-}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

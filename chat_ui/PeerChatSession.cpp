@@ -1,16 +1,16 @@
-#include "app/PeerChatSession.h"
+#include "chat_ui/PeerChatSession.h"
 
 #include <QApplication>
 
 #include <string>
 
-#include "chat/CMemberListDlg.h"
+#include "chat/CChatHistory.h"
 #include "chat/CPeerChat.h"
-#include "chat/CPeerChatDlg.h"
 #include "chat/ChatIds.h"
 #include "chat/ChatPacket.h"
 #include "chat/MemberRecord.h"
-#include "identity/CChatHistory.h"
+#include "chat_ui/CMemberListDlg.h"
+#include "chat_ui/CPeerChatDlg.h"
 #include "platform/MessageEvent.h"
 #include "res/Ids.h"
 

@@ -17,15 +17,15 @@
 #include <cstring>
 #include <memory>
 
-#include "chat/CMemberListDlg.h"
-#include "chat/CMessageViewDlg.h"
+#include "chat/CChatHistory.h"
 #include "chat/CPeerChat.h"
-#include "chat/CPeerChatDlg.h"
-#include "chat/CSeatNoticeDlg.h"
 #include "chat/ChatIds.h"
-#include "chat/ChatWindowHost.h"
-#include "chat/ToneBeeper.h"
-#include "identity/CChatHistory.h"
+#include "chat_ui/CMemberListDlg.h"
+#include "chat_ui/CMessageViewDlg.h"
+#include "chat_ui/CPeerChatDlg.h"
+#include "chat_ui/CSeatNoticeDlg.h"
+#include "chat_ui/ChatWindowHost.h"
+#include "chat_ui/ToneBeeper.h"
 #include "identity/LocalIdentity.h"
 #include "res/Cp932.h"
 #include "tests/fakes/ChatRecorders.h"

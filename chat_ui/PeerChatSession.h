@@ -5,13 +5,13 @@
 #include <functional>
 #include <memory>
 
-#include "app/PeerChatLink.h"
-#include "chat/CMemberListDlg.h"
-#include "chat/CPeerChatDlg.h"
-#include "chat/CSeatNoticeDlg.h"
-#include "chat/ChatWindowHost.h"
 #include "chat/PeerGuards.h"
-#include "chat/ToneBeeper.h"
+#include "chat_ui/CMemberListDlg.h"
+#include "chat_ui/CPeerChatDlg.h"
+#include "chat_ui/CSeatNoticeDlg.h"
+#include "chat_ui/ChatWindowHost.h"
+#include "chat_ui/PeerChatLink.h"
+#include "chat_ui/ToneBeeper.h"
 #include "platform/Timing.h"
 
 namespace kestrel {

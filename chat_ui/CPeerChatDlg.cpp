@@ -1,4 +1,4 @@
-#include "chat/CPeerChatDlg.h"
+#include "chat_ui/CPeerChatDlg.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -10,13 +10,13 @@
 
 #include <cctype>
 
-#include "chat/CMessageViewDlg.h"
+#include "chat/CChatHistory.h"
 #include "chat/CPeerChat.h"
 #include "chat/ChatIds.h"
-#include "chat/ChatLists.h"
-#include "chat/ChatWindowHost.h"
 #include "chat/MemberRecord.h"
-#include "identity/CChatHistory.h"
+#include "chat_ui/CMessageViewDlg.h"
+#include "chat_ui/ChatLists.h"
+#include "chat_ui/ChatWindowHost.h"
 #include "identity/LocalIdentity.h"
 #include "net/NetSocket.h"
 #include "net/SocketSupport.h"

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "chat/ChatDialog.h"
 #include "chat/ChatFacilities.h"
+#include "chat_ui/ChatDialog.h"
 
 class QPlainTextEdit;
 

@@ -1,4 +1,4 @@
-#include "identity/CChatHistory.h"
+#include "chat/CChatHistory.h"
 
 #include <dirent.h>
 #include <fcntl.h>

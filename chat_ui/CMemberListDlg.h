@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "chat/ChatDialog.h"
+#include "chat_ui/ChatDialog.h"
 #include "platform/Timing.h"
 #include "platform/WindowTimers.h"
 

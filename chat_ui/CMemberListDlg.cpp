@@ -1,4 +1,4 @@
-#include "chat/CMemberListDlg.h"
+#include "chat_ui/CMemberListDlg.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -8,11 +8,11 @@
 #include <algorithm>
 
 #include "chat/CPeerChat.h"
-#include "chat/CPeerChatDlg.h"
 #include "chat/ChatIds.h"
-#include "chat/ChatLists.h"
-#include "chat/ChatWindowHost.h"
 #include "chat/MemberRecord.h"
+#include "chat_ui/CPeerChatDlg.h"
+#include "chat_ui/ChatLists.h"
+#include "chat_ui/ChatWindowHost.h"
 #include "platform/MessageBoxes.h"
 #include "platform/MessageEvent.h"
 #include "res/Cp932.h"

@@ -1,4 +1,4 @@
-#include "chat/ChatLists.h"
+#include "chat_ui/ChatLists.h"
 
 #include <algorithm>
 

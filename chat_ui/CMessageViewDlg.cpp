@@ -1,4 +1,4 @@
-#include "chat/CMessageViewDlg.h"
+#include "chat_ui/CMessageViewDlg.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "chat/ToneBeeper.h"
+#include "chat_ui/ToneBeeper.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "chat/ChatDialog.h"
+#include "chat_ui/ChatDialog.h"
 
 class QComboBox;
 class QLineEdit;
