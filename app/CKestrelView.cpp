@@ -12,12 +12,12 @@
 #include "app/PresenceWatch.h"
 #include "app/ServiceController.h"
 #include "app/SettingsFlow.h"
+#include "desktop/NoScreenSaver.h"
 #include "identity/LocalIdentity.h"
 #include "net/TraceLog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/MessageEvent.h"
 #include "platform/ProgramDir.h"
-#include "platform/ScreenSaver.h"
 #include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsService.h"
@@ -28,15 +28,6 @@
 #include "ui/ProgramValues.h"
 
 namespace kestrel {
-
-namespace {
-// Where the desktop offers no screen saver, none ever runs and there is none to end.
-class NoScreenSaver final : public ScreenSaver {
-public:
-    bool IsActive() override { return false; }
-    void Close() override {}
-};
-}  // namespace
 
 CKestrelView::CKestrelView(ViewContext context, QWidget* parent) : QWidget(parent), m_ctx(context) {
     m_form = new CStatusForm(this);

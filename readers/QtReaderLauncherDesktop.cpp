@@ -6,7 +6,7 @@
 #include <QTimer>
 
 #include "platform/QtText.h"
-#include "platform/X11WindowFinder.h"
+#include "readers/X11WindowFinder.h"
 
 namespace kestrel {
 

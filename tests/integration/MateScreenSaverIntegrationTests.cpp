@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "platform/DbusScreenSaver.h"
+#include "desktop/DbusScreenSaver.h"
 #include "tests/fakes/PrivateSessionBus.h"
 #include "tests/support/Spin.h"
 

@@ -16,7 +16,6 @@
 
 #include "platform/MessageEvent.h"
 #include "platform/ProgramDir.h"
-#include "platform/SingleInstance.h"
 #include "platform/Timing.h"
 #include "platform/WindowTimers.h"
 #include "res/Cp932.h"
@@ -255,17 +254,6 @@ TEST(ShippedFile, FoundBesideTheProgramOrUnderTheInstallPrefix) {
     EXPECT_EQ(ShippedFileFor(root + "/build", "html/index.html"), root + "/build/html/index.html");
     EXPECT_EQ(ShippedFileFor(root + "/prefix/bin", "html/index.html"),
               root + "/prefix/share/kestrel/html/index.html");
-}
-
-TEST(SingleInstance, ASecondClaimantSeesTheFirst) {
-    const QString title = QStringLiteral("Kestrel platform test %1").arg(getpid());
-    EXPECT_FALSE(SingleInstance::AnyRunning({title}));
-    {
-        SingleInstance first;
-        ASSERT_TRUE(first.Claim(title));
-        EXPECT_TRUE(SingleInstance::AnyRunning({QStringLiteral("other"), title}));
-    }
-    EXPECT_FALSE(SingleInstance::AnyRunning({title}));
 }
 
 }  // namespace

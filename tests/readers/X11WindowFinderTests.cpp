@@ -9,7 +9,7 @@
 
 #include <xcb/xcb.h>
 
-#include "platform/X11WindowFinder.h"
+#include "readers/X11WindowFinder.h"
 
 namespace kestrel {
 namespace {

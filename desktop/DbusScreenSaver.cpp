@@ -1,4 +1,4 @@
-#include "platform/DbusScreenSaver.h"
+#include "desktop/DbusScreenSaver.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,4 +1,4 @@
-#include "platform/X11WindowFinder.h"
+#include "readers/X11WindowFinder.h"
 
 #include <cstdlib>
 #include <cstring>

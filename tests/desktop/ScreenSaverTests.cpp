@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/DbusScreenSaver.h"
+#include "desktop/DbusScreenSaver.h"
 #include "tests/fakes/PrivateSessionBus.h"
 #include "tests/support/Spin.h"
 

@@ -1,4 +1,4 @@
-#include "platform/QtMessageBoxes.h"
+#include "desktop/QtMessageBoxes.h"
 
 #include <QMessageBox>
 
