@@ -14,8 +14,8 @@
 #include "res/Ids.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/fakes/ScriptedTlsServer.h"
+#include "tests/fakes/TlsTestKit.h"
 #include "tests/mail/MailTestSupport.h"
-#include "tests/net/TlsTestKit.h"
 #include "tests/support/Spin.h"
 
 namespace kestrel {

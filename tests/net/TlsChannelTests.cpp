@@ -8,7 +8,7 @@
 #include "net/StartTls.h"
 #include "net/TlsChannel.h"
 #include "tests/fakes/ScriptedTlsServer.h"
-#include "tests/net/TlsTestKit.h"
+#include "tests/fakes/TlsTestKit.h"
 
 namespace kestrel {
 namespace {

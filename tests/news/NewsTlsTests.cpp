@@ -13,7 +13,7 @@
 #include "res/Cp932.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/fakes/ScriptedTlsServer.h"
-#include "tests/net/TlsTestKit.h"
+#include "tests/fakes/TlsTestKit.h"
 #include "tests/news/NewsTestSupport.h"
 #include "tests/support/Spin.h"
 
