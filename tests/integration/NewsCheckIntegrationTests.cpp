@@ -189,7 +189,8 @@ TEST_F(NewsCheckIntegration, NnrpdOverStartTlsAndOverItsOwnTlsPort) {
         ASSERT_TRUE(SpinUntil([&] { return !boxes.boxes.empty(); }, 2000));
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes.front().captionUtf8(), "ニュース監視エラー");
-        EXPECT_NE(boxes.boxes.front().textUtf8().find("信頼できません"), std::string::npos);
+        EXPECT_NE(boxes.boxes.front().textUtf8().find("信頼できません"), std::string::npos)
+            << boxes.boxes.front().textUtf8();
         EXPECT_TRUE(log.has("TLS ERROR (self-signed certificate in certificate chain)\r\n"));
         EXPECT_FALSE(log.has("group fj.b\r\n"));
         EXPECT_FALSE(log.has("mode reader\r\n"));
