@@ -1,6 +1,5 @@
 #include "chat/CChatHistory.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
 #include <sys/file.h>
@@ -13,6 +12,7 @@
 #include <string_view>
 
 #include "platform/MessageBoxes.h"
+#include "platform/StaleCopies.h"
 #include "res/Text.h"
 #include "res/TextsCore.h"
 
@@ -150,24 +150,13 @@ bool CChatHistory::AppendTo(const std::string& dir, const std::tm& local, int* e
 }
 
 std::size_t CChatHistory::RemoveStaleCopies(const std::string& dir) {
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return 0;
     const std::string prefix = kCopyPrefix + sjis(txt::kHistoryPrefix);
     const std::string_view suffix = ".txt.";
-    std::size_t removed = 0;
-    while (const dirent* e = ::readdir(d)) {
-        const std::string_view name = e->d_name;
-        if (name.size() < prefix.size() + suffix.size() + kCopySuffix ||
-            name.substr(0, prefix.size()) != prefix ||
-            name.substr(name.size() - kCopySuffix - suffix.size(), suffix.size()) != suffix)
-            continue;
-        struct stat st {};
-        if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
-            continue;
-        if (::unlinkat(::dirfd(d), e->d_name, 0) == 0) ++removed;
-    }
-    ::closedir(d);
-    return removed;
+    return kestrel::RemoveStaleCopies(dir, [&](std::string_view name) {
+        return name.size() >= prefix.size() + suffix.size() + kCopySuffix &&
+               name.substr(0, prefix.size()) == prefix &&
+               name.substr(name.size() - kCopySuffix - suffix.size(), suffix.size()) == suffix;
+    });
 }
 
 void CChatHistory::OfferSave(MessageBoxes& boxes, const std::string& dir,

@@ -1,6 +1,5 @@
 #include "mail/SeenMailStore.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+
+#include "platform/StaleCopies.h"
 
 namespace kestrel {
 namespace {
@@ -107,28 +108,13 @@ SeenMailBook SeenMailStore::Snapshot() {
 }
 
 std::size_t SeenMailStore::RemoveStaleCopies(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string dirPath =
-        slash == std::string::npos ? std::string(".") : path.substr(0, slash);
     // mkstemp's six characters after the file's own name and a dot.
+    const std::size_t slash = path.rfind('/');
     const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".";
     constexpr std::size_t kSuffix = 6;
-    DIR* dir = ::opendir(dirPath.c_str());
-    if (!dir) return 0;
-    std::size_t removed = 0;
-    while (const dirent* e = ::readdir(dir)) {
-        const std::string_view name = e->d_name;
-        if (name.size() != prefix.size() + kSuffix || name.substr(0, prefix.size()) != prefix)
-            continue;
-        // Only plain files: whatever else carries the name is not ours to remove.
-        struct stat st {};
-        if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(st.st_mode))
-            continue;
-        if (::unlinkat(::dirfd(dir), e->d_name, 0) == 0) ++removed;
-    }
-    ::closedir(dir);
-    return removed;
+    return kestrel::RemoveStaleCopies(DirectoryOf(path), [&](std::string_view name) {
+        return name.size() == prefix.size() + kSuffix && name.substr(0, prefix.size()) == prefix;
+    });
 }
 
 }  // namespace kestrel

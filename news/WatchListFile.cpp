@@ -5,14 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 
 #include "news/WatchList.h"
+#include "platform/StaleCopies.h"
 #include "res/Ids.h"
 
 namespace kestrel {
@@ -50,13 +49,6 @@ int OpenLocked(const std::string& path) {
         return -1;
     }
     return fd;
-}
-
-std::string DirectoryOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
 }
 
 }  // namespace
@@ -160,24 +152,11 @@ bool WatchListFile::Rewrite(std::string_view lines, std::size_t keepFrom) {
 }
 
 std::size_t WatchListFile::RemoveStaleCopies(const std::string& path) {
-    const std::string dirPath = DirectoryOf(path);
-    DIR* dir = ::opendir(dirPath.c_str());
-    if (!dir) return 0;
     const std::string_view prefix = kCopyPrefix;
-    std::size_t removed = 0;
-    while (const dirent* e = ::readdir(dir)) {
-        const std::string_view name = e->d_name;
-        if (name.size() != prefix.size() + kCopySuffix || name.substr(0, prefix.size()) != prefix)
-            continue;
-        // Only plain files: whatever else carries the name is not ours to remove.
-        struct stat st {};
-        if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(st.st_mode))
-            continue;
-        if (::unlinkat(::dirfd(dir), e->d_name, 0) == 0) ++removed;
-    }
-    ::closedir(dir);
-    return removed;
+    return kestrel::RemoveStaleCopies(DirectoryOf(path), [&](std::string_view name) {
+        return name.size() == prefix.size() + kCopySuffix &&
+               name.substr(0, prefix.size()) == prefix;
+    });
 }
 
 }  // namespace kestrel
