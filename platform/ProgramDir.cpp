@@ -20,6 +20,26 @@ std::string WithoutTrailingSlash(std::string dir) {
     return dir;
 }
 
+// Compared by their real paths, so /bin on a merged /usr is /usr/bin and a symbolic link to a
+// build tree is still that tree.
+std::string RealPath(const std::string& dir) {
+    const QString canonical = QFileInfo(QString::fromStdString(dir)).canonicalFilePath();
+    return canonical.isEmpty() ? WithoutTrailingSlash(dir) : canonical.toStdString();
+}
+
+bool IsInstalledProgramDir(const std::string& dir, const std::string& installBinDir) {
+    static const char* const kSystemBinDirs[] = {
+        "/bin",           "/sbin",           "/usr/bin",         "/usr/sbin", "/usr/games",
+        "/usr/local/bin", "/usr/local/sbin", "/usr/local/games", "/opt/bin",
+    };
+    const std::string real = RealPath(dir);
+    if (!installBinDir.empty() && real == RealPath(installBinDir)) return true;
+    for (const char* system : kSystemBinDirs) {
+        if (real == RealPath(system)) return true;
+    }
+    return false;
+}
+
 // The data directory holds the chat history and the record of read mail: private to the user
 // from the start. Its parents are ordinary directories of the user's.
 void MakePrivateDir(const std::string& dir) {
@@ -43,12 +63,19 @@ std::string ProgramFile(const std::string& name) {
     return ProgramDir() + "/" + name;
 }
 
-std::string ProgramDirFor(const std::string& executableDir) {
+std::string ProgramDirFor(const std::string& executableDir, const std::string& installBinDir) {
     const std::string dir = WithoutTrailingSlash(executableDir);
-    if (!dir.empty() && ::access(dir.c_str(), W_OK | X_OK) == 0) return dir;
+    if (!dir.empty() && ::access(dir.c_str(), W_OK | X_OK) == 0 &&
+        !IsInstalledProgramDir(dir, installBinDir)) {
+        return dir;
+    }
     const std::string data = UserDataDir();
     MakePrivateDir(data);
     return data;
+}
+
+std::string InstallBinDir() {
+    return KESTREL_INSTALL_BINDIR;
 }
 
 std::string UserDataDir() {

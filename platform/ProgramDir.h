@@ -12,10 +12,16 @@ std::string ProgramDir();
 // ProgramDir() + "/" + name.
 std::string ProgramFile(const std::string& name);
 
+// Where `cmake --install` puts the executable, as this build was configured (absolute).
+std::string InstallBinDir();
+
 // The choice for an executable living in executableDir, KESTREL_HOME aside: that directory when
-// the user may write there (a build tree), else UserDataDir(), made with mode 0700 if missing,
-// so that an installed program never writes beside itself in /usr/bin.
-std::string ProgramDirFor(const std::string& executableDir);
+// it is a build tree, else UserDataDir(), made with mode 0700 if missing. A build tree is a
+// directory the user may write that is neither installBinDir nor one of the system's program
+// directories (/usr/bin, /usr/local/bin, ...): the superuser may write /usr/bin, and an
+// installed program must not fill it with one user's logs.
+std::string ProgramDirFor(const std::string& executableDir,
+                          const std::string& installBinDir = InstallBinDir());
 
 // The user's data directory: $XDG_DATA_HOME/Harrowgate/Kestrel, by default
 // ~/.local/share/Harrowgate/Kestrel.

@@ -178,14 +178,22 @@ unsigned ModeOf(const std::string& path) {
     return st.st_mode & 07777;
 }
 
-TEST(ProgramDir, ChoosesKestrelHomeThenAWritableExecutableDirThenThePrivateDataDir) {
+TEST(ProgramDir, ChoosesKestrelHomeThenABuildTreeThenThePrivateDataDir) {
     QTemporaryDir tmp;
     ASSERT_TRUE(tmp.isValid());
     const std::string root = tmp.path().toStdString();
     const std::string writable = root + "/build";
     std::string unwritable = root + "/usr-bin";
-    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(writable)));
-    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(unwritable)));
+    // Writable, as /usr/bin is to the superuser, but where the install puts the program; and
+    // a link to it, as /bin is to /usr/bin.
+    const std::string installed = root + "/prefix/bin";
+    const std::string linkToInstalled = root + "/bin";
+    // A build tree that merely has a system directory's name at its end.
+    const std::string lookalike = root + "/usr/bin";
+    for (const std::string& dir : {writable, unwritable, installed, lookalike}) {
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dir)));
+    }
+    ASSERT_EQ(::symlink(installed.c_str(), linkToInstalled.c_str()), 0);
     ASSERT_EQ(::chmod(unwritable.c_str(), 0555), 0);
     // The superuser may write anywhere the permissions say no; /proc/self is closed even to it.
     if (::access(unwritable.c_str(), W_OK) == 0) unwritable = "/proc/self";
@@ -203,11 +211,21 @@ TEST(ProgramDir, ChoosesKestrelHomeThenAWritableExecutableDirThenThePrivateDataD
     const Case cases[] = {
         {"KESTREL_HOME wins", "/tmp/kestrel-home-test/", "data", "home", unwritable,
          "/tmp/kestrel-home-test", false},
-        {"writable executable dir", nullptr, "data", "home", writable + "/", writable, false},
+        {"writable build tree", nullptr, "data", "home", writable + "/", writable, false},
+        {"build tree named like a system dir", nullptr, "data", "home", lookalike, lookalike,
+         false},
         {"unwritable, XDG_DATA_HOME", nullptr, "data", "home", unwritable,
          "data/Harrowgate/Kestrel", true},
         {"unwritable, the home's default", nullptr, nullptr, "home", unwritable,
          "home/.local/share/Harrowgate/Kestrel", true},
+        {"the configured install dir, writable", nullptr, "inst", "home", installed + "/",
+         "inst/Harrowgate/Kestrel", true},
+        {"a link to the install dir", nullptr, "link", "home", linkToInstalled,
+         "link/Harrowgate/Kestrel", true},
+        {"the system's program dir", nullptr, "sys", "home", "/usr/bin", "sys/Harrowgate/Kestrel",
+         true},
+        {"the local program dir", nullptr, "local", "home", "/usr/local/bin",
+         "local/Harrowgate/Kestrel", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -218,12 +236,13 @@ TEST(ProgramDir, ChoosesKestrelHomeThenAWritableExecutableDirThenThePrivateDataD
         ScopedEnv hm("HOME", home.c_str());
         const std::string expected =
             c.expected.front() == '/' ? c.expected : root + "/" + c.expected;
-        const std::string chosen = c.kestrelHome ? ProgramDir() : ProgramDirFor(c.exeDir);
+        const std::string chosen =
+            c.kestrelHome ? ProgramDir() : ProgramDirFor(c.exeDir, installed);
         EXPECT_EQ(chosen, expected);
         if (c.madePrivate) {
             EXPECT_EQ(ModeOf(expected), 0700u);
             // Asked again, the directory that now exists is chosen as it is.
-            EXPECT_EQ(ProgramDirFor(c.exeDir), expected);
+            EXPECT_EQ(ProgramDirFor(c.exeDir, installed), expected);
             EXPECT_EQ(UserDataDir(), expected);
         }
     }
