@@ -42,6 +42,8 @@ packages=(
     python3-dbus python3-gi
     # the install test validates the installed desktop entry and AppStream description
     desktop-file-utils appstream
+    # the Debian package: its build, its check, and setcap for its post-install
+    debhelper dpkg-dev lintian libcap2-bin
 )
 
 apt_install() {
@@ -116,6 +118,6 @@ if [[ -n $(missing inn2) ]]; then
     exit 1
 fi
 
-for tool in ip iptux clang-format clang++ cmake ninja g++ Xvfb import socat dbus-daemon dovecot /usr/sbin/poppassd /usr/lib/news/bin/innd python3 desktop-file-validate appstreamcli; do
+for tool in ip iptux clang-format clang++ cmake ninja g++ Xvfb import socat dbus-daemon dovecot /usr/sbin/poppassd /usr/lib/news/bin/innd python3 desktop-file-validate appstreamcli dh lintian; do
     command -v "$tool" >/dev/null || { echo "setup.sh: $tool missing after install" >&2; exit 1; }
 done
