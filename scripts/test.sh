@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test: unit and integration tests against the
 # real servers in build/, then the unit tests again under AddressSanitizer and UBSan in
-# build-asan/. Exits non-zero when anything fails. Run as root on Debian 12.
+# build-asan/, then the Debian package: built, installed and its program started. Exits
+# non-zero when anything fails. Run as root on Debian 12.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -130,6 +131,11 @@ section "fuzzing (build-fuzz/)"
 if [[ -f $root/scripts/fuzz.sh ]]; then
     bash "$root/scripts/fuzz.sh" || failures+=("fuzzing")
 fi
+
+section "Debian package (build-deb/)"
+# Built without its tests (they ran above), installed, and the installed program started as an
+# ordinary user under Xvfb.
+bash "$root/scripts/package.sh" || failures+=("package")
 
 section "result"
 # One count over both runs, from ctest's own "N tests failed out of M" lines.
