@@ -42,6 +42,9 @@ packages=(
     python3-dbus python3-gi
     # the install test validates the installed desktop entry and AppStream description
     desktop-file-utils appstream
+    # the saved password in the desktop's keyring (QtKeychain over the Secret Service, which
+    # it reaches through libsecret); the keyring tests run a real gnome-keyring-daemon
+    qtkeychain-qt6-dev libsecret-1-0 gnome-keyring
 )
 
 apt_install() {
