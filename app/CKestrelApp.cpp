@@ -15,6 +15,7 @@
 #include "chat/CChatHistory.h"
 #include "chat_ui/PeerChatSession.h"
 #include "desktop/DbusScreenSaver.h"
+#include "desktop/KeychainVault.h"
 #include "desktop/QtMessageBoxes.h"
 #include "desktop/SingleInstance.h"
 #include "mail/SeenMailStore.h"
@@ -123,6 +124,8 @@ bool CKestrelApp::InitInstance() {
                         *m_workers, *m_login, *m_passwordDialog, makePeerChat};
     context.screenSaver = m_screenSaver.get();
     context.settingsDialogs = m_settingsDialogs.get();
+    m_keyring = std::make_unique<KeychainVault>();
+    context.keyring = m_keyring.get();
     m_view = new CKestrelView(context);
     m_frame->SetClient(m_view);
     m_frame->SetForm(m_view);

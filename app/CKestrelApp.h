@@ -10,6 +10,7 @@ namespace kestrel {
 class CKestrelView;
 class CMainFrame;
 class DbusScreenSaver;
+class KeychainVault;
 class LoginDialog;
 class PasswordChangeDialog;
 class FileChooser;
@@ -51,6 +52,7 @@ private:
     std::unique_ptr<LoginDialog> m_login;
     std::unique_ptr<PasswordChangeDialog> m_passwordDialog;
     std::unique_ptr<DbusScreenSaver> m_screenSaver;
+    std::unique_ptr<KeychainVault> m_keyring;
     std::unique_ptr<FileChooser> m_files;
     std::unique_ptr<SettingsDialogs> m_settingsDialogs;
     std::unique_ptr<CMainFrame> m_frame;

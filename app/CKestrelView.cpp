@@ -72,7 +72,8 @@ void CKestrelView::MakeService() {
         [this] {
             if (PeerChatActive()) m_presence->StartSaverPoll();
         },
-        [this] { PrepareFirstStart(); }, [this](int iconId) { m_form->SetStatusIcon(iconId); }});
+        [this] { PrepareFirstStart(); }, [this](int iconId) { m_form->SetStatusIcon(iconId); },
+        m_ctx.keyring});
     m_settingsFlow = std::make_unique<SettingsFlow>(
         SettingsFlow::Parts{m_settings, m_ctx.store, *m_service, *m_form, this,
                             [this] { RefreshForm(); }, [this] { ShareFrameValues(); },

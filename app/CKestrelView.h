@@ -27,6 +27,7 @@ class PasswordChangeDialog;
 class MessageBoxes;
 class ServiceController;
 class SettingsFlow;
+class PasswordVault;
 class SettingsStore;
 class WorkerFactory;
 struct LocalIdentity;
@@ -53,6 +54,8 @@ struct ViewContext {
     const Timing& timing = ProgramTiming();
     // The settings dialogs; without them the settings commands stay grey.
     SettingsDialogs* settingsDialogs = nullptr;
+    // The desktop's keyring for the saved password (none: the settings file only).
+    PasswordVault* keyring = nullptr;
 };
 
 // The main form view: holds the settings, the status form, the presence watch and the peer

@@ -3,13 +3,13 @@
 #include "platform/MessageBoxes.h"
 #include "res/Text.h"
 #include "res/TextsLogin.h"
-#include "settings/PasswordScrambler.h"
-#include "settings/SettingsStore.h"
+#include "settings/SavedPassword.h"
 
 namespace kestrel {
 
 void LogIn(Credentials& credentials, bool firstStart, LoginDialog& dialog,
-           const VerifyFunction& verify, SettingsStore& store, MessageBoxes& boxes, bool beIcon) {
+           const VerifyFunction& verify, SavedPassword& saved, const std::string& server,
+           MessageBoxes& boxes, bool beIcon) {
     credentials.loggedIn = false;
     LoginInput input{credentials.user, std::string(), 0};
     if (firstStart && !credentials.password.empty()) {
@@ -24,12 +24,7 @@ void LogIn(Credentials& credentials, bool firstStart, LoginDialog& dialog,
     credentials.user = input.user;
     credentials.password = input.password;
     credentials.loggedIn = true;
-    std::string scrambled;
-    if (input.save) {
-        std::string plain = input.password;
-        EncodePassword(PasswordDirection::Scramble, plain, scrambled);
-    }
-    store.Write(key::Password, scrambled);
+    saved.Keep(input.user, server, input.password, input.save != 0);
     if (!beIcon)
         boxes.Show(sjis(txt::kLoginDone), sjis(txt::kLoginResultCaption), BoxIcon::Information,
                    BoxButtons::Ok);

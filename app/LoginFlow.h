@@ -6,7 +6,7 @@
 namespace kestrel {
 
 class MessageBoxes;
-class SettingsStore;
+class SavedPassword;
 
 // What the log-in dialog edits (CP932).
 struct LoginInput {
@@ -33,9 +33,10 @@ struct Credentials {
 using VerifyFunction = std::function<bool(const std::string& user, const std::string& password)>;
 
 // The log-in: the saved password at the first start, otherwise the dialog; then the server's
-// verdict, the saved password written or cleared, and the completion box when the main window
-// is not iconised.
+// verdict, the saved password kept for this server or forgotten, and the completion box when
+// the main window is not iconised.
 void LogIn(Credentials& credentials, bool firstStart, LoginDialog& dialog,
-           const VerifyFunction& verify, SettingsStore& store, MessageBoxes& boxes, bool beIcon);
+           const VerifyFunction& verify, SavedPassword& saved, const std::string& server,
+           MessageBoxes& boxes, bool beIcon);
 
 }  // namespace kestrel

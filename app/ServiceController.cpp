@@ -5,6 +5,7 @@
 #include "app/PasswordAge.h"
 #include "app/PasswordChangeFlow.h"
 #include "app/ServiceWorkers.h"
+#include "net/TraceLog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/MessageEvent.h"
 #include "res/Ids.h"
@@ -24,9 +25,11 @@ void PassSecurity(WorkerFactory& workers, const ViewSettings& s) {
 
 }  // namespace
 
-ServiceController::ServiceController(Parts parts) : m_parts(std::move(parts)) {
+ServiceController::ServiceController(Parts parts)
+    : m_parts(std::move(parts)),
+      m_saved(m_parts.store, m_parts.keyring, [](std::string_view line) { OnWriteLog(line); }) {
     m_credentials.user = m_parts.settings.DefaultUserId;
-    m_credentials.password = m_parts.settings.Password;
+    m_credentials.password = m_saved.FromFile();
 }
 
 ServiceController::~ServiceController() = default;
@@ -122,13 +125,20 @@ void ServiceController::LogInNow() {
     // While the log-in runs, the frame refuses to close and a new start returns at once.
     m_loginInProgress = true;
     PassSecurity(m_parts.workers, m_parts.settings);
+    // The keyring's password is the saved one; the file's is what an older run left there,
+    // or what was saved while no keyring answered.
+    if (m_firstStart) {
+        std::string kept;
+        if (m_saved.FromKeyring(m_credentials.user, m_parts.settings.POPServer, kept))
+            m_credentials.password = kept;
+    }
     LogIn(
         m_credentials, m_firstStart, m_parts.loginDialog,
         [this](const std::string& user, const std::string& password) {
             return m_parts.workers.Verify(m_parts.settings.POPServer, m_parts.settings.POPPort,
                                           user, password);
         },
-        m_parts.store, m_parts.boxes, m_parts.values.iconise != 0);
+        m_saved, m_parts.settings.POPServer, m_parts.boxes, m_parts.values.iconise != 0);
     m_loginInProgress = false;
 }
 

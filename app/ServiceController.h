@@ -6,6 +6,7 @@
 
 #include "app/LoginFlow.h"
 #include "platform/Clock.h"
+#include "settings/SavedPassword.h"
 
 class QObject;
 
@@ -16,6 +17,7 @@ class MailWorker;
 class MessageBoxes;
 class NewsWorker;
 class PasswordChangeDialog;
+class PasswordVault;
 class SettingsStore;
 class WorkerFactory;
 struct ProgramValues;
@@ -43,6 +45,8 @@ public:
         std::function<void()> everyStart;
         std::function<void()> firstStart;
         std::function<void(int iconId)> showIcon;
+        // The desktop's keyring for the saved password (none: the settings file only).
+        PasswordVault* keyring = nullptr;
     };
     explicit ServiceController(Parts parts);
     ~ServiceController();
@@ -78,6 +82,7 @@ private:
     void StartMail();
 
     Parts m_parts;
+    SavedPassword m_saved;
     Credentials m_credentials;
     bool m_firstStart = true;
     bool m_running = false;

@@ -66,6 +66,9 @@ inline constexpr char kSoundCheck[] = "新規の記事投稿/メール受信を�
 inline constexpr char kUserInterfaceCaption[] = "ユーザインタフェース";
 inline constexpr char kBeIconCheck[] = "ログイン完了時にアイコン化する";
 inline constexpr char kBePopupCheck[] = "新規の記事投稿/メール受信をポップアップで知らせる";
+// Not a stored value: the desktop's autostart entry, written or removed at OK.
+inline constexpr char kAutostartCheck[] = "ログオン時に起動する";
+inline constexpr char kAutostartFailed[] = "ログオン時の起動を設定できませんでした。";
 
 // 138 communicator options.
 inline constexpr char kCommunicatorCaption[] = "コミュニケータオプション";

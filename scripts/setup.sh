@@ -44,6 +44,9 @@ packages=(
     desktop-file-utils appstream
     # the Debian package: its build, its check, and setcap for its post-install
     debhelper dpkg-dev lintian libcap2-bin
+    # the saved password in the desktop's keyring (QtKeychain over the Secret Service, which
+    # it reaches through libsecret); the keyring tests run a real gnome-keyring-daemon
+    qtkeychain-qt6-dev libsecret-1-0 gnome-keyring
 )
 
 apt_install() {

@@ -16,10 +16,42 @@
 
 namespace kestrel {
 
+namespace {
+
+// The directories of the desktop's shared configuration, most important first.
+QStringList systemConfigDirs() {
+    const QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    QStringList out;
+    for (const QString& dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        if (QDir::isAbsolutePath(dir)) out << dir;
+    if (out.isEmpty()) out << QStringLiteral("/etc/xdg");
+    return out;
+}
+
+}  // namespace
+
 SettingsStore::SettingsStore()
     : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                              QString::fromLatin1(txt::kVendorKey),
-                                             QString::fromLatin1(txt::kAppKey))) {}
+                                             QString::fromLatin1(txt::kAppKey))) {
+    // Qt's own fallbacks read only /etc/xdg, and its organisation-wide file as well; the
+    // administrator's defaults are read here instead, from wherever the desktop keeps them.
+    m_settings->setFallbacksEnabled(false);
+    const QString relative = QString::fromLatin1(txt::kVendorKey) + QLatin1Char('/') +
+                             QString::fromLatin1(txt::kAppKey) + QStringLiteral(".conf");
+    for (const QString& dir : systemConfigDirs()) {
+        const QString file = dir + QLatin1Char('/') + relative;
+        if (QFileInfo::exists(file))
+            m_defaults.push_back(std::make_unique<QSettings>(file, QSettings::IniFormat));
+    }
+}
+
+QVariant SettingsStore::value(const QString& key) const {
+    QVariant v = m_settings->value(key);
+    for (auto it = m_defaults.begin(); !v.isValid() && it != m_defaults.end(); ++it)
+        v = (*it)->value(key);
+    return v;
+}
 
 SettingsStore::~SettingsStore() = default;
 
@@ -33,7 +65,7 @@ QString SettingsStore::path(std::string_view sectionName, std::string_view name)
 int SettingsStore::GetInt(std::string_view sectionName, std::string_view name,
                           int defaultValue) const {
     std::lock_guard lock(m_mutex);
-    const QVariant v = m_settings->value(path(sectionName, name));
+    const QVariant v = value(path(sectionName, name));
     if (!v.isValid()) return defaultValue;
     bool ok = false;
     const qlonglong n = v.toLongLong(&ok);
@@ -44,7 +76,7 @@ int SettingsStore::GetInt(std::string_view sectionName, std::string_view name,
 std::string SettingsStore::GetString(std::string_view sectionName, std::string_view name,
                                      const std::string& defaultValue) const {
     std::lock_guard lock(m_mutex);
-    const QVariant v = m_settings->value(path(sectionName, name));
+    const QVariant v = value(path(sectionName, name));
     if (!v.isValid()) return defaultValue;
     // An unquoted comma in a hand-edited file makes the INI reader split the text; the
     // value meant is the whole line.
@@ -92,6 +124,11 @@ void SettingsStore::Write(const SettingKey& key, int value) {
 void SettingsStore::Write(const SettingKey& key, const std::string& value) {
     assert(key.type == SettingType::String);
     WriteString(key.section, key.name, value);
+}
+
+void SettingsStore::Remove(const SettingKey& key) {
+    std::lock_guard lock(m_mutex);
+    m_settings->remove(path(key.section, key.name));
 }
 
 void SettingsStore::Flush() {

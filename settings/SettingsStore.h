@@ -4,11 +4,13 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/SettingKeys.h"
 
 class QSettings;
 class QString;
+class QVariant;
 
 namespace kestrel {
 
@@ -18,7 +20,9 @@ namespace kestrel {
 // number or does not fit an int. A string is returned whole, however long. Writes reach the
 // file at Flush(), when the event loop next runs, or when the store is destroyed; writing
 // the file costs milliseconds, so a group of values is written first and flushed once.
-// Safe to use from any thread.
+// A value the user's file lacks is taken from the administrator's defaults,
+// Harrowgate/Kestrel.conf in each directory of $XDG_CONFIG_DIRS (default /etc/xdg), the first
+// that has it; those files are only read. Safe to use from any thread.
 class SettingsStore {
 public:
     SettingsStore();
@@ -40,6 +44,8 @@ public:
     std::string GetString(const SettingKey& key, const std::string& dependentDefault) const;
     void Write(const SettingKey& key, int value);
     void Write(const SettingKey& key, const std::string& value);
+    // Takes the value out of the user's file (an administrator's default shows through).
+    void Remove(const SettingKey& key);
 
     // Puts every write so far into the file.
     void Flush();
@@ -54,9 +60,11 @@ public:
 
 private:
     static QString path(std::string_view sectionName, std::string_view name);
+    QVariant value(const QString& key) const;
 
     mutable std::mutex m_mutex;
     std::unique_ptr<QSettings> m_settings;
+    std::vector<std::unique_ptr<QSettings>> m_defaults;
 };
 
 }  // namespace kestrel

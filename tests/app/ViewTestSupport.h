@@ -178,6 +178,7 @@ protected:
         ViewContext context{values,  identity, *store,    boxes,        *frame,
                             workers, login,    passwords, makePeerChat, clock};
         context.settingsDialogs = settingsDialogs;
+        context.keyring = keyring;
         view = new CKestrelView(context);
         frame->SetClient(view);
         frame->SetForm(view);
@@ -196,6 +197,7 @@ protected:
     FakeWorkers workers;
     ScriptedLogin login;
     ScriptedPasswordDialog passwords;
+    PasswordVault* keyring = nullptr;
     std::unique_ptr<CMainFrame> frame;
     CKestrelView* view = nullptr;
     PeerChatMaker makePeerChat;

@@ -22,6 +22,7 @@
 #include "settings/SettingsStore.h"
 #include "tests/app/ViewTestSupport.h"
 #include "tests/fakes/FakeFrameServices.h"
+#include "tests/fakes/MemoryVault.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
 #include "tests/support/Spin.h"
 #include "ui/CMainFrame.h"
@@ -93,6 +94,74 @@ TEST_F(ViewTest, FirstStartWithSavedPasswordSkipsTheDialog) {
         ASSERT_EQ(workers.log.starts.size(), 1u);
         EXPECT_EQ(workers.log.starts[0], "your.pop.server:110 taro/secret 3");
     }
+}
+
+// With a keyring: its password wins at the first start, and whatever the log-in succeeded
+// with is kept there and taken out of the file; a keyring that does not answer leaves the
+// file's password working as before.
+TEST_F(ViewTest, TheFirstStartTakesTheKeyringsPasswordAndMovesTheFilesThere) {
+    struct Case {
+        const char* name;
+        bool answering;
+        const char* inKeyring;  // null: none
+        const char* inFile;     // null: none
+        const char* verified;
+        bool fileKeepsIt;
+    };
+    const Case cases[] = {
+        {"keyring and file", true, "kr", "file", "kr", false},
+        {"keyring only", true, "kr", nullptr, "kr", false},
+        {"file only: moved", true, nullptr, "file", "file", false},
+        {"keyring silent", false, nullptr, "file", "file", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        test::MemoryVault vault;
+        vault.answering = c.answering;
+        if (c.inKeyring) vault.items["taro@your.pop.server"] = c.inKeyring;
+        if (c.inFile) {
+            std::string plain = c.inFile, scrambled;
+            ASSERT_TRUE(EncodePassword(PasswordDirection::Scramble, plain, scrambled));
+            store->Write(key::Password, scrambled);
+        }
+        store->Write(key::DefaultUserId, "taro");
+        keyring = &vault;
+        Build();
+        view->Service().StartService();
+        EXPECT_TRUE(login.shown.empty());
+        ASSERT_EQ(workers.log.verified.size(), 1u);
+        EXPECT_EQ(workers.log.verified[0].second, c.verified);
+        EXPECT_TRUE(view->ServiceRunning());
+        ASSERT_EQ(workers.log.starts.size(), 1u);
+        EXPECT_EQ(workers.log.starts[0],
+                  "your.pop.server:110 taro/" + std::string(c.verified) + " 3");
+        std::string back, stored = store->GetString(key::Password, "<absent>");
+        if (c.fileKeepsIt) {
+            EncodePassword(PasswordDirection::Unscramble, back, stored);
+            EXPECT_EQ(back, c.verified);
+            EXPECT_TRUE(vault.items.empty());
+        } else {
+            EXPECT_EQ(stored, "<absent>");
+            EXPECT_EQ(vault.items["taro@your.pop.server"], c.verified);
+        }
+        keyring = nullptr;
+    }
+}
+
+TEST_F(ViewTest, ALogInWithoutSavingForgetsTheKeyringsPasswordToo) {
+    test::MemoryVault vault;
+    vault.items["taro@your.pop.server"] = "kr";
+    keyring = &vault;
+    Build();
+    // The proposed name has nothing saved, so the dialog asks; the answer says not to save.
+    login.answers.push_back(LoginInput{"taro", "typed", 0});
+    view->Service().StartService();
+    ASSERT_EQ(login.shown.size(), 1u);
+    ASSERT_TRUE(view->ServiceRunning());
+    EXPECT_EQ(workers.log.verified.back().second, "typed");
+    EXPECT_TRUE(vault.items.empty());
+    EXPECT_EQ(store->GetString(key::Password, "<absent>"), "");
 }
 
 TEST_F(ViewTest, ASavedPasswordThatDoesNotReadBackWholeIsAskedFor) {

@@ -21,6 +21,7 @@ need() {
 }
 [[ -x $prefix/bin/kestrel ]] || { echo "check-install: bin/kestrel missing or not executable" >&2; fail=1; }
 need share/applications/$id.desktop
+need share/kestrel/autostart/$id.desktop
 need share/metainfo/$id.metainfo.xml
 need share/icons/hicolor/scalable/apps/$id.svg
 need share/kestrel/html/index.html
@@ -59,6 +60,9 @@ grep -qx 'Exec=kestrel' "$entry" || { echo "check-install: the desktop entry doe
 grep -qx "Icon=$id" "$entry" || { echo "check-install: the desktop entry's icon is not $id" >&2; exit 1; }
 
 desktop-file-validate "$entry"
+# The administrator's autostart entry starts the same program as the menu's.
+grep -qx 'Exec=kestrel' "$prefix/share/kestrel/autostart/$id.desktop" || { echo "check-install: the autostart entry does not start kestrel" >&2; exit 1; }
+desktop-file-validate "$prefix/share/kestrel/autostart/$id.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"
 # The tree as a whole: the metainfo's launchable must name the installed desktop entry.
 appstreamcli validate-tree --no-net "$prefix"

@@ -1,5 +1,7 @@
+#include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +25,7 @@ namespace {
 using test::ClearSettingsFile;
 using test::PutRaw;
 using test::Sj;
+using namespace Qt::Literals::StringLiterals;
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
@@ -205,6 +208,52 @@ TEST_F(SettingsStoreTest, AHandEditedValueWithACommaIsReadWhole) {
     }
     SettingsStore fresh;
     EXPECT_EQ(fresh.GetString(key::BroadIPs), "10.0.0.255~:_,10.1.0.255~:_");
+}
+
+// The administrator's defaults: two shared directories, the first one winning, under a
+// user's file that has some values of its own.
+TEST_F(SettingsStoreTest, ValuesTheUserFileLacksComeFromTheSharedDefaults) {
+    QTemporaryDir dirs;
+    ASSERT_TRUE(dirs.isValid());
+    const auto put = [&](const char* dir, const char* text) {
+        ASSERT_TRUE(QDir(dirs.path()).mkpath(QString::fromLatin1(dir) + "/Harrowgate"_L1));
+        QFile f(dirs.filePath(QString::fromLatin1(dir) + "/Harrowgate/Kestrel.conf"_L1));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    put("first", "[Environment]\nPOPServer=pop.corp.example\nPOPPort=995\n");
+    put("second",
+        "[Environment]\nPOPPort=1110\nNNTPServer=news.corp.example\n"
+        "[PeerChat]\nChatPort=2500\n");
+    const QByteArray saved = qgetenv("XDG_CONFIG_DIRS");
+    qputenv("XDG_CONFIG_DIRS", (dirs.filePath("first"_L1) + ":relative:"_L1 +
+                                dirs.filePath("second"_L1) + ":"_L1 + dirs.filePath("none"_L1))
+                                   .toLocal8Bit());
+    store.Write(key::ChatPort, 2600);
+    store.Flush();
+    {
+        SettingsStore withDefaults;
+        EXPECT_EQ(withDefaults.GetString(key::POPServer), "pop.corp.example");
+        EXPECT_EQ(withDefaults.GetInt(key::POPPort), 995);
+        EXPECT_EQ(withDefaults.GetString(key::NNTPServer), "news.corp.example");
+        EXPECT_EQ(withDefaults.GetInt(key::ChatPort), 2600);
+        EXPECT_EQ(withDefaults.GetInt(key::NNTPPort), 119);
+
+        // Writing goes to the user's file only, and wins from then on.
+        withDefaults.Write(key::POPServer, std::string("pop.mine.example"));
+        withDefaults.Flush();
+        EXPECT_EQ(withDefaults.GetString(key::POPServer), "pop.mine.example");
+    }
+    QFile first(dirs.filePath("first/Harrowgate/Kestrel.conf"_L1));
+    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+    EXPECT_EQ(first.readAll(), "[Environment]\nPOPServer=pop.corp.example\nPOPPort=995\n");
+    EXPECT_NE(test::FileText(store.FilePath()).find("POPServer=pop.mine.example"),
+              std::string::npos);
+
+    qputenv("XDG_CONFIG_DIRS", saved);
+    SettingsStore without;
+    EXPECT_EQ(without.GetString(key::POPServer), "pop.mine.example");
+    EXPECT_EQ(without.GetInt(key::POPPort), 110);
 }
 
 TEST_F(SettingsStoreTest, EveryGroupSavedComesBackOnTheNextLoad) {

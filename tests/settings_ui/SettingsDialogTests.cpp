@@ -1,7 +1,12 @@
 // The settings dialogs with scalar fields: what OK takes, what it refuses and what greys.
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSettings>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -347,6 +352,71 @@ TEST(UserInterfaceDialog, TakesBothChecks) {
     ASSERT_TRUE(Accepted(dlg));
     EXPECT_EQ(dlg.Values().BeIcon, 0);
     EXPECT_EQ(dlg.Values().BePopup, 1);
+}
+
+// A click where the box is drawn: the row is wider than the short label, so its middle is
+// not on the check box.
+void ClickIndicator(QAbstractButton* check) {
+    QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(6, check->height() / 2));
+}
+
+// The start with the session is the autostart entry under the test's own XDG_CONFIG_HOME:
+// clicked on and OK writes it, Cancel writes nothing, clicked off and OK removes it.
+TEST(UserInterfaceDialog, StartWithTheSessionWritesAndRemovesTheAutostartEntry) {
+    const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") +
+                         QStringLiteral("/autostart/jp.co.harrowgate.Kestrel.desktop");
+    QFile::remove(file);
+    RecordingMessageBoxes boxes;
+    const auto clickAndClose = [&](int button) {
+        CUserInterfaceDlg dlg(boxes);
+        dlg.SetValues(Defaults());
+        const bool before = Check(dlg, 1036)->isChecked();
+        EXPECT_EQ(before, QFileInfo::exists(file));
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+        ClickIndicator(Check(dlg, 1036));
+        EXPECT_NE(Check(dlg, 1036)->isChecked(), before);
+        QTest::mouseClick(Button(dlg, button), Qt::LeftButton);
+        EXPECT_EQ(Accepted(dlg), button == 1);
+        // The stored values are the dialog's as before.
+        EXPECT_EQ(dlg.Values().BeIcon, 1);
+        EXPECT_EQ(dlg.Values().BePopup, 1);
+    };
+
+    clickAndClose(2);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    clickAndClose(1);
+    ASSERT_TRUE(QFileInfo::exists(file));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_TRUE(text.contains("\nExec=" + QCoreApplication::applicationFilePath().toUtf8() + "\n"))
+        << text.toStdString();
+    clickAndClose(1);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST(UserInterfaceDialog, AnEntryThatCannotBeWrittenKeepsTheDialogOpen) {
+    const QString dir = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/autostart");
+    QDir(dir).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(qEnvironmentVariable("XDG_CONFIG_HOME")));
+    {
+        QFile blocker(dir);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    RecordingMessageBoxes boxes;
+    CUserInterfaceDlg dlg(boxes);
+    dlg.SetValues(Defaults());
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    ClickIndicator(Check(dlg, 1036));
+    ASSERT_TRUE(Check(dlg, 1036)->isChecked());
+    QTest::mouseClick(Button(dlg, 1), Qt::LeftButton);
+    EXPECT_FALSE(Accepted(dlg));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].textUtf8(), txt::kAutostartFailed);
+    QFile::remove(dir);
 }
 
 TEST(CommunicatorDialog, NicknameCheckLooksAtCharactersNotBytes) {

@@ -1,5 +1,6 @@
 // Shared main of every test executable: a QApplication on the offscreen platform, and a
-// private settings directory and program directory so no test touches the user's files.
+// private settings directory and program directory so no test touches the user's files
+// or reads the machine's shared ones.
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
     sandbox.setAutoRemove(false);
     const std::string root = sandbox.path().toStdString();
     setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+    // An administrator's defaults on this machine must not reach the tests either.
+    setenv("XDG_CONFIG_DIRS", (root + "/xdg").c_str(), 1);
     setenv("KESTREL_HOME", root.c_str(), 1);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
