@@ -276,12 +276,21 @@ class ChatRoad(Desktop):
         x, y, w, h = self.geometry(main_window)
         self.click(main_window, w // 2, h - 25)
 
+    def visible_windows(self):
+        r = self.x("xdotool", "search", "--onlyvisible", "--name", ".*", check_rc=False)
+        return set(r.stdout.split())
+
     def pick_peer_in_chat(self, chat):
-        # The drop-down is sorted and empty-handed at first: "Hana" is its first line.
+        # The drop-down is sorted and empty-handed at first: "Hana" is its first line. The keys
+        # go to its list only once that list is on the screen; on a busy machine that takes a
+        # while after the click.
         x, y, w, h = self.geometry(chat)
+        before = self.visible_windows()
         self.click(chat, w // 2, 20)
-        time.sleep(0.3)
+        self.until("the drop-down's list", lambda: self.visible_windows() - before, 10)
         self.x("xdotool", "key", "Home", "Return")
+        self.until("the drop-down's list to close",
+                   lambda: not (self.visible_windows() - before), 10)
 
     def type_in_chat(self, chat, text):
         # The message line sits above the send button, over the whole width.
