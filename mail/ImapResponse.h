@@ -49,6 +49,8 @@ public:
     const std::string& Fault() const { return m_fault; }
     // Bytes taken in that are not yet part of a whole response.
     std::size_t Pending() const { return m_buffer.size() + m_logical.size(); }
+    // Anything taken in beyond the responses already handed out.
+    bool HasMore() const { return !m_ready.empty() || Pending() != 0 || m_inLiteral; }
 
 private:
     void Parse();
