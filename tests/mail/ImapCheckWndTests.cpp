@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mail/CImapCheckWnd.h"
+#include "mail/ImapVerification.h"
 #include "res/Cp932.h"
 #include "res/Text.h"
 #include "res/TextsMail.h"
@@ -323,6 +324,61 @@ TEST_F(ImapCheckWndTest, AnAccountWithEightBitBytesGoesByAuthenticatePlain) {
     EXPECT_EQ(server.Mismatches(), 0u);
     EXPECT_FALSE(log.mentions("AGFsaWNl"));
     EXPECT_TRUE(log.has("********\r\n"));
+}
+
+}  // namespace
+}  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+// The log-in check at start over IMAP: the verdict, and the box that says why not.
+TEST(ImapVerification, TheServersVerdictDecidesTheLogInWithABoxForEachRefusal) {
+    struct Case {
+        const char* name;
+        S::Script script;
+        bool accepted;
+        const char* boxStart;  // UTF-8; none when accepted
+    } cases[] = {
+        {"accepted",
+         {S::Send(kGreeting), S::ExpectLine("k1 LOGIN"), S::Send("k1 OK [CAPABILITY X] in\r\n"),
+          S::ExpectLine("k2 LOGOUT"), S::Send("* BYE\r\nk2 OK\r\n")},
+         true,
+         ""},
+        {"wrong password",
+         {S::Send(kGreeting), S::ExpectLine("k1 LOGIN"),
+          S::Send("k1 NO [AUTHENTICATIONFAILED] Authentication failed.\r\n"),
+          S::ExpectLine("k2 LOGOUT"), S::Send("k2 OK\r\n")},
+         false,
+         "protocol error\nalice"},
+        {"in use",
+         {S::Send(kGreeting), S::ExpectLine("k1 LOGIN"), S::Send("k1 NO [INUSE] locked\r\n"),
+          S::ExpectLine("k2 LOGOUT"), S::Send("k2 OK\r\n")},
+         false,
+         "POPサーバが混み合っているため"},
+        {"no log-in in clear",
+         {S::Send("* OK [CAPABILITY IMAP4rev1 LOGINDISABLED] hi\r\n"), S::Stall()},
+         false,
+         "POPサーバ 127.0.0.1 と暗号化通信ができません"},
+    };
+    for (auto& c : cases) {
+        ScriptedLineServer server(c.script);
+        RecordingLogSink log;
+        test::RecordingMessageBoxes boxes;
+        const bool accepted =
+            VerifyImapAccount(WorkerContext{nullptr, &log, &boxes}, test::FastTiming(),
+                              TlsSettings{}, "127.0.0.1", server.Port(), "alice", "s3cret");
+        EXPECT_EQ(accepted, c.accepted) << c.name;
+        if (c.accepted) {
+            EXPECT_TRUE(boxes.boxes.empty()) << c.name;
+        } else {
+            ASSERT_EQ(boxes.boxes.size(), 1u) << c.name;
+            EXPECT_EQ(boxes.boxes[0].textUtf8().rfind(c.boxStart, 0), 0u)
+                << c.name << ": " << boxes.boxes[0].textUtf8();
+            EXPECT_EQ(boxes.boxes[0].captionUtf8(), "認証失敗") << c.name;
+        }
+        EXPECT_FALSE(log.mentions("s3cret")) << c.name;
+    }
 }
 
 }  // namespace
