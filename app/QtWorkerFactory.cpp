@@ -2,8 +2,10 @@
 
 #include "ident/CIdentificationWnd.h"
 #include "mail/CAuthenticationWnd.h"
+#include "mail/CImapCheckWnd.h"
 #include "mail/CPasswdChangeWnd.h"
 #include "mail/CPopCheckWnd.h"
+#include "mail/ImapVerification.h"
 #include "mail/SeenMailStore.h"
 #include "news/CNewsCheckWnd.h"
 #include "ui/CMainFrame.h"
@@ -30,6 +32,24 @@ public:
 
 private:
     CPopCheckWnd m_wnd;
+};
+
+class ImapCheckWorker final : public MailWorker {
+public:
+    ImapCheckWorker(const WorkerContext& context, ProgramValues& values, const TlsSettings& tls,
+                    const Timing& timing)
+        : m_wnd(
+              context, [&values] { return values.noticeOpen.load() != 0; }, nullptr, timing) {
+        m_wnd.SetSecurity(tls);
+    }
+    bool Start(const std::string& server, int port, const std::string& user,
+               const std::string& password, unsigned interval) override {
+        return m_wnd.Start(server, port, user, password, interval);
+    }
+    bool SetInterval(unsigned interval) override { return m_wnd.SetInterval(interval); }
+
+private:
+    CImapCheckWnd m_wnd;
 };
 
 class NewsCheckWorker final : public NewsWorker {
@@ -68,6 +88,9 @@ QtWorkerFactory::QtWorkerFactory(CMainFrame& frame, MessageBoxes& boxes, Program
       m_timing(timing) {}
 
 std::unique_ptr<MailWorker> QtWorkerFactory::MakeMailWorker() {
+    if (m_protocol == MailProtocol::Imap) {
+        return std::make_unique<ImapCheckWorker>(m_context, m_values, m_popTls, m_timing);
+    }
     return std::make_unique<PopCheckWorker>(m_context, m_values, m_seen, m_popTls, m_timing);
 }
 
@@ -88,6 +111,9 @@ bool QtWorkerFactory::ChangePassword(const std::string& server, int port, const 
 
 bool QtWorkerFactory::Verify(const std::string& server, int port, const std::string& user,
                              const std::string& password) {
+    if (m_protocol == MailProtocol::Imap) {
+        return VerifyImapAccount(m_context, m_timing, m_popTls, server, port, user, password);
+    }
     CAuthenticationWnd wnd(m_context, nullptr, m_timing);
     wnd.SetSecurity(m_popTls);
     return wnd.Verify(server, port, user, password);

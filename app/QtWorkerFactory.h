@@ -30,6 +30,7 @@ public:
     bool Verify(const std::string& server, int port, const std::string& user,
                 const std::string& password) override;
     void SetSecurity(const TlsSettings& pop, const TlsSettings& news) override;
+    void SetMailProtocol(MailProtocol protocol) override { m_protocol = protocol; }
     bool ChangePassword(const std::string& server, int port, const std::string& user,
                         const std::string& currentPassword,
                         const std::string& newPassword) override;
@@ -39,6 +40,7 @@ private:
     ProgramValues& m_values;
     std::shared_ptr<SeenMailStore> m_seen;
     TlsSettings m_popTls;
+    MailProtocol m_protocol = MailProtocol::Pop3;
     TlsSettings m_newsTls;
     Timing m_timing;
 };

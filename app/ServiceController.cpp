@@ -17,10 +17,11 @@
 namespace kestrel {
 namespace {
 
-// The workers take the TLS settings as they are when each is made.
+// The workers take the TLS settings and the mail protocol as they are when each is made.
 void PassSecurity(WorkerFactory& workers, const ViewSettings& s) {
     workers.SetSecurity(TlsSettings{SecurityFromSetting(s.POPSecurity), s.TLSCAFile},
                         TlsSettings{SecurityFromSetting(s.NNTPSecurity), s.TLSCAFile});
+    workers.SetMailProtocol(s.MailProtocol == 1 ? MailProtocol::Imap : MailProtocol::Pop3);
 }
 
 }  // namespace

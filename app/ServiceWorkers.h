@@ -32,6 +32,9 @@ public:
     virtual bool Start(int port, const std::string& user) = 0;
 };
 
+// How the mail is counted; the stored values of `MailProtocol`.
+enum class MailProtocol : int { Pop3 = 0, Imap = 1 };
+
 class WorkerFactory {
 public:
     virtual ~WorkerFactory() = default;
@@ -48,6 +51,9 @@ public:
         (void)pop;
         (void)news;
     }
+    // The protocol of the mail workers and log-in verifications made from now on (POP3
+    // until set).
+    virtual void SetMailProtocol(MailProtocol protocol) { (void)protocol; }
     virtual bool ChangePassword(const std::string& server, int port, const std::string& user,
                                 const std::string& currentPassword,
                                 const std::string& newPassword) = 0;

@@ -28,6 +28,8 @@ Timing Timing::Scaled(double factor) const {
     t.readerRetryMs = s(readerRetryMs);
     t.acceptRetryMs = s(acceptRetryMs);
     t.idleConnectionMs = s(idleConnectionMs);
+    t.imapIdleRenewMs = s(imapIdleRenewMs);
+    t.imapRetryFirstMs = s(imapRetryFirstMs);
     return t;
 }
 

@@ -39,6 +39,12 @@ struct Timing {
     // its query as soon as it is connected and gives up itself within seconds; a silent peer
     // only holds a slot that a real query needs.
     int idleConnectionMs = 30000;
+    // An IMAP IDLE is renewed this often: servers may drop one that has run 30 minutes
+    // (RFC 2177 asks clients to renew within 29).
+    int imapIdleRenewMs = 25 * 60000;
+    // The first wait before an IDLE connection that dropped is reopened; each further attempt
+    // waits twice as long, up to the mail interval.
+    int imapRetryFirstMs = 1000;
 
     // Every duration multiplied by factor (at least 1 ms where the default is not 0);
     // the counts stay.

@@ -64,6 +64,7 @@ inline constexpr int TIMER_ACK_TIMEOUT = 5;
 inline constexpr int TIMER_SAVER_POLL = 6;
 inline constexpr int TIMER_SAVER_AWAY = 7;
 inline constexpr int TIMER_MEMBER_REFRESH = 8;
+inline constexpr int TIMER_MAIL_IDLE_RETRY = 9;
 
 // Resources.
 inline constexpr int IDR_MAINFRAME = 128;

@@ -51,6 +51,26 @@ inline constexpr char kPopServerBusy[] =
 // The file of mail already read could not be written; the count goes on from memory.
 inline constexpr char kSeenMailFileError[] = "SEEN MAIL FILE ERROR\r\n";
 
+// The IMAP mail check: its window, event log and failures. Commands and responses are logged
+// as they go, the password masked.
+inline constexpr char kImapCheckWindowTitle[] = "ImapCheck Window";
+inline constexpr char kImapcheckStart[] = "Imapcheck Start!!\r\n";
+inline constexpr char kImapSocketConnecting[] = "imap socket connecting\r\n";
+inline constexpr char kImapSocketDeleteAtProcessing[] = "imap socket delete (at processing)\r\n";
+inline constexpr char kImapSocketDelete[] = "imap socket delete\r\n";
+inline constexpr char kImapPasswordMask[] = "********";
+inline constexpr char kImapBrokenFormat[] = "IMAP PROTOCOL ERROR (%s)\r\n";
+inline constexpr char kImapNotReady[] = "IMAPサーバ側の認証準備ができていません\r\n";
+inline constexpr char kImapStatusError[] = "STATUS COMMAND ERROR\r\n";
+inline constexpr char kImapIdleError[] = "IDLE COMMAND ERROR\r\n";
+inline constexpr char kImapIdleEnded[] = "IDLE CONNECTION LOST\r\n";
+inline constexpr char kImapIdleRetryFormat[] = "IDLE RETRY IN %s ms\r\n";
+// The server takes no password before TLS, and TLS was not asked for: nothing is sent.
+inline constexpr char kImapLoginDisabled[] =
+    "LOGINDISABLED: 暗号化されていない接続ではパスワードを送信しません\r\n";
+inline constexpr char kImapServerBusy[] =
+    "IMAPサーバが混み合っています(次回の監視で再試行します)\r\n";
+
 // Log-in verification.
 inline constexpr char kAuthFailedCaption[] = "認証失敗";
 inline constexpr char kAuthCommFailedFormat[] =

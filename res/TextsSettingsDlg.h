@@ -41,6 +41,11 @@ inline constexpr char kEnvSecurityLabel[] = "暗号化";
 inline constexpr char kEnvSecurityNone[] = "なし";
 inline constexpr char kEnvPOPStartTls[] = "STLS";
 inline constexpr char kEnvPOPTlsOnConnect[] = "SSL/TLS (995)";
+// The mail server's protocol; IMAP keeps the same server, port, TLS choice and account, with
+// its own ports (143 in clear or with STARTTLS, 993 with TLS from the first byte).
+inline constexpr char kEnvMailProtocolLabel[] = "プロトコル";
+inline constexpr char kEnvMailProtocolPop3[] = "POP3";
+inline constexpr char kEnvMailProtocolImap[] = "IMAP";
 inline constexpr char kEnvNNTPStartTls[] = "STARTTLS";
 inline constexpr char kEnvNNTPTlsOnConnect[] = "SSL/TLS (563)";
 inline constexpr char kEnvCAFileLabel[] = "CAファイル";

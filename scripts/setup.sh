@@ -28,7 +28,7 @@ packages=(
     # screens and screenshots
     xvfb xauth xdotool x11-utils imagemagick fonts-ipafont-gothic
     # real peers for the integration tests
-    dovecot-pop3d poppassd libnet-ident-perl socat dbus dbus-x11 python3 passwd
+    dovecot-pop3d dovecot-imapd poppassd libnet-ident-perl socat dbus dbus-x11 python3 passwd
     # the TLS bench's side-by-side reference
     fetchmail
     # the peer chat's tests build network namespaces; iptux is the real IP Messenger peer

@@ -5,15 +5,15 @@
 namespace kestrel {
 namespace {
 
-constexpr std::array<const SettingKey*, 37> kAllKeys = {
-    &key::NNTPServer,   &key::POPServer,  &key::NewsFile,  &key::MailFile,   &key::DefaultUserId,
-    &key::NNTPPort,     &key::POPPort,    &key::AUTHPort,  &key::PSWDPort,   &key::NewsReader,
-    &key::MailReader,   &key::NewsCheck,  &key::MailCheck, &key::Identify,   &key::PasswdCheck,
-    &key::Password,     &key::LastTime,   &key::debug,     &key::ChatPort,   &key::Chating,
-    &key::AliaseName,   &key::CheckSaver, &key::BroadIPs,  &key::AutoUpdate, &key::Places,
-    &key::NewsTimer,    &key::MailTimer,  &key::CheckDays, &key::Sound,      &key::SoundFile,
-    &key::BeIcon,       &key::BePopup,    &key::left,      &key::top,        &key::POPSecurity,
-    &key::NNTPSecurity, &key::TLSCAFile,
+constexpr std::array<const SettingKey*, 38> kAllKeys = {
+    &key::NNTPServer,   &key::POPServer,  &key::NewsFile,     &key::MailFile,   &key::DefaultUserId,
+    &key::NNTPPort,     &key::POPPort,    &key::AUTHPort,     &key::PSWDPort,   &key::NewsReader,
+    &key::MailReader,   &key::NewsCheck,  &key::MailCheck,    &key::Identify,   &key::PasswdCheck,
+    &key::Password,     &key::LastTime,   &key::debug,        &key::ChatPort,   &key::Chating,
+    &key::AliaseName,   &key::CheckSaver, &key::BroadIPs,     &key::AutoUpdate, &key::Places,
+    &key::NewsTimer,    &key::MailTimer,  &key::CheckDays,    &key::Sound,      &key::SoundFile,
+    &key::BeIcon,       &key::BePopup,    &key::left,         &key::top,        &key::POPSecurity,
+    &key::NNTPSecurity, &key::TLSCAFile,  &key::MailProtocol,
 };
 
 }  // namespace

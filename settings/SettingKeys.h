@@ -81,6 +81,9 @@ inline constexpr SettingKey POPSecurity{
     section::Environment, "POPSecurity", SettingType::Int, 0, "", 0, 2};
 inline constexpr SettingKey NNTPSecurity{
     section::Environment, "NNTPSecurity", SettingType::Int, 0, "", 0, 2};
+// How the mail is counted: 0 POP3, 1 IMAP (same server, port, TLS choice and account).
+inline constexpr SettingKey MailProtocol{
+    section::Environment, "MailProtocol", SettingType::Int, 0, "", 0, 1};
 // A CA file trusted besides the system's store; empty for none.
 inline constexpr SettingKey TLSCAFile = detail::Str(section::Environment, "TLSCAFile", "");
 

@@ -22,6 +22,7 @@ void ViewSettings::Load(const SettingsStore& store) {
     Identify = store.GetInt(key::Identify);
     PasswdCheck = store.GetInt(key::PasswdCheck);
     POPSecurity = store.GetInt(key::POPSecurity);
+    MailProtocol = store.GetInt(key::MailProtocol);
     NNTPSecurity = store.GetInt(key::NNTPSecurity);
     TLSCAFile = store.GetString(key::TLSCAFile);
     std::string scrambled = store.GetString(key::Password);
@@ -63,6 +64,7 @@ void ViewSettings::SaveEnvironment(SettingsStore& store) const {
     store.Write(key::NewsReader, NewsReader);
     store.Write(key::MailReader, MailReader);
     store.Write(key::POPSecurity, POPSecurity);
+    store.Write(key::MailProtocol, MailProtocol);
     store.Write(key::NNTPSecurity, NNTPSecurity);
     store.Write(key::TLSCAFile, TLSCAFile);
     store.Flush();

@@ -26,6 +26,7 @@ struct ViewSettings {
     int Identify = 0;
     int PasswdCheck = 0;
     int POPSecurity = 0;
+    int MailProtocol = 0;
     int NNTPSecurity = 0;
     std::string TLSCAFile;
     // The saved password in plain text; empty when none is saved or the stored one is refused.

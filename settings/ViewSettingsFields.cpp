@@ -39,6 +39,7 @@ constexpr std::array kFields{
     I(key::Identify, &ViewSettings::Identify),
     I(key::PasswdCheck, &ViewSettings::PasswdCheck),
     I(key::POPSecurity, &ViewSettings::POPSecurity),
+    I(key::MailProtocol, &ViewSettings::MailProtocol),
     I(key::NNTPSecurity, &ViewSettings::NNTPSecurity),
     S(key::TLSCAFile, &ViewSettings::TLSCAFile),
     I(key::ChatPort, &ViewSettings::ChatPort),
@@ -93,10 +94,10 @@ void CopyFields(const ViewSettings& from, ViewSettings& to,
 
 namespace {
 constexpr const SettingKey* kEnvironmentKeys[] = {
-    &key::DefaultUserId, &key::NewsFile,     &key::NNTPServer, &key::POPServer,  &key::NewsCheck,
-    &key::MailCheck,     &key::Identify,     &key::MailReader, &key::NewsReader, &key::MailFile,
-    &key::PasswdCheck,   &key::AUTHPort,     &key::NNTPPort,   &key::POPPort,    &key::PSWDPort,
-    &key::POPSecurity,   &key::NNTPSecurity, &key::TLSCAFile};
+    &key::DefaultUserId, &key::NewsFile,     &key::NNTPServer, &key::POPServer,   &key::NewsCheck,
+    &key::MailCheck,     &key::Identify,     &key::MailReader, &key::NewsReader,  &key::MailFile,
+    &key::PasswdCheck,   &key::AUTHPort,     &key::NNTPPort,   &key::POPPort,     &key::PSWDPort,
+    &key::POPSecurity,   &key::NNTPSecurity, &key::TLSCAFile,  &key::MailProtocol};
 constexpr const SettingKey* kTimerKeys[] = {&key::NewsTimer, &key::MailTimer, &key::CheckDays};
 constexpr const SettingKey* kSoundKeys[] = {&key::Sound, &key::SoundFile};
 constexpr const SettingKey* kUserInterfaceKeys[] = {&key::BeIcon, &key::BePopup};

@@ -32,8 +32,9 @@ const char* Trimmed(const char* textUtf8) {
     return textUtf8;
 }
 
-// The TLS choice of one server: the items' indexes are the stored values.
-QComboBox* SecurityChoice(int id, std::initializer_list<const char*> itemsUtf8) {
+// A drop-down (the TLS choice of a server, the mail protocol): the items' indexes are the
+// stored values.
+QComboBox* StoredChoice(int id, std::initializer_list<const char*> itemsUtf8) {
     auto* combo = new QComboBox;
     combo->setObjectName(QStringLiteral("combo%1").arg(id));
     for (const char* item : itemsUtf8) combo->addItem(QString::fromUtf8(item));
@@ -61,7 +62,7 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
     newsRows->addWidget(m_nntpServer, 1, 1);
     newsRows->addWidget(Label(txt::kPortLabel), 1, 2);
     newsRows->addWidget(m_nntpPort, 1, 3);
-    m_nntpSecurity = SecurityChoice(
+    m_nntpSecurity = StoredChoice(
         1040, {txt::kEnvSecurityNone, txt::kEnvNNTPStartTls, txt::kEnvNNTPTlsOnConnect});
     newsRows->addWidget(Label(txt::kEnvSecurityLabel), 1, 4);
     newsRows->addWidget(m_nntpSecurity, 1, 5);
@@ -95,10 +96,14 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
     mailRows->addWidget(popServer, 1, 1);
     mailRows->addWidget(Label(txt::kPortLabel), 1, 2);
     mailRows->addWidget(popPort, 1, 3);
-    QComboBox* popSecurity = SecurityChoice(
-        1039, {txt::kEnvSecurityNone, txt::kEnvPOPStartTls, txt::kEnvPOPTlsOnConnect});
+    QComboBox* popSecurity =
+        StoredChoice(1039, {txt::kEnvSecurityNone, txt::kEnvPOPStartTls, txt::kEnvPOPTlsOnConnect});
     mailRows->addWidget(Label(txt::kEnvSecurityLabel), 1, 4);
     mailRows->addWidget(popSecurity, 1, 5);
+    QComboBox* mailProtocol =
+        StoredChoice(1047, {txt::kEnvMailProtocolPop3, txt::kEnvMailProtocolImap});
+    mailRows->addWidget(Label(txt::kEnvMailProtocolLabel), 1, 6);
+    mailRows->addWidget(mailProtocol, 1, 7);
     mailRows->addWidget(Label(txt::kEnvMailReaderLabel), 2, 0);
     auto* mailKinds = new QHBoxLayout;
     m_mailReaders = new QButtonGroup(this);
@@ -168,6 +173,7 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
     m_binder.Number(popPort, key::POPPort);
     m_binder.Number(pswdPort, key::PSWDPort);
     m_binder.Choice(popSecurity, key::POPSecurity);
+    m_binder.Choice(mailProtocol, key::MailProtocol);
     m_binder.Choice(m_nntpSecurity, key::NNTPSecurity);
     m_binder.Text(caFile, key::TLSCAFile);
 

@@ -125,11 +125,14 @@ TEST(Timing, DefaultsAreTheProgramsDurations) {
     EXPECT_EQ(t.readerRetries, 15);
     EXPECT_EQ(t.acceptRetryMs, 200);
     EXPECT_EQ(t.idleConnectionMs, 30000);
+    EXPECT_EQ(t.imapIdleRenewMs, 1500000);
+    EXPECT_EQ(t.imapRetryFirstMs, 1000);
     const Timing s = t.Scaled(0.001);
     EXPECT_EQ(s.pollSliceMs, 1);
     EXPECT_EQ(s.mailFirstCheckMs, 10);
     EXPECT_EQ(s.pollSlices, 100);
     EXPECT_EQ(s.idleConnectionMs, 30);
+    EXPECT_EQ(s.imapIdleRenewMs, 1500);
 }
 
 TEST(Cp932, FixedTextsConvertToTheirShiftJisBytes) {

@@ -61,6 +61,7 @@ const IntDefault kIntDefaults[] = {
     {"Environment", "debug", 0, nullptr},
     {"Environment", "POPSecurity", 0, &ViewSettings::POPSecurity},
     {"Environment", "NNTPSecurity", 0, &ViewSettings::NNTPSecurity},
+    {"Environment", "MailProtocol", 0, &ViewSettings::MailProtocol},
     {"PeerChat", "ChatPort", 2425, &ViewSettings::ChatPort},
     {"PeerChat", "Chating", 1, &ViewSettings::Chating},
     {"PeerChat", "CheckSaver", 1, &ViewSettings::CheckSaver},

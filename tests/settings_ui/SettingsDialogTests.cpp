@@ -180,6 +180,38 @@ void ClearStoredSettings() {
     raw.sync();
 }
 
+TEST(EnvironmentDialogProtocol, TheMailProtocolChoiceIsStoredBesideTheServer) {
+    ClearStoredSettings();
+    for (int protocol : {1, 0}) {
+        RecordingMessageBoxes boxes;
+        ScriptedFileChooser files;
+        ViewSettings stored;
+        {
+            SettingsStore store;
+            stored.Load(store);
+        }
+        CEnvironmentDlg dlg(boxes, files);
+        dlg.SetValues(stored);
+        ASSERT_EQ(Combo(dlg, 1047)->count(), 2);
+        EXPECT_EQ(Combo(dlg, 1047)->currentIndex(), 1 - protocol);
+        EXPECT_EQ(Combo(dlg, 1047)->itemText(0), U("POP3"));
+        EXPECT_EQ(Combo(dlg, 1047)->itemText(1), U("IMAP"));
+        Combo(dlg, 1047)->setCurrentIndex(protocol);
+        dlg.accept();
+        ASSERT_TRUE(Accepted(dlg));
+        {
+            SettingsStore store;
+            dlg.Values().SaveEnvironment(store);
+        }
+        SettingsStore store;
+        ViewSettings reread;
+        reread.Load(store);
+        EXPECT_EQ(reread.MailProtocol, protocol);
+        EXPECT_EQ(reread.POPSecurity, stored.POPSecurity);
+    }
+    ClearStoredSettings();
+}
+
 // Each case starts from what the one before stored, so every value is seen to change.
 TEST(EnvironmentDialogTls, ChoicesRoundTripThroughTheStoredSettings) {
     ClearStoredSettings();

@@ -60,16 +60,20 @@ harness_make_pki() {
 
 # The part of a private dovecot's configuration every instance shares: no IMAP, and the
 # services that would otherwise want a chroot or a shared socket. Printed for the caller's file.
+# The services every private dovecot needs. Its argument, when given, is the imap-login
+# service's listeners; without one, IMAP listens nowhere.
 harness_dovecot_services() {
-    cat <<'CONF'
-service imap-login {
-  inet_listener imap {
+    local imap=${1:-}
+    if [[ -z $imap ]]; then
+        imap='  inet_listener imap {
     port = 0
   }
   inet_listener imaps {
     port = 0
-  }
-}
+  }'
+    fi
+    printf 'service imap-login {\n%s\n}\n' "$imap"
+    cat <<'CONF'
 service anvil {
   chroot =
 }

@@ -16,6 +16,8 @@ pass=secret
 port=$(harness_free_port)
 sport=$(harness_free_port)
 cport=$(harness_free_port)
+imap_port=$(harness_free_port)
+imaps_port=$(harness_free_port)
 
 mkdir -p "$root/run" "$root/state" "$root/mail/$user"/{cur,new,tmp}
 printf '%s:{PLAIN}%s::::::\n' "$user" "$pass" >"$root/users"
@@ -45,7 +47,7 @@ state_dir = $root/state
 instance_name = kestrel-it-tls-$port
 log_path = $root/dovecot.log
 auth_verbose = yes
-protocols = pop3
+protocols = pop3 imap
 listen = 127.0.0.2
 ssl = required
 ssl_cert = <$pki/server.pem
@@ -81,7 +83,16 @@ service pop3-login {
   }
 }
 CONF
-harness_dovecot_services >>"$root/dovecot.conf"
+# IMAP the same way: STARTTLS required on 127.0.0.2, IMAPS on both addresses.
+harness_dovecot_services "  inet_listener imap {
+    address = 127.0.0.2
+    port = $imap_port
+  }
+  inet_listener imaps {
+    address = 127.0.0.2, 127.0.0.1
+    port = $imaps_port
+    ssl = yes
+  }" >>"$root/dovecot.conf"
 
 harness_start_dovecot "$root" "$sport" dovecot-tls
 # Every listener, not only the first one waited for: a test may use any of them at once.
@@ -89,6 +100,10 @@ harness_wait_port "$port" 20 127.0.0.2 || harness_die "dovecot-tls does not list
 harness_wait_port "$sport" 20 127.0.0.2 ||
     harness_die "dovecot-tls does not listen on 127.0.0.2:$sport"
 harness_wait_port "$cport" 20 || harness_die "dovecot-tls does not listen on 127.0.0.1:$cport"
+harness_wait_port "$imap_port" 20 127.0.0.2 ||
+    harness_die "dovecot-tls does not listen for IMAP on 127.0.0.2:$imap_port"
+harness_wait_port "$imaps_port" 20 127.0.0.2 ||
+    harness_die "dovecot-tls does not listen for IMAPS on 127.0.0.2:$imaps_port"
 
 harness_env "$dir" KESTREL_IT_POP3_TLS_HOST 127.0.0.2
 harness_env "$dir" KESTREL_IT_POP3_TLS_WRONG_HOST 127.0.0.1
@@ -100,4 +115,6 @@ harness_env "$dir" KESTREL_IT_POP3_TLS_LOG "$root/dovecot.log"
 harness_env "$dir" KESTREL_IT_POP3_TLS_USER "$user"
 harness_env "$dir" KESTREL_IT_POP3_TLS_PASS "$pass"
 harness_env "$dir" KESTREL_IT_POP3_TLS_MAILDIR "$root/mail/$user"
+harness_env "$dir" KESTREL_IT_IMAP_STARTTLS_PORT "$imap_port"
+harness_env "$dir" KESTREL_IT_IMAPS_PORT "$imaps_port"
 harness_log "dovecot POP3 with STLS required on 127.0.0.2:$port, POP3S on $sport"

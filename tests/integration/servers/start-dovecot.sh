@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Private dovecot POP3 on 127.0.0.1:<free port>, with one passwd-file user whose Maildir holds
+# Private dovecot POP3 and IMAP on 127.0.0.1:<free ports>, with one passwd-file user whose Maildir holds
 # three messages, and a second user with a Maildir of its own that the mail-count tests fill
 # and empty as they go. Usage: start-dovecot.sh <dir>; appends to <dir>/servers.env.
 set -euo pipefail
@@ -11,6 +11,7 @@ root=$dir/dovecot
 user=kestrel
 pass=secret
 port=$(harness_free_port)
+imap_port=$(harness_free_port)
 
 counted=counted
 counted_pass=secret-too
@@ -40,7 +41,7 @@ base_dir = $root/run
 state_dir = $root/state
 instance_name = kestrel-it-$port
 log_path = $root/dovecot.log
-protocols = pop3
+protocols = pop3 imap
 listen = 127.0.0.1
 ssl = no
 disable_plaintext_auth = no
@@ -69,9 +70,16 @@ service pop3-login {
   }
 }
 CONF
-harness_dovecot_services >>"$root/dovecot.conf"
+harness_dovecot_services "  inet_listener imap {
+    address = 127.0.0.1
+    port = $imap_port
+  }
+  inet_listener imaps {
+    port = 0
+  }" >>"$root/dovecot.conf"
 
 harness_start_dovecot "$root" "$port" dovecot
+harness_wait_port "$imap_port" 20 || harness_die "dovecot does not listen for IMAP on $imap_port"
 
 harness_env "$dir" KESTREL_IT_POP3_HOST 127.0.0.1
 harness_env "$dir" KESTREL_IT_POP3_PORT "$port"
@@ -81,4 +89,6 @@ harness_env "$dir" KESTREL_IT_POP3_MESSAGES 3
 harness_env "$dir" KESTREL_IT_POP3_COUNTED_USER "$counted"
 harness_env "$dir" KESTREL_IT_POP3_COUNTED_PASS "$counted_pass"
 harness_env "$dir" KESTREL_IT_POP3_COUNTED_MAILDIR "$root/mail/$counted"
-harness_log "dovecot POP3 on 127.0.0.1:$port"
+harness_env "$dir" KESTREL_IT_IMAP_PORT "$imap_port"
+harness_env "$dir" KESTREL_IT_DOVECOT_LOG "$root/dovecot.log"
+harness_log "dovecot POP3 on 127.0.0.1:$port, IMAP on $imap_port"
