@@ -68,8 +68,10 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
     newsRows->addWidget(Label(txt::kEnvNewsReaderLabel), 2, 0);
     auto* newsKinds = new QHBoxLayout;
     m_newsReaders = new QButtonGroup(this);
-    const std::pair<int, const char*> newsButtons[] = {
-        {1004, txt::kEnvNetScape}, {1005, txt::kEnvWinVN}, {1006, txt::kEnvOthers}};
+    const std::pair<int, const char*> newsButtons[] = {{1004, txt::kEnvNetScape},
+                                                       {1005, txt::kEnvWinVN},
+                                                       {1006, txt::kEnvOthers},
+                                                       {1050, txt::kEnvDesktopReader}};
     for (int value = 0; const auto& [id, text] : newsButtons) {
         QRadioButton* radio = MakeRadio(id, text);
         m_newsReaders->addButton(radio, value++);
@@ -105,7 +107,8 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
     const std::pair<int, const char*> mailButtons[] = {{1010, txt::kEnvNetScape},
                                                        {1011, txt::kEnvAlMail},
                                                        {1015, txt::kEnvDenshin8},
-                                                       {1017, txt::kEnvOthers}};
+                                                       {1017, txt::kEnvOthers},
+                                                       {1051, txt::kEnvDesktopReader}};
     for (int value = 0; const auto& [id, text] : mailButtons) {
         QRadioButton* radio = MakeRadio(id, text);
         m_mailReaders->addButton(radio, value++);

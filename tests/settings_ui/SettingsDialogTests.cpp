@@ -102,8 +102,31 @@ TEST_F(EnvironmentDialog, FilledFromTheSettings) {
     EXPECT_EQ(Edit(dlg, 1019)->text(), QStringLiteral("113"));
     EXPECT_TRUE(Check(dlg, 1001)->isChecked());
     EXPECT_FALSE(Check(dlg, 1000)->isChecked());
-    EXPECT_TRUE(Radio(dlg, 1011)->isChecked());  // AL-MAIL
-    EXPECT_TRUE(Radio(dlg, 1004)->isChecked());  // NetScape
+    // A fresh file: the desktop's applications, on both sides.
+    EXPECT_TRUE(Radio(dlg, 1051)->isChecked());
+    EXPECT_TRUE(Radio(dlg, 1050)->isChecked());
+    EXPECT_EQ(Radio(dlg, 1051)->text(), U("既定のアプリ"));
+}
+
+TEST_F(EnvironmentDialog, ReaderButtonsStoreTheirPositions) {
+    before.MailReader = 1;  // a stored AL-MAIL stays AL-MAIL
+    before.NewsReader = 0;
+    dlg.SetValues(before);
+    EXPECT_TRUE(Radio(dlg, 1011)->isChecked());
+    EXPECT_TRUE(Radio(dlg, 1004)->isChecked());
+    Check(dlg, 1000)->click();  // news on, so its buttons take clicks
+    const struct {
+        int mailId, newsId, mail, news;
+    } cases[] = {{1051, 1050, 4, 3}, {1017, 1006, 3, 2}, {1015, 1005, 2, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mailId);
+        Radio(dlg, c.mailId)->click();
+        Radio(dlg, c.newsId)->click();
+        dlg.accept();
+        ASSERT_TRUE(Accepted(dlg));
+        EXPECT_EQ(dlg.Values().MailReader, c.mail);
+        EXPECT_EQ(dlg.Values().NewsReader, c.news);
+    }
 }
 
 TEST_F(EnvironmentDialog, ChecksGreyTheirFieldsButTheValuesAreStillTaken) {
@@ -118,7 +141,7 @@ TEST_F(EnvironmentDialog, ChecksGreyTheirFieldsButTheValuesAreStillTaken) {
     Check(dlg, 1000)->click();  // news off again
     Check(dlg, 1001)->click();  // mail off
     for (int id : {1007, 1009, 1016, 1013}) EXPECT_FALSE(Edit(dlg, id)->isEnabled()) << id;
-    for (int id : {1004, 1005, 1006, 1010, 1011, 1015, 1017})
+    for (int id : {1004, 1005, 1006, 1050, 1010, 1011, 1015, 1017, 1051})
         EXPECT_FALSE(Radio(dlg, id)->isEnabled()) << id;
     EXPECT_FALSE(Button(dlg, 1008)->isEnabled());
     EXPECT_FALSE(Button(dlg, 1014)->isEnabled());
@@ -297,7 +320,7 @@ TEST_F(EnvironmentDialog, LongTextsAreTakenWholeAndABadPortTakesNothing) {
 TEST_F(EnvironmentDialog, ReaderKindWithoutAButtonIsKeptAsStored) {
     before.MailReader = 7;  // any other value means "others" to the launcher
     dlg.SetValues(before);
-    for (int id : {1010, 1011, 1015, 1017}) EXPECT_FALSE(Radio(dlg, id)->isChecked()) << id;
+    for (int id : {1010, 1011, 1015, 1017, 1051}) EXPECT_FALSE(Radio(dlg, id)->isChecked()) << id;
     dlg.accept();
     ASSERT_TRUE(Accepted(dlg));
     EXPECT_EQ(dlg.Values().MailReader, 7);
