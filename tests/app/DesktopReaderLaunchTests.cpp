@@ -146,8 +146,8 @@ TEST_F(DesktopReaderLaunch, TheRegisteredHandlerStartsAtOnceWithTheGroupForNews)
         ASSERT_EQ(run.exitCode, 0) << run.lines.join(QLatin1Char('|')).toStdString();
         ASSERT_TRUE(run.ClickedMs().has_value());
         EXPECT_LT(*run.ClickedMs(), 1000);  // no waiting for an answer on this road
-        EXPECT_EQ(run.Boxes(), QStringList{});
-        EXPECT_EQ(AwaitRecord(), QStringList{QLatin1String(c.recorded)});
+        EXPECT_EQ(run.Boxes().join(QLatin1Char('|')).toStdString(), "");
+        EXPECT_EQ(AwaitRecord().join(QLatin1Char('|')).toStdString(), c.recorded);
     }
 }
 
@@ -193,7 +193,7 @@ TEST_F(DesktopReaderLaunch, NoUsableHandlerGivesOneBoxNamingTheFix) {
         EXPECT_TRUE(boxes[0].startsWith(QString::fromUtf8(c.kind))) << boxes[0].toStdString();
         EXPECT_TRUE(boxes[0].contains(QString::fromUtf8(c.fix))) << boxes[0].toStdString();
     }
-    EXPECT_EQ(Record(), QStringList{});
+    EXPECT_EQ(Record().join(QLatin1Char('|')).toStdString(), "");
 }
 
 TEST_F(DesktopReaderLaunch, AStoredAlMailChoiceStillTalksToAlMailOverTheBus) {
@@ -208,9 +208,9 @@ TEST_F(DesktopReaderLaunch, AStoredAlMailChoiceStillTalksToAlMailOverTheBus) {
     EXPECT_TRUE(test::SpinUntil([&] { return !alMail.Executes().empty(); }, 10000));
     EXPECT_EQ(alMail.Starts(), 1);
     EXPECT_EQ(alMail.Executes(), std::vector<std::string>{"[Retreive]"});
-    EXPECT_EQ(run.Boxes(), QStringList{});
+    EXPECT_EQ(run.Boxes().join(QLatin1Char('|')).toStdString(), "");
     test::SpinFor(300);
-    EXPECT_EQ(Record(), QStringList{});
+    EXPECT_EQ(Record().join(QLatin1Char('|')).toStdString(), "");
 }
 
 }  // namespace

@@ -122,6 +122,10 @@ TEST_F(EnvironmentDialog, ReaderButtonsStoreTheirPositions) {
         SCOPED_TRACE(c.mailId);
         Radio(dlg, c.mailId)->click();
         Radio(dlg, c.newsId)->click();
+        // The program fields serve every choice but the desktop's own application.
+        const bool programs = c.mail != 4;
+        for (int id : {1013, 1007}) EXPECT_EQ(Edit(dlg, id)->isEnabled(), programs) << id;
+        for (int id : {1014, 1008}) EXPECT_EQ(Button(dlg, id)->isEnabled(), programs) << id;
         dlg.accept();
         ASSERT_TRUE(Accepted(dlg));
         EXPECT_EQ(dlg.Values().MailReader, c.mail);
@@ -132,11 +136,11 @@ TEST_F(EnvironmentDialog, ReaderButtonsStoreTheirPositions) {
 TEST_F(EnvironmentDialog, ChecksGreyTheirFieldsButTheValuesAreStillTaken) {
     Check(dlg, 1000)->click();  // news on
     Check(dlg, 1002)->click();  // ident on
+    Radio(dlg, 1005)->click();  // WinVN, which has a program
     for (int id : {1007, 1009, 1016}) EXPECT_TRUE(Edit(dlg, id)->isEnabled()) << id;
     EXPECT_TRUE(Edit(dlg, 1019)->isEnabled());
     Edit(dlg, 1009)->setText(QStringLiteral("news.example"));
     Edit(dlg, 1016)->setText(QStringLiteral("1119"));
-    Radio(dlg, 1005)->click();  // WinVN
 
     Check(dlg, 1000)->click();  // news off again
     Check(dlg, 1001)->click();  // mail off
@@ -328,6 +332,8 @@ TEST_F(EnvironmentDialog, ReaderKindWithoutAButtonIsKeptAsStored) {
 
 TEST_F(EnvironmentDialog, BrowseListsAllFilesAndReplacesThePath) {
     Check(dlg, 1000)->click();
+    Radio(dlg, 1006)->click();  // readers that have a program
+    Radio(dlg, 1017)->click();
     files.answer = QStringLiteral("/usr/bin/slrn");
     Button(dlg, 1008)->click();
     EXPECT_EQ(Edit(dlg, 1007)->text(), QStringLiteral("/usr/bin/slrn"));
