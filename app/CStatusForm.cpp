@@ -50,6 +50,8 @@ std::string NewsReaderName(int kind) {
             return sjis(txt::kReaderNetScape);
         case 1:
             return sjis(txt::kReaderWinVN);
+        case kNewsReaderDesktop:
+            return sjis(txt::kReaderDesktop);
         default:
             return sjis(txt::kReaderOthers);
     }
@@ -63,6 +65,8 @@ std::string MailReaderName(int kind) {
             return sjis(txt::kReaderALMail);
         case 2:
             return sjis(txt::kReaderDenshin8);
+        case kMailReaderDesktop:
+            return sjis(txt::kReaderDesktop);
         default:
             return sjis(txt::kReaderOthers);
     }

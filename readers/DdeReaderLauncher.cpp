@@ -25,15 +25,15 @@ DdeReaderLauncher::~DdeReaderLauncher() {
 
 void DdeReaderLauncher::LaunchMailReader() {
     const ReaderLauncherSettings s = m_settings();
-    RunStep(MailLaunchStep(s.MailReader, s.MailFile));
+    RunStep(MailLaunchStep(s.MailReader, s.MailFile), txt::kNoMailHandler);
 }
 
 void DdeReaderLauncher::LaunchNewsReader(const std::string& group) {
     const ReaderLauncherSettings s = m_settings();
-    RunStep(NewsLaunchStep(s.NewsReader, s.NewsFile, group));
+    RunStep(NewsLaunchStep(s.NewsReader, s.NewsFile, group), txt::kNoNewsHandler);
 }
 
-void DdeReaderLauncher::RunStep(const ReaderLaunchStep& step) {
+void DdeReaderLauncher::RunStep(const ReaderLaunchStep& step, const char* noHandlerText) {
     using Kind = ReaderLaunchStep::Kind;
     switch (step.kind) {
         case Kind::Nothing:
@@ -50,6 +50,12 @@ void DdeReaderLauncher::RunStep(const ReaderLaunchStep& step) {
             break;
         case Kind::Request:
             DdeRequestNews(step.service, step.topic, step.payload, step.program);
+            break;
+        case Kind::SchemeHandler:
+            // Nothing to wait for: the desktop knows at once whether it has such a handler.
+            if (!m_desktop.StartSchemeHandler(step.schemes, step.payload))
+                m_boxes.Show(sjis(noHandlerText), sjis(txt::kReviewSettingsCaption),
+                             BoxIcon::Warning);
             break;
     }
 }

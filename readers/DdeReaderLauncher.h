@@ -17,7 +17,8 @@ class ReaderLauncherDesktop;
 struct ReaderLaunchStep;
 
 // Starts the configured readers: readers that hold a conversation get the command or the
-// request, others are started as programs. The settings are fetched anew at every launch.
+// request, the desktop's own applications are started through their URL scheme, others are
+// started as programs. The settings are fetched anew at every launch.
 // Retries follow the timing table (readerRetries attempts, readerRetryMs apart).
 class DdeReaderLauncher final : public ReaderLauncher {
 public:
@@ -45,7 +46,8 @@ private:
                                                      const std::string& topic,
                                                      const std::string& program);
     void KeepNewsConversation(std::unique_ptr<DdeConversation> conversation);
-    void RunStep(const ReaderLaunchStep& step);
+    // noHandlerText (UTF-8) is the box for a desktop without the step's scheme handler.
+    void RunStep(const ReaderLaunchStep& step, const char* noHandlerText);
 
     SettingsSource m_settings;
     DdeClient& m_client;

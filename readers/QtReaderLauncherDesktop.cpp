@@ -6,7 +6,9 @@
 #include <QTimer>
 
 #include "platform/QtText.h"
+#include "readers/DesktopSchemeHandler.h"
 #include "readers/X11WindowFinder.h"
+#include "res/Cp932.h"
 
 namespace kestrel {
 
@@ -25,6 +27,11 @@ void QtReaderLauncherDesktop::Pause(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool QtReaderLauncherDesktop::StartSchemeHandler(const std::vector<std::string>& schemes,
+                                                 const std::string& url) {
+    return DesktopSchemeHandler::Start(schemes, cp932ToUtf8(url));
 }
 
 }  // namespace kestrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kestrel {
 
@@ -15,6 +16,11 @@ public:
     virtual bool TopLevelWindowExists(const std::string& windowClass) = 0;
     // Wait between connection attempts while the popup is up.
     virtual void Pause(int ms) = 0;
+    // Start the application the desktop registers for the first of schemes that has one,
+    // with url (CP932) when it is not empty; false when none is registered or it would not
+    // start.
+    virtual bool StartSchemeHandler(const std::vector<std::string>& schemes,
+                                    const std::string& url) = 0;
 };
 
 }  // namespace kestrel

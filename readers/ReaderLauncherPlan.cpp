@@ -1,5 +1,6 @@
 #include "readers/ReaderLauncherPlan.h"
 
+#include "res/Ids.h"
 #include "res/Text.h"
 #include "res/TextsReaders.h"
 
@@ -9,6 +10,13 @@ using Kind = ReaderLaunchStep::Kind;
 
 ReaderLaunchStep MailLaunchStep(int mailReader, const std::string& mailFile) {
     ReaderLaunchStep step;
+    if (mailReader == kMailReaderDesktop) {
+        // Started bare, not with a "mailto:" URL, which would open a message to write instead
+        // of the mailbox. The program field plays no part.
+        step.kind = Kind::SchemeHandler;
+        step.schemes = {sjis(txt::kMailtoScheme)};
+        return step;
+    }
     if (mailFile.empty()) return step;
     step.program = mailFile;
     switch (mailReader) {
@@ -34,6 +42,12 @@ ReaderLaunchStep MailLaunchStep(int mailReader, const std::string& mailFile) {
 ReaderLaunchStep NewsLaunchStep(int newsReader, const std::string& newsFile,
                                 const std::string& group) {
     ReaderLaunchStep step;
+    if (newsReader == kNewsReaderDesktop) {
+        step.kind = Kind::SchemeHandler;
+        step.schemes = {sjis(txt::kNewsScheme), sjis(txt::kNntpScheme)};
+        step.payload = sjis(txt::kNewsUrlHead) + group;
+        return step;
+    }
     if (newsFile.empty()) return step;
     step.program = newsFile;
     switch (newsReader) {

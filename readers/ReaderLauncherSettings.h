@@ -2,13 +2,15 @@
 
 #include <string>
 
+#include "res/Ids.h"
+
 namespace kestrel {
 
 // The reader settings of Environment, as they stand at the moment of a launch (CP932).
 struct ReaderLauncherSettings {
-    int MailReader = 1;
+    int MailReader = kMailReaderDesktop;
     std::string MailFile;
-    int NewsReader = 0;
+    int NewsReader = kNewsReaderDesktop;
     std::string NewsFile;
 };
 

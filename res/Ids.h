@@ -95,6 +95,13 @@ inline constexpr int IDI_RUNNING = 139;
 inline constexpr int SOCKEVT_CLOSED = 0;
 inline constexpr int SOCKEVT_DATA = 1;
 
+// The reader kind that starts whatever the desktop registers for mail or news. The values
+// follow the radio buttons of the environment dialog (the new button comes last), so a
+// version that knows only the older kinds reads them as "other program" and starts the
+// program field, which for a file that never named one fails without harm.
+inline constexpr int kMailReaderDesktop = 4;
+inline constexpr int kNewsReaderDesktop = 3;
+
 // Newsgroup limit of the watch list.
 inline constexpr int MAX_GROUPS = 60;
 

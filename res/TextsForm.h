@@ -23,5 +23,6 @@ inline constexpr char kReaderWinVN[] = "WinVN";
 inline constexpr char kReaderALMail[] = "AL-Mail";
 inline constexpr char kReaderDenshin8[] = "電信八号";
 inline constexpr char kReaderOthers[] = "Others";
+inline constexpr char kReaderDesktop[] = "Desktop";
 
 }  // namespace kestrel::txt

@@ -24,6 +24,24 @@ inline constexpr char kWinVnWindowClass[] = "WinVnFrame";
 inline constexpr char kMailerCheck[] = "メーラの指定方法が正しいか確認してください";
 inline constexpr char kReviewSettingsCaption[] = "環境設定の見直し";
 
+// The desktop's own mail and news applications: the URL schemes whose handler starts, and
+// the box when none is registered or it would not start.
+inline constexpr char kMailtoScheme[] = "mailto";
+inline constexpr char kNewsScheme[] = "news";
+inline constexpr char kNntpScheme[] = "nntp";
+inline constexpr char kNoMailHandler[] =
+    "メールソフトを起動できませんでした。\n"
+    "デスクトップの既定のメールソフト(mailto を開くアプリ)が登録されていないか、起動に失敗しま"
+    "した。\n"
+    "次のように登録してください:\n"
+    "xdg-mime default <アプリ>.desktop x-scheme-handler/mailto";
+inline constexpr char kNoNewsHandler[] =
+    "ニュースリーダを起動できませんでした。\n"
+    "デスクトップの既定のニュースリーダ(news を開くアプリ)が登録されていないか、起動に失敗しま"
+    "した。\n"
+    "次のように登録してください:\n"
+    "xdg-mime default <アプリ>.desktop x-scheme-handler/news";
+
 // Popups.
 inline constexpr char kNewsMailNoticeCaption[] = "新規ニュース/メール通知";
 inline constexpr char kNewsNoticeCaption[] = "新規ニュース通知";

@@ -31,6 +31,7 @@ inline constexpr char kEnvAlMail[] = "AL-MAIL";
 inline constexpr char kEnvDenshin8[] = "電信八号";
 inline constexpr char kEnvWinVN[] = "WinVN";
 inline constexpr char kEnvOthers[] = "その他";
+inline constexpr char kEnvDesktopReader[] = "既定のアプリ";
 inline constexpr char kEnvMailFileLabel[] = "メーラ・実行ファイル";
 inline constexpr char kEnvPasswdCheck[] = " パスワード更新を促す";
 inline constexpr char kEnvAuthPortLabel[] = "身元確認用ポート";

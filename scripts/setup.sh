@@ -40,6 +40,9 @@ packages=(
     python3-dbus python3-gi
     # the end-to-end test: its bus peers and its tray are python3-dbus services
     python3-dbus python3-gi
+    # the desktop's own mail and news applications: GIO finds and starts them; the README's
+    # xdg-mime registers one; Claws Mail is the real client the end-to-end test starts
+    libglib2.0-dev xdg-utils claws-mail
     # the install test validates the installed desktop entry and AppStream description
     desktop-file-utils appstream
     # the Debian package: its build, its check, and setcap for its post-install

@@ -4,6 +4,7 @@
 #include <span>
 #include <string_view>
 
+#include "res/Ids.h"
 #include "res/TextsCore.h"
 #include "res/TextsSettings.h"
 
@@ -66,8 +67,12 @@ inline constexpr SettingKey NNTPPort = detail::Int(section::Environment, "NNTPPo
 inline constexpr SettingKey POPPort = detail::Int(section::Environment, "POPPort", 110);
 inline constexpr SettingKey AUTHPort = detail::Int(section::Environment, "AUTHPort", 113);
 inline constexpr SettingKey PSWDPort = detail::Int(section::Environment, "PSWDPort", 106);
-inline constexpr SettingKey NewsReader = detail::Int(section::Environment, "NewsReader", 0);
-inline constexpr SettingKey MailReader = detail::Int(section::Environment, "MailReader", 1);
+// A file with no stored reader choice gets the desktop's own applications; a stored choice
+// stays what it was.
+inline constexpr SettingKey NewsReader =
+    detail::Int(section::Environment, "NewsReader", kNewsReaderDesktop);
+inline constexpr SettingKey MailReader =
+    detail::Int(section::Environment, "MailReader", kMailReaderDesktop);
 inline constexpr SettingKey NewsCheck = detail::Int(section::Environment, "NewsCheck", 0);
 inline constexpr SettingKey MailCheck = detail::Int(section::Environment, "MailCheck", 1);
 inline constexpr SettingKey Identify = detail::Int(section::Environment, "Identify", 0);

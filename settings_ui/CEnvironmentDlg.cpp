@@ -69,8 +69,10 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
     newsRows->addWidget(Label(txt::kEnvNewsReaderLabel), 2, 0);
     auto* newsKinds = new QHBoxLayout;
     m_newsReaders = new QButtonGroup(this);
-    const std::pair<int, const char*> newsButtons[] = {
-        {1004, txt::kEnvNetScape}, {1005, txt::kEnvWinVN}, {1006, txt::kEnvOthers}};
+    const std::pair<int, const char*> newsButtons[] = {{1004, txt::kEnvNetScape},
+                                                       {1005, txt::kEnvWinVN},
+                                                       {1006, txt::kEnvOthers},
+                                                       {1050, txt::kEnvDesktopReader}};
     for (int value = 0; const auto& [id, text] : newsButtons) {
         QRadioButton* radio = MakeRadio(id, text);
         m_newsReaders->addButton(radio, value++);
@@ -110,7 +112,8 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
     const std::pair<int, const char*> mailButtons[] = {{1010, txt::kEnvNetScape},
                                                        {1011, txt::kEnvAlMail},
                                                        {1015, txt::kEnvDenshin8},
-                                                       {1017, txt::kEnvOthers}};
+                                                       {1017, txt::kEnvOthers},
+                                                       {1051, txt::kEnvDesktopReader}};
     for (int value = 0; const auto& [id, text] : mailButtons) {
         QRadioButton* radio = MakeRadio(id, text);
         m_mailReaders->addButton(radio, value++);
@@ -179,6 +182,8 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
 
     for (QCheckBox* box : {m_newsCheck, m_mailCheck, m_identify})
         connect(box, &QCheckBox::clicked, this, &CEnvironmentDlg::UpdateEnabling);
+    for (QButtonGroup* readers : {m_newsReaders, m_mailReaders})
+        connect(readers, &QButtonGroup::idClicked, this, &CEnvironmentDlg::UpdateEnabling);
     connect(m_newsBrowse, &QPushButton::clicked, this, [this] { Browse(m_newsFile); });
     connect(m_mailBrowse, &QPushButton::clicked, this, [this] { Browse(m_mailFile); });
     connect(caBrowse, &QPushButton::clicked, this, [this, caFile] { Browse(caFile); });
@@ -188,13 +193,17 @@ CEnvironmentDlg::CEnvironmentDlg(MessageBoxes& boxes, FileChooser& files, QWidge
 void CEnvironmentDlg::UpdateEnabling() {
     const bool news = m_newsCheck->isChecked();
     for (QAbstractButton* radio : m_newsReaders->buttons()) radio->setEnabled(news);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_newsFile, m_newsBrowse, m_nntpServer,
-                                                      m_nntpPort, m_nntpSecurity})
+    for (QWidget* w : std::initializer_list<QWidget*>{m_nntpServer, m_nntpPort, m_nntpSecurity})
         w->setEnabled(news);
+    // The desktop's own application needs no program.
+    const bool newsProgram = news && m_newsReaders->checkedId() != kNewsReaderDesktop;
+    m_newsFile->setEnabled(newsProgram);
+    m_newsBrowse->setEnabled(newsProgram);
     const bool mail = m_mailCheck->isChecked();
     for (QAbstractButton* radio : m_mailReaders->buttons()) radio->setEnabled(mail);
-    m_mailFile->setEnabled(mail);
-    m_mailBrowse->setEnabled(mail);
+    const bool mailProgram = mail && m_mailReaders->checkedId() != kMailReaderDesktop;
+    m_mailFile->setEnabled(mailProgram);
+    m_mailBrowse->setEnabled(mailProgram);
     m_authPort->setEnabled(m_identify->isChecked());
 }
 

@@ -462,6 +462,21 @@ TEST_F(ViewTest, ShowNoticeIsIgnoredWhileOneIsOpen) {
     EXPECT_EQ(frame->CurrentIcon(), IDI_STOPPED);
 }
 
+TEST(StatusForm, ReaderNamesOfEachSide) {
+    // The desktop value of one side is just another program on the other.
+    const struct {
+        int kind;
+        const char* mail;
+        const char* news;
+    } cases[] = {{0, "NetScape", "NetScape"}, {1, "AL-Mail", "WinVN"},  {2, "電信八号", "Others"},
+                 {3, "Others", "Desktop"},    {4, "Desktop", "Others"}, {7, "Others", "Others"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        EXPECT_EQ(cp932ToUtf8(MailReaderName(c.kind)), c.mail);
+        EXPECT_EQ(cp932ToUtf8(NewsReaderName(c.kind)), c.news);
+    }
+}
+
 TEST_F(ViewTest, FormShowsReadersServersAndSwitches) {
     store->Write(key::MailReader, 7);
     store->Write(key::NewsReader, 2);

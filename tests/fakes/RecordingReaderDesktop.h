@@ -26,11 +26,22 @@ public:
         m_real.Pause(ms);
     }
 
+    // Records "<scheme> <scheme>... | <url>"; a handler exists when handlerStarts says so.
+    bool StartSchemeHandler(const std::vector<std::string>& schemes,
+                            const std::string& url) override {
+        std::string line;
+        for (const std::string& scheme : schemes) line += scheme + ' ';
+        handlers.push_back(line + "| " + url);
+        return handlerStarts;
+    }
+
     bool startPrograms = true;
+    bool handlerStarts = true;
     std::set<std::string> windows;
     std::vector<std::string> started;
     std::vector<std::string> asked;
     std::vector<int> pauses;
+    std::vector<std::string> handlers;
 
 private:
     QtReaderLauncherDesktop m_real;

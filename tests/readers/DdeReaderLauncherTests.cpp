@@ -8,6 +8,7 @@
 #include "readers/DdeBusClient.h"
 #include "readers/DdeReaderLauncher.h"
 #include "res/Cp932.h"
+#include "res/Ids.h"
 #include "tests/fakes/CountingDdeClient.h"
 #include "tests/fakes/FakeReader.h"
 #include "tests/fakes/RecordingMessageBoxes.h"
@@ -118,8 +119,10 @@ TEST_F(DdeReaderLauncherTest, EmptyProgramSettingDoesNothingAtAll) {
     ASSERT_TRUE(news->Start());
     for (int kind : {0, 1, 2, 3}) {
         m_settings.MailReader = kind;
-        m_settings.NewsReader = kind;
         m_launcher.LaunchMailReader();
+    }
+    for (int kind : {0, 1, 2}) {
+        m_settings.NewsReader = kind;
         m_launcher.LaunchNewsReader("fj.news.misc");
     }
     EXPECT_TRUE(m_client.connects.empty());
@@ -144,6 +147,42 @@ TEST_F(DdeReaderLauncherTest, PlainProgramKindsStartTheSettingAsReadAtEachLaunch
 
     EXPECT_EQ(m_desktop.started, (Strings{"c:\\almail\\almail.exe", "sylpheed --receive", "slrn"}));
     EXPECT_TRUE(m_client.connects.empty());
+}
+
+TEST_F(DdeReaderLauncherTest, DesktopKindsStartTheSchemeHandlerAtOnceOrSayWhatIsMissing) {
+    auto mail = Reader("ALMail", "ALMail");
+    ASSERT_TRUE(mail->Start());
+    m_settings.MailReader = kMailReaderDesktop;
+    m_settings.NewsReader = kNewsReaderDesktop;
+    m_settings.MailFile = "c:\\almail\\almail.exe";
+    m_launcher.LaunchMailReader();
+    m_launcher.LaunchNewsReader("fj.news.misc");
+    EXPECT_EQ(m_desktop.handlers, (Strings{"mailto | ", "news nntp | news:fj.news.misc"}));
+    EXPECT_TRUE(m_boxes.boxes.empty());
+
+    m_desktop.handlerStarts = false;
+    m_desktop.handlers.clear();
+    m_launcher.LaunchMailReader();
+    m_launcher.LaunchNewsReader("fj.news.misc");
+    EXPECT_EQ(m_desktop.handlers.size(), 2u);
+    ASSERT_EQ(m_boxes.boxes.size(), 2u);
+    const struct {
+        const char* kind;
+        const char* fix;
+    } expected[] = {{"メールソフト", "xdg-mime default <アプリ>.desktop x-scheme-handler/mailto"},
+                    {"ニュースリーダ", "xdg-mime default <アプリ>.desktop x-scheme-handler/news"}};
+    for (size_t i = 0; i < 2; ++i) {
+        const std::string text = cp932ToUtf8(m_boxes.boxes[i].text);
+        EXPECT_EQ(text.find(expected[i].kind), 0u) << text;
+        EXPECT_NE(text.find(expected[i].fix), std::string::npos) << text;
+        EXPECT_EQ(cp932ToUtf8(m_boxes.boxes[i].caption), "環境設定の見直し");
+    }
+
+    // The running AL-Mail was neither asked nor waited for, and no program started.
+    EXPECT_TRUE(m_client.connects.empty());
+    EXPECT_TRUE(m_desktop.pauses.empty());
+    EXPECT_TRUE(m_desktop.started.empty());
+    EXPECT_TRUE(mail->Executes().empty());
 }
 
 TEST_F(DdeReaderLauncherTest, WinVnIsStartedOnlyWhenItsWindowIsAbsent) {

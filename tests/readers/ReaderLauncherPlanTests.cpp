@@ -2,6 +2,7 @@
 
 #include "readers/ReaderLauncherPlan.h"
 #include "res/Cp932.h"
+#include "res/Ids.h"
 
 namespace kestrel {
 namespace {
@@ -51,7 +52,7 @@ TEST(ReaderLauncherPlan, NewsReaderKinds) {
     EXPECT_EQ(winvn.windowClass, "WinVnFrame");
     EXPECT_EQ(winvn.payload, "");  // WinVN is not told the group
 
-    for (int other : {2, 3, -1}) {
+    for (int other : {2, 4, -1}) {
         SCOPED_TRACE(other);
         ReaderLaunchStep step = NewsLaunchStep(other, program, "fj.news.misc");
         EXPECT_EQ(step.kind, Kind::StartProgram);
@@ -65,12 +66,35 @@ TEST(ReaderLauncherPlan, GroupBytesGoIntoTheItemUnchanged) {
     EXPECT_EQ(NewsLaunchStep(0, "x", group).payload, "news:" + group + ",,0xFFFFFFFF,0x1");
 }
 
-TEST(ReaderLauncherPlan, EmptyProgramTurnsEveryKindOff) {
+TEST(ReaderLauncherPlan, EmptyProgramTurnsEveryProgramKindOff) {
     for (int kind : {0, 1, 2, 3}) {
         SCOPED_TRACE(kind);
         EXPECT_EQ(MailLaunchStep(kind, "").kind, Kind::Nothing);
-        EXPECT_EQ(NewsLaunchStep(kind, "", "fj.a").kind, Kind::Nothing);
+        if (kind != kNewsReaderDesktop) {
+            EXPECT_EQ(NewsLaunchStep(kind, "", "fj.a").kind, Kind::Nothing);
+        }
     }
+}
+
+TEST(ReaderLauncherPlan, DesktopKindsAskForTheSchemeHandlerWhateverTheProgramField) {
+    const std::string group = utf8ToCp932("fj.日本語");
+    for (const std::string program : {"", "c:\\almail\\almail.exe"}) {
+        SCOPED_TRACE(program);
+        const ReaderLaunchStep mail = MailLaunchStep(kMailReaderDesktop, program);
+        EXPECT_EQ(mail.kind, Kind::SchemeHandler);
+        EXPECT_EQ(mail.schemes, std::vector<std::string>{"mailto"});
+        EXPECT_EQ(mail.payload, "");  // a "mailto:" URL would open a new message instead
+        EXPECT_EQ(mail.program, "");
+
+        const ReaderLaunchStep news = NewsLaunchStep(kNewsReaderDesktop, program, group);
+        EXPECT_EQ(news.kind, Kind::SchemeHandler);
+        EXPECT_EQ(news.schemes, (std::vector<std::string>{"news", "nntp"}));
+        EXPECT_EQ(news.payload, "news:" + group);
+        EXPECT_EQ(news.program, "");
+    }
+    // The other side's desktop value is just another program there.
+    EXPECT_EQ(MailLaunchStep(kNewsReaderDesktop, "x").kind, Kind::StartProgram);
+    EXPECT_EQ(NewsLaunchStep(kMailReaderDesktop, "x", "fj.a").kind, Kind::StartProgram);
 }
 
 }  // namespace

@@ -52,8 +52,9 @@ const IntDefault kIntDefaults[] = {
     {"Environment", "POPPort", 110, &ViewSettings::POPPort},
     {"Environment", "AUTHPort", 113, &ViewSettings::AUTHPort},
     {"Environment", "PSWDPort", 106, &ViewSettings::PSWDPort},
-    {"Environment", "NewsReader", 0, &ViewSettings::NewsReader},
-    {"Environment", "MailReader", 1, &ViewSettings::MailReader},
+    // A fresh file starts the desktop's own mail and news applications.
+    {"Environment", "NewsReader", 3, &ViewSettings::NewsReader},
+    {"Environment", "MailReader", 4, &ViewSettings::MailReader},
     {"Environment", "NewsCheck", 0, &ViewSettings::NewsCheck},
     {"Environment", "MailCheck", 1, &ViewSettings::MailCheck},
     {"Environment", "Identify", 0, &ViewSettings::Identify},

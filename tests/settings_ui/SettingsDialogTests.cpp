@@ -107,23 +107,50 @@ TEST_F(EnvironmentDialog, FilledFromTheSettings) {
     EXPECT_EQ(Edit(dlg, 1019)->text(), QStringLiteral("113"));
     EXPECT_TRUE(Check(dlg, 1001)->isChecked());
     EXPECT_FALSE(Check(dlg, 1000)->isChecked());
-    EXPECT_TRUE(Radio(dlg, 1011)->isChecked());  // AL-MAIL
-    EXPECT_TRUE(Radio(dlg, 1004)->isChecked());  // NetScape
+    // A fresh file: the desktop's applications, on both sides.
+    EXPECT_TRUE(Radio(dlg, 1051)->isChecked());
+    EXPECT_TRUE(Radio(dlg, 1050)->isChecked());
+    EXPECT_EQ(Radio(dlg, 1051)->text(), U("既定のアプリ"));
+}
+
+TEST_F(EnvironmentDialog, ReaderButtonsStoreTheirPositions) {
+    before.MailReader = 1;  // a stored AL-MAIL stays AL-MAIL
+    before.NewsReader = 0;
+    dlg.SetValues(before);
+    EXPECT_TRUE(Radio(dlg, 1011)->isChecked());
+    EXPECT_TRUE(Radio(dlg, 1004)->isChecked());
+    Check(dlg, 1000)->click();  // news on, so its buttons take clicks
+    const struct {
+        int mailId, newsId, mail, news;
+    } cases[] = {{1051, 1050, 4, 3}, {1017, 1006, 3, 2}, {1015, 1005, 2, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mailId);
+        Radio(dlg, c.mailId)->click();
+        Radio(dlg, c.newsId)->click();
+        // The program fields serve every choice but the desktop's own application.
+        const bool programs = c.mail != 4;
+        for (int id : {1013, 1007}) EXPECT_EQ(Edit(dlg, id)->isEnabled(), programs) << id;
+        for (int id : {1014, 1008}) EXPECT_EQ(Button(dlg, id)->isEnabled(), programs) << id;
+        dlg.accept();
+        ASSERT_TRUE(Accepted(dlg));
+        EXPECT_EQ(dlg.Values().MailReader, c.mail);
+        EXPECT_EQ(dlg.Values().NewsReader, c.news);
+    }
 }
 
 TEST_F(EnvironmentDialog, ChecksGreyTheirFieldsButTheValuesAreStillTaken) {
     Check(dlg, 1000)->click();  // news on
     Check(dlg, 1002)->click();  // ident on
+    Radio(dlg, 1005)->click();  // WinVN, which has a program
     for (int id : {1007, 1009, 1016}) EXPECT_TRUE(Edit(dlg, id)->isEnabled()) << id;
     EXPECT_TRUE(Edit(dlg, 1019)->isEnabled());
     Edit(dlg, 1009)->setText(QStringLiteral("news.example"));
     Edit(dlg, 1016)->setText(QStringLiteral("1119"));
-    Radio(dlg, 1005)->click();  // WinVN
 
     Check(dlg, 1000)->click();  // news off again
     Check(dlg, 1001)->click();  // mail off
     for (int id : {1007, 1009, 1016, 1013}) EXPECT_FALSE(Edit(dlg, id)->isEnabled()) << id;
-    for (int id : {1004, 1005, 1006, 1010, 1011, 1015, 1017})
+    for (int id : {1004, 1005, 1006, 1050, 1010, 1011, 1015, 1017, 1051})
         EXPECT_FALSE(Radio(dlg, id)->isEnabled()) << id;
     EXPECT_FALSE(Button(dlg, 1008)->isEnabled());
     EXPECT_FALSE(Button(dlg, 1014)->isEnabled());
@@ -334,7 +361,7 @@ TEST_F(EnvironmentDialog, LongTextsAreTakenWholeAndABadPortTakesNothing) {
 TEST_F(EnvironmentDialog, ReaderKindWithoutAButtonIsKeptAsStored) {
     before.MailReader = 7;  // any other value means "others" to the launcher
     dlg.SetValues(before);
-    for (int id : {1010, 1011, 1015, 1017}) EXPECT_FALSE(Radio(dlg, id)->isChecked()) << id;
+    for (int id : {1010, 1011, 1015, 1017, 1051}) EXPECT_FALSE(Radio(dlg, id)->isChecked()) << id;
     dlg.accept();
     ASSERT_TRUE(Accepted(dlg));
     EXPECT_EQ(dlg.Values().MailReader, 7);
@@ -342,6 +369,8 @@ TEST_F(EnvironmentDialog, ReaderKindWithoutAButtonIsKeptAsStored) {
 
 TEST_F(EnvironmentDialog, BrowseListsAllFilesAndReplacesThePath) {
     Check(dlg, 1000)->click();
+    Radio(dlg, 1006)->click();  // readers that have a program
+    Radio(dlg, 1017)->click();
     files.answer = QStringLiteral("/usr/bin/slrn");
     Button(dlg, 1008)->click();
     EXPECT_EQ(Edit(dlg, 1007)->text(), QStringLiteral("/usr/bin/slrn"));

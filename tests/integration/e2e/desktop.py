@@ -212,10 +212,12 @@ class Desktop:
         import dbus.bus  # Debian's python3-dbus; only these tests need it
         self.bus = dbus.bus.BusConnection(self.bus_address)
 
-    def start_program(self, name, settings, files=None, prefix=()):
+    def start_program(self, name, settings, files=None, prefix=(), user_files=None):
         """Starts kestrel under work/<name> with settings (the text of Kestrel.conf) in a fresh
         configuration directory and files ({name: bytes}) in a fresh program directory; prefix
-        is put before the program's path (e.g. "ip netns exec <ns>")."""
+        is put before the program's path (e.g. "ip netns exec <ns>"). user_files ({path: bytes},
+        relative to work/<name>) go into the run's own configuration and home directories
+        ("config/..." is XDG_CONFIG_HOME, "user/.local/share/..." XDG_DATA_HOME)."""
         home = os.path.join(self.work, name)
         for d in ("home", "tmp", "runtime", "user"):
             os.makedirs(os.path.join(home, d), mode=0o700)
@@ -225,6 +227,11 @@ class Desktop:
             f.write(without_broadcasts(settings))
         for file_name, data in (files or {}).items():
             with open(os.path.join(home, "home", file_name), "wb") as f:
+                f.write(data)
+        for path, data in (user_files or {}).items():
+            path = os.path.join(home, path)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
                 f.write(data)
         env = dict(os.environ,
                    DISPLAY=self.display,
