@@ -299,6 +299,7 @@ void CPeerChat::OnDatagram(MessageEvent& message) {
         const int length = std::clamp(data->length, 0, static_cast<int>(sizeof data->data));
         if (length == 0) return;
         text = DatagramText(data->data, length);
+        rest = DatagramRest(data->data, length);
     } else {
         return;
     }
@@ -440,7 +441,7 @@ void CPeerChat::OnMessage(const ChatPacket& packet) {
     }
     m_recent.Remember(sender, number, now);
     MessageText text;
-    if ((packet.options & IPMSG_UTF8OPT) != 0) {
+    if ((packet.options & IPMSG_UTF8OPT) != 0 || LooksLikeUtf8(packet.extra)) {
         text.unicode = MessageTextOf(packet);
         text.text = ToCp932(text.unicode);
     } else {

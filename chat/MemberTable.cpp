@@ -41,10 +41,11 @@ QString Utf8Text(const std::string& text) {
 }
 
 // The nickname (with its "[whereabouts]" when away) in Unicode, when the packet gives it in
-// UTF-8; none when its CP932 text is all there is.
+// UTF-8, said or plain to see; none when its CP932 text is all there is.
 std::optional<QString> Utf8Extra(const ChatPacket& packet, const EntryNames& names) {
     if (names.nickname) return names.nickname;
-    if (Utf8Packet(packet)) return PrintableNameText(Utf8Text(packet.extra));
+    if (Utf8Packet(packet) || LooksLikeUtf8(packet.extra))
+        return PrintableNameText(Utf8Text(packet.extra));
     return std::nullopt;
 }
 
@@ -69,10 +70,10 @@ void ApplyUtf8Names(MemberRecord& record, const ChatPacket& packet, bool nicknam
     record.utf8 = (packet.options & IPMSG_CAPUTF8OPT) != 0;
     const EntryNames names = ReadEntryNames(packet.rest);
     const bool whole = Utf8Packet(packet);
-    if (names.user || whole)
+    if (names.user || whole || LooksLikeUtf8(packet.user))
         SetName(record.user, record.userText,
                 names.user ? *names.user : PrintableNameText(Utf8Text(packet.user)));
-    if (names.host || whole)
+    if (names.host || whole || LooksLikeUtf8(packet.host))
         SetName(record.host, record.hostText,
                 names.host ? *names.host : PrintableNameText(Utf8Text(packet.host)));
     const std::optional<QString> extra = Utf8Extra(packet, names);

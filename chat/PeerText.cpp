@@ -43,6 +43,41 @@ bool IsPlainAscii(std::string_view text) {
     return true;
 }
 
+bool LooksLikeUtf8(std::string_view text) {
+    bool wide = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        unsigned low = 0x80;  // the least second byte: no overlong forms, no surrogates
+        unsigned high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
+        }
+        wide = true;
+        i += length;
+    }
+    return wide;
+}
+
 QString PrintableNameText(const QString& text) {
     QString out = text;
     for (QChar& c : out)
@@ -112,7 +147,8 @@ std::string EntryNamesTail(const QString& user, const QString& host, const QStri
 
 QString MessageTextOf(const ChatPacket& packet) {
     const std::string text = PrintableMessage(packet.extra);
-    return (packet.options & IPMSG_UTF8OPT) != 0 ? FromUtf8(text) : FromCp932(text);
+    return (packet.options & IPMSG_UTF8OPT) != 0 || LooksLikeUtf8(text) ? FromUtf8(text)
+                                                                        : FromCp932(text);
 }
 
 }  // namespace kestrel

@@ -27,6 +27,11 @@ QString FromCp932(std::string_view cp932);
 std::string ToCp932(const QString& text, std::size_t* replaced = nullptr);
 // No byte above 0x7F: the same in CP932 and UTF-8.
 bool IsPlainAscii(std::string_view text);
+// Bytes that are well-formed UTF-8 with at least one character beyond ASCII. Clients that
+// send UTF-8 without saying so (iptux, for one) are read by this; CP932 text is almost never
+// such, since its commonest first bytes (0x81 to 0x9F: kana, most kanji) cannot start a UTF-8
+// character.
+bool LooksLikeUtf8(std::string_view text);
 // A name from a peer as it is shown: every control character a space.
 QString PrintableNameText(const QString& text);
 // The columns a text takes in the member lines' fixed-pitch font, as CP932 counts them: one
@@ -57,8 +62,9 @@ EntryNames ReadEntryNames(std::string_view rest);
 std::string EntryNamesTail(const QString& user, const QString& host, const QString& nickname,
                            const QString& group = {});
 
-// The text of a received message: UTF-8 when the packet says so (IPMSG_UTF8OPT), CP932
-// otherwise; each line break one LF and every other control character a space.
+// The text of a received message: UTF-8 when the packet says so (IPMSG_UTF8OPT) or its text
+// looks like UTF-8, CP932 otherwise; each line break one LF and every other control character
+// a space.
 QString MessageTextOf(const ChatPacket& packet);
 
 }  // namespace kestrel

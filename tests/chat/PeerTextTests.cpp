@@ -99,20 +99,34 @@ TEST(PeerText, MessagesAreReadInTheEncodingTheirPacketNames) {
     const Case cases[] = {
         {"1:1:u:h:" + std::to_string(0x800120) + ":张 😀 こんにちは\r\nbye", "张 😀 こんにちは\nbye"},
         {"1:1:u:h:288:" + U("こんにちは") + "\r\nbye", "こんにちは\nbye"},
-        // Without the option, UTF-8 bytes are CP932 to the reader, as an old peer would see them.
-        {"1:1:u:h:288:\xE5\xBC\xA0", "\xE5\xBC\xA0"},
+        // Without the option: UTF-8 as plain to see (iptux sends so), else CP932.
+        {"1:1:u:h:288:张三 😀", "张三 😀"},
+        {"1:1:u:h:288:" + U("張三"), "張三"},
         {"1:1:u:h:" + std::to_string(0x800120) + ":\xff" + "a\x07",
          "\xEF\xBF\xBD"
          "a "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        const ChatPacket packet = ParsePacket(c.text);
-        if (c.text.find(":288:\xE5") != std::string::npos)
-            EXPECT_EQ(MessageTextOf(packet), FromCp932("\xE5\xBC\xA0"));
-        else
-            EXPECT_EQ(MessageTextOf(packet).toStdString(), c.shown);
+        EXPECT_EQ(MessageTextOf(ParsePacket(c.text)).toStdString(), c.shown);
     }
+}
+
+TEST(PeerText, Utf8IsToldFromCp932ByItsForm) {
+    struct Case {
+        std::string text;
+        bool utf8;
+    };
+    const Case cases[] = {
+        {"张三😀イプタックス", true}, {"é", true},
+        {"plain ascii", false},  // the same either way
+        {U("イプタックス"), false},  {U("太郎[会議室]"), false},
+        {U("ﾃﾞｽｸ"), false},          {"\xC0\xAF", false},  // overlong
+        {"\xED\xA0\x80", false},                           // a surrogate
+        {"\xF4\x90\x80\x80", false},                       // beyond U+10FFFF
+        {"\xE5\xBC", false},                               // cut short
+    };
+    for (const auto& c : cases) EXPECT_EQ(LooksLikeUtf8(c.text), c.utf8) << c.text;
 }
 
 TEST(PeerText, CharactersCp932LacksBecomeGetaMarksAndAreCounted) {
@@ -186,6 +200,16 @@ TEST(PeerText, APacketMarkedUtf8IsUtf8Whole) {
     EXPECT_EQ(record.userText.toStdString(), "用户");
     EXPECT_EQ(HostText(record).toStdString(), "主机");
     EXPECT_EQ(WhereaboutsText(record).toStdString(), "外出");
+}
+
+TEST(PeerText, AnEntryInUtf8WithoutLinesIsReadAsUtf8) {
+    MemberTable table;
+    const RuleOutcome added = table.Entry(
+        Datagram("1_iptux 0.8.3:1:root:vm:257:张三😀イプタックス\0test\0icon-tux.png\0utf-8\0"s));
+    ASSERT_TRUE(added.event);
+    EXPECT_FALSE(added.event->record.utf8);  // it said nothing: it gets CP932
+    EXPECT_EQ(NicknameText(added.event->record).toStdString(), "张三😀イプタックス");
+    EXPECT_EQ(FieldText(added.event->record.nickname), U("〓三〓イプタックス"));
 }
 
 TEST(PeerText, Cp932MembersShowAsTheirCp932LinesDo) {
