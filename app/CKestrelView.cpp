@@ -97,8 +97,8 @@ void CKestrelView::StartPeerChat() {
     m_chat = m_ctx.makePeerChat(PeerChatSetup{
         // The broadcast list is read at each send, so a changed list counts from the next
         // packet.
-        ChatSettings{m_settings.ChatPort, [this] { return m_settings.BroadIPs; }}, m_history, this,
-        [this](int autoUpdate) { SetAutoUpdate(autoUpdate); }});
+        ChatSettings{m_settings.ChatPort, [this] { return m_settings.BroadIPs; }, true}, m_history,
+        this, [this](int autoUpdate) { SetAutoUpdate(autoUpdate); }});
     // A chat that cannot start has said so itself; the view keeps none for this run.
     if (m_chat && !m_chat->Start()) m_chat.reset();
 }

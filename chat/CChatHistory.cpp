@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "chat/PeerText.h"
 #include "platform/MessageBoxes.h"
 #include "platform/StaleCopies.h"
 #include "res/Text.h"
@@ -71,13 +72,20 @@ bool CopySpool(std::FILE* spool, int to) {
 CChatHistory::CChatHistory() = default;
 CChatHistory::~CChatHistory() = default;
 
-void CChatHistory::Add(std::string line) {
+void CChatHistory::AddShown(const QString& shown) {
+    Add(ToCp932(shown, &m_replaced), shown);
+}
+
+void CChatHistory::Add(std::string line, QString shown) {
     ++m_filed;
+    if (shown.isNull()) shown = FromCp932(line);
     m_lines.push_back(std::move(line));
+    m_shown.push_back(std::move(shown));
     if (m_lines.size() <= kKeptLines) return;
     // The oldest line goes to the spool, already as the file will hold it.
     const std::string text = FileText(m_lines.front());
     m_lines.erase(m_lines.begin());
+    m_shown.erase(m_shown.begin());
     if (!m_spool) m_spool.reset(std::tmpfile());
     if (!m_spool || m_spooled + text.size() > kMostSpooled) return;
     if (std::fwrite(text.data(), 1, text.size(), m_spool.get()) == text.size())
@@ -86,6 +94,8 @@ void CChatHistory::Add(std::string line) {
 
 void CChatHistory::Clear() {
     m_lines.clear();
+    m_shown.clear();
+    m_replaced = 0;
     m_spool.reset();
     m_spooled = 0;
     m_filed = 0;

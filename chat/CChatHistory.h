@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <cstddef>
 #include <cstdio>
 #include <ctime>
@@ -27,9 +29,17 @@ public:
     CChatHistory(const CChatHistory&) = delete;
     CChatHistory& operator=(const CChatHistory&) = delete;
 
-    void Add(std::string line);
-    // The newest lines, at most kKeptLines, oldest first.
+    // A CP932 line as the file gets it, and the line as the chat window shows it (null: the
+    // CP932 line converted).
+    void Add(std::string line, QString shown = QString());
+    // A line in Unicode: the file gets it in CP932, each character CP932 lacks as "〓".
+    void AddShown(const QString& shown);
+    // The newest lines, at most kKeptLines, oldest first: as the file gets them, and as the
+    // chat window shows them.
     const std::vector<std::string>& Lines() const { return m_lines; }
+    const std::vector<QString>& Shown() const { return m_shown; }
+    // How many characters of this run's lines the file holds as "〓".
+    std::size_t Replaced() const { return m_replaced; }
     // Every line filed in this run, spooled ones included.
     std::size_t Filed() const { return m_filed; }
     bool Empty() const { return m_filed == 0; }
@@ -63,6 +73,8 @@ private:
     };
 
     std::vector<std::string> m_lines;
+    std::vector<QString> m_shown;
+    std::size_t m_replaced = 0;
     std::unique_ptr<std::FILE, CloseFile> m_spool;
     std::size_t m_spooled = 0;  // bytes
     std::size_t m_filed = 0;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "chat/ChatIds.h"
+#include "chat/PeerText.h"
 #include "identity/LocalIdentity.h"
 #include "net/EventLog.h"
 #include "net/LogText.h"
@@ -102,22 +103,64 @@ std::string CPeerChat::PlainPacket(int command, std::string_view extra) {
 }
 
 std::string CPeerChat::PresencePacket(int command) {
-    return BuildPresencePacket(
-        NextNumber(), FieldText(m_identity.userName), FieldText(m_identity.hostName), command,
-        FieldText(m_identity.nickname), m_identity.present == 1, FieldText(m_identity.whereabouts));
+    const bool present = m_identity.present == 1;
+    const std::string nickname = FieldText(m_identity.nickname);
+    const std::string whereabouts = FieldText(m_identity.whereabouts);
+    // The absence answer to a query is no announcement.
+    const bool announce = command != IPMSG_SENDABSENCEINFO;
+    std::string packet = BuildPresencePacket(
+        NextNumber(), FieldText(m_identity.userName), FieldText(m_identity.hostName),
+        command | (announce ? Utf8Announcement() : 0), nickname, present, whereabouts);
+    if (!announce) return packet;
+    // The UTF-8 nickname says what the CP932 one does, whereabouts and all.
+    return packet + Utf8Tail(present ? nickname : nickname + '[' + whereabouts + ']');
+}
+
+int CPeerChat::Utf8Announcement() const {
+    return m_settings.utf8 ? IPMSG_CAPUTF8OPT : 0;
+}
+
+std::string CPeerChat::Utf8Tail(std::string_view nickname) const {
+    if (!m_settings.utf8) return {};
+    return EntryNamesTail(FromCp932(FieldText(m_identity.userName)),
+                          FromCp932(FieldText(m_identity.hostName)), FromCp932(nickname));
+}
+
+namespace {
+
+// A packet with lines after its text is sent whole, with the zero byte that ends it.
+bool HasLines(const std::string& text) {
+    return text.find('\0') != std::string::npos;
+}
+
+int DataLength(const std::string& text) {
+    return static_cast<int>(text.size()) + 1;
+}
+
+}  // namespace
+
+int CPeerChat::SendPacket(const std::string& text, const std::string& address, int port) {
+    if (!m_socket) return -1;
+    if (HasLines(text)) return m_socket->SendTo(text.c_str(), DataLength(text), address, port);
+    return m_socket->SendTextTo(text, address, port);
+}
+
+int CPeerChat::Broadcast(const std::string& text) {
+    if (!m_socket) return -1;
+    return HasLines(text) ? m_socket->BroadcastData(text.c_str(), DataLength(text))
+                          : m_socket->BroadcastText(text);
 }
 
 int CPeerChat::SendToAll(const std::string& text) {
     if (!m_socket) return -1;
-    const int result = m_socket->BroadcastText(text);
-    for (const auto& address : BroadcastAddresses())
-        m_socket->SendTextTo(text, address, m_chatPort);
+    const int result = Broadcast(text);
+    for (const auto& address : BroadcastAddresses()) SendPacket(text, address, m_chatPort);
     return result;
 }
 
 void CPeerChat::SendTo(const std::string& text, const std::string& address, int port) {
     if (!m_socket) return;
-    m_socket->SendTextTo(text, address, port);
+    SendPacket(text, address, port);
     PostLine(net::Format(sjis(txt::kTraceChatTo).c_str(), address.c_str(), port,
                          net::SocketId(m_socket.get()), net::LogSafeText(text).c_str()));
 }
@@ -138,16 +181,17 @@ bool CPeerChat::Start() {
     WriteNow(net::Format(txt::kTraceChatSocket, static_cast<unsigned>(m_chatPort),
                          net::SocketId(m_socket.get())));
     // The start entry never carries the whereabouts, whatever the presence.
-    const std::string entry = PlainPacket(IPMSG_BR_ENTRY, FieldText(m_identity.nickname));
-    if (m_socket->BroadcastText(entry) < 0) {
+    const std::string entry =
+        PlainPacket(IPMSG_BR_ENTRY | Utf8Announcement(), FieldText(m_identity.nickname)) +
+        Utf8Tail(FieldText(m_identity.nickname));
+    if (Broadcast(entry) < 0) {
         if (m_context.boxes)
             m_context.boxes->Show(
                 net::Format(sjis(txt::kChatEntryFailed).c_str(), m_socket->GetLastError()),
                 sjis(txt::kCaptionWarning), BoxIcon::Stop);
         return false;
     }
-    for (const auto& address : BroadcastAddresses())
-        m_socket->SendTextTo(entry, address, m_chatPort);
+    for (const auto& address : BroadcastAddresses()) SendPacket(entry, address, m_chatPort);
     WriteNow(ToAllTrace(entry));
     return true;
 }
@@ -245,17 +289,22 @@ void CPeerChat::OnDatagram(MessageEvent& message) {
     if (!event) return;
     // The socket hands datagrams over whole; a block of the old size is still read.
     std::string text;
+    std::string rest;
     if (const auto whole = message.takeSecond<SocketDatagram>()) {
         if (whole->data.empty()) return;
-        text = DatagramText(whole->data.data(), static_cast<int>(whole->data.size()));
+        const int length = static_cast<int>(whole->data.size());
+        text = DatagramText(whole->data.data(), length);
+        rest = DatagramRest(whole->data.data(), length);
     } else if (const auto data = message.takeSecond<SocketData>()) {
         const int length = std::clamp(data->length, 0, static_cast<int>(sizeof data->data));
         if (length == 0) return;
         text = DatagramText(data->data, length);
+        rest = DatagramRest(data->data, length);
     } else {
         return;
     }
     auto packet = std::make_unique<ChatPacket>(ParsePacket(text, *event));
+    packet->rest = std::move(rest);
     PostLine(net::Format(sjis(txt::kTraceChatFrom).c_str(), FieldText(event->peerAddress).c_str(),
                          event->peerPort, net::SocketId(m_socket.get()),
                          net::LogSafeText(text).c_str()));
@@ -391,8 +440,14 @@ void CPeerChat::OnMessage(const ChatPacket& packet) {
             return;
     }
     m_recent.Remember(sender, number, now);
-    PostMessage(m_context.view, WM_PEER_MESSAGE, 0, 0, own(member),
-                own(MessageText{PrintableMessage(packet.extra)}));
+    MessageText text;
+    if ((packet.options & IPMSG_UTF8OPT) != 0 || LooksLikeUtf8(packet.extra)) {
+        text.unicode = MessageTextOf(packet);
+        text.text = ToCp932(text.unicode);
+    } else {
+        text.text = PrintableMessage(packet.extra);
+    }
+    PostMessage(m_context.view, WM_PEER_MESSAGE, 0, 0, own(member), own(std::move(text)));
     acknowledge();
 }
 
@@ -410,11 +465,31 @@ void CPeerChat::OnAcknowledgement(const ChatPacket& packet) {
 
 void CPeerChat::OnSend(MessageEvent& message) {
     const std::unique_ptr<SocketEvent> target = message.takeFirst<SocketEvent>();
+    const SocketEvent where = target ? *target : SocketEvent{};
+    if (const auto unicode = message.takeSecond<QString>()) {
+        SendText(where, *unicode);
+        return;
+    }
     const std::unique_ptr<ChatText> text = message.takeSecond<ChatText>();
-    Send(target ? *target : SocketEvent{}, text ? TextOf(*text) : std::string());
+    Send(where, text ? TextOf(*text) : std::string());
 }
 
 bool CPeerChat::Send(const SocketEvent& target, const std::string& text) {
+    // CP932 text goes out as it is; only a member that reads UTF-8 gets it converted.
+    const MemberRecord* member = m_members.Find(FieldText(target.peerAddress));
+    if (member && member->utf8 && m_settings.utf8 && !m_awaitingAck)
+        return SendText(target, FromCp932(text));
+    return SendMessageBytes(target, text, 0);
+}
+
+bool CPeerChat::SendText(const SocketEvent& target, const QString& text) {
+    const MemberRecord* member = m_members.Find(FieldText(target.peerAddress));
+    if (member && member->utf8 && m_settings.utf8)
+        return SendMessageBytes(target, text.toStdString(), IPMSG_UTF8OPT);
+    return SendMessageBytes(target, ToCp932(text), 0);
+}
+
+bool CPeerChat::SendMessageBytes(const SocketEvent& target, const std::string& text, int options) {
     if (m_awaitingAck) {
         if (m_context.boxes)
             m_context.boxes->Show(sjis(txt::kChatStillSending), sjis(txt::kCaptionRequest),
@@ -427,7 +502,7 @@ bool CPeerChat::Send(const SocketEvent& target, const std::string& text) {
     const unsigned number = NextNumber();
     const std::string packet =
         BuildPacket(number, FieldText(m_identity.userName), FieldText(m_identity.hostName),
-                    IPMSG_SENDMSG | IPMSG_SENDCHECKOPT, text);
+                    IPMSG_SENDMSG | IPMSG_SENDCHECKOPT | options, text);
     // Without a socket (its creation failed) the send does nothing, and the rest runs on.
     if (m_socket && m_socket->SendTextTo(packet, address, target.peerPort) < 0) return false;
     m_timers.SetTimer(TIMER_ACK_TIMEOUT, m_timing.ackTimeoutMs);

@@ -51,6 +51,9 @@ public:
     // out: a message still awaits its acknowledgement (after the request box), the target is
     // not a member, the text is empty, or the socket refused it.
     bool Send(const SocketEvent& target, const std::string& text);
+    // The same for a text in Unicode: in UTF-8 to a member that reads it, else in CP932 (a
+    // character CP932 lacks as "〓").
+    bool SendText(const SocketEvent& target, const QString& text);
 
     int Snapshot(std::vector<MemberRecord>& destination) const;
     std::vector<std::string>& SeatWait() { return m_members.SeatWait(); }
@@ -89,11 +92,22 @@ private:
     // The local identity's entry-like packet: nickname, with "[whereabouts]" when away.
     std::string PresencePacket(int command);
     std::string PlainPacket(int command, std::string_view extra);
+    // The option and the lines that tell UTF-8 peers this station reads UTF-8, for the entry,
+    // answer and absence packets; none when UTF-8 is off.
+    int Utf8Announcement() const;
+    std::string Utf8Tail(std::string_view nickname) const;
+    // Send the packet bytes of a message, in the encoding the member reads.
+    bool SendMessageBytes(const SocketEvent& target, const std::string& bytes, int options);
 
+    // One packet to 255.255.255.255 alone.
+    int Broadcast(const std::string& text);
     // One packet to all: 255.255.255.255, then every BroadIPs address. The broadcast's result.
     int SendToAll(const std::string& text);
     // The BroadIPs addresses a packet to all goes to; what is left out is logged once.
     std::vector<std::string> BroadcastAddresses();
+    // One packet to one address, without a trace; a packet with lines after its text goes
+    // whole.
+    int SendPacket(const std::string& text, const std::string& address, int port);
     // One packet to one address, with its posted trace.
     void SendTo(const std::string& text, const std::string& address, int port);
 

@@ -46,6 +46,10 @@ struct ChatSettings {
     int chatPort = 2425;  // PeerChat/ChatPort, read at creation
     // PeerChat/BroadIPs as it stands at the time of a send.
     std::function<std::string()> broadIPs;
+    // Speak UTF-8 with the peers that can: the entry, answer and absence packets announce it
+    // and carry the names as UTF-8 lines, and messages to such a member go in UTF-8. Off, the
+    // packets are the plain CP932 ones.
+    bool utf8 = false;
 };
 
 }  // namespace kestrel

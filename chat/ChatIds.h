@@ -27,6 +27,10 @@ inline constexpr int IPMSG_SENDCHECKOPT = 0x100;
 // clients cannot answer each other's answers for ever.
 inline constexpr int IPMSG_BROADCASTOPT = 0x400;
 inline constexpr int IPMSG_AUTORETOPT = 0x2000;
+// A message whose text is UTF-8; a member that reads such messages (announced with its entry,
+// answer and absence packets).
+inline constexpr int IPMSG_UTF8OPT = 0x00800000;
+inline constexpr int IPMSG_CAPUTF8OPT = 0x01000000;
 
 inline constexpr unsigned WM_CHAT_ENTRY = WM_USER + 300;
 inline constexpr unsigned WM_CHAT_ABSENCE = WM_USER + 301;

@@ -53,6 +53,13 @@ std::string DatagramText(const char* data, int length) {
     return std::string(data, ::strnlen(data, static_cast<std::size_t>(length)));
 }
 
+std::string DatagramRest(const char* data, int length) {
+    if (!data || length <= 0) return {};
+    const std::size_t text = ::strnlen(data, static_cast<std::size_t>(length));
+    if (text + 1 >= static_cast<std::size_t>(length)) return {};
+    return std::string(data + text + 1, static_cast<std::size_t>(length) - text - 1);
+}
+
 ChatPacket ParsePacket(std::string_view text, const SocketEvent& sender) {
     // Five fields end at a colon each; whatever follows the fifth colon is the extra, colons
     // and all. A field without its colon runs to the end of the text, and every later field
@@ -81,6 +88,12 @@ ChatPacket ParsePacket(std::string_view text, const SocketEvent& sender) {
     packet.options = static_cast<int>(static_cast<std::uint32_t>(command & ~0xFFul));
     if (complete) packet.extra = std::string(rest);
     packet.sender = sender;
+    return packet;
+}
+
+ChatPacket ParseDatagram(const char* data, int length, const SocketEvent& sender) {
+    ChatPacket packet = ParsePacket(DatagramText(data, length), sender);
+    packet.rest = DatagramRest(data, length);
     return packet;
 }
 

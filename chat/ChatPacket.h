@@ -2,6 +2,8 @@
 
 // Reading and building the text packets of the peer chat. Pure code: no socket, no window.
 
+#include <QString>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,11 +24,16 @@ struct ChatPacket {
     std::string host;
     std::string user;
     SocketEvent sender;
+    // What the datagram carries after its first zero byte (an entry's group and UTF-8 lines);
+    // empty when nothing follows the text.
+    std::string rest;
 };
 
-// A received message on its way from the peer chat to the view: the text whole.
+// A received message on its way from the peer chat to the view: the text whole, in CP932
+// (characters CP932 lacks as "〓") and, when the message came in UTF-8, as it was written.
 struct MessageText {
     std::string text;
+    QString unicode;  // null: text is the whole message
 };
 
 // One message text between windows: its length plus one, then at most 255 bytes.
@@ -41,10 +48,16 @@ std::string TextOf(const ChatText& text);
 
 // The text a datagram carries: up to its first zero byte, never past length.
 std::string DatagramText(const char* data, int length);
+// The bytes after the first zero byte, up to length (empty without a zero byte).
+std::string DatagramRest(const char* data, int length);
 
 // Split a packet text into its six fields; missing fields read as empty or 0, the extra is
 // the whole rest (colons included).
 ChatPacket ParsePacket(std::string_view text, const SocketEvent& sender = {});
+
+// A whole datagram: its text parsed as ParsePacket does, and the bytes after its first zero
+// byte as the packet's rest.
+ChatPacket ParseDatagram(const char* data, int length, const SocketEvent& sender = {});
 
 // The nickname of an extra: up to its first "[" (the whole extra without one). Brackets are
 // characters: the second byte of ー (81 5B) or 江 (8D 5D) is none.

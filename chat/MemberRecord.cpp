@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "chat/PeerText.h"
 #include "res/Cp932.h"
 #include "res/Text.h"
 #include "res/TextsChat.h"
@@ -30,7 +31,56 @@ void AppendBracket(std::string& line, const MemberRecord& record) {
     line += FieldText(record.whereabouts);
 }
 
+QString Choose(const QString& text, std::string_view cp932) {
+    return text.isNull() ? FromCp932(cp932) : text;
+}
+
+QString PresenceTextOf(const MemberRecord& record) {
+    return QString::fromUtf8(record.present == 1 ? txt::kMemberPresent : txt::kMemberAway);
+}
+
+QString BracketText(const MemberRecord& record) {
+    return QStringLiteral(" [") + HostText(record) + QLatin1Char('(') +
+           QString::fromStdString(MemberKey(record)) + QStringLiteral(")] ") +
+           PresenceTextOf(record) + WhereaboutsText(record);
+}
+
+QString TrimRightText(QString text) {
+    while (!text.isEmpty() && (text.back() == QLatin1Char(' ') || text.back() == QLatin1Char('\t')))
+        text.chop(1);
+    return text;
+}
+
 }  // namespace
+
+QString NicknameText(const MemberRecord& record) {
+    return Choose(record.nicknameText, FieldText(record.nickname));
+}
+
+QString HostText(const MemberRecord& record) {
+    return Choose(record.hostText, FieldText(record.host));
+}
+
+QString WhereaboutsText(const MemberRecord& record) {
+    return Choose(record.whereaboutsText, FieldText(record.whereabouts));
+}
+
+QString MemberListLineText(const MemberRecord& record) {
+    QString line = NicknameText(record);
+    const int columns = Cp932Columns(line);
+    if (columns < 20) line += QString(20 - columns, QLatin1Char(' '));
+    return line + BracketText(record) + QStringLiteral("    ") +
+           FromCp932(FieldText(record.version));
+}
+
+QString ChatMemberLineText(const MemberRecord& record) {
+    return NicknameText(record) + BracketText(record);
+}
+
+QString ReceivedChatLineText(const MemberRecord& sender, const QString& text) {
+    return QString::fromUtf8(txt::kChatReceivedMark) + TrimRightText(NicknameText(sender)) +
+           QLatin1Char('(') + HostText(sender) + QStringLiteral(")]  ") + text;
+}
 
 std::string MemberKey(std::string_view address, int port) {
     std::string key(address);

@@ -2,6 +2,8 @@
 
 // One member of the peer chat, and the texts the windows make of it.
 
+#include <QString>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,6 +13,10 @@ namespace kestrel {
 
 // Fixed-size and zero-terminated, copied by value into member events and snapshots. Texts
 // from the network that do not fit are cut on a CP932 character boundary.
+//
+// The names are also kept as the member gave them, in Unicode, for the windows: a name from a
+// member's UTF-8 lines may hold characters that CP932 lacks, which its CP932 field holds as
+// "〓". A null text means the CP932 field is the whole name.
 struct MemberRecord {
     char nickname[128] = {};
     char user[128] = {};
@@ -20,7 +26,18 @@ struct MemberRecord {
     char address[32] = {};
     std::int32_t port = 0;
     char version[128] = {};
+    // The member reads UTF-8 messages (it announced so with its last entry or absence).
+    bool utf8 = false;
+    QString nicknameText;
+    QString userText;
+    QString hostText;
+    QString whereaboutsText;
 };
+
+// A name of the record in Unicode: its Unicode text, else its CP932 field converted.
+QString NicknameText(const MemberRecord& record);
+QString HostText(const MemberRecord& record);
+QString WhereaboutsText(const MemberRecord& record);
 
 // Read a field back as text (never past its size).
 template <std::size_t N>
@@ -44,6 +61,12 @@ std::string ChatMemberLine(const MemberRecord& record);
 // The conversation line of a received message: "受[%s(%s)]  %s" of the nickname without its
 // trailing blanks, the host and the text.
 std::string ReceivedChatLine(const MemberRecord& sender, std::string_view text);
+
+// The same lines in Unicode, as the windows show them: the names as the member gave them, the
+// nickname of the member list padded to the columns its CP932 form takes.
+QString MemberListLineText(const MemberRecord& record);
+QString ChatMemberLineText(const MemberRecord& record);
+QString ReceivedChatLineText(const MemberRecord& sender, const QString& text);
 
 // The key inside a line: after the first "[", up to the next "]", between "(" and ")".
 // Empty when the line has no such part.

@@ -104,7 +104,8 @@ void CMemberListDlg::Rebuild() {
     std::vector<MemberRecord> members;
     m_chat->Snapshot(members);
     m_participants->clear();
-    for (const auto& member : members) chatlist::Add(*m_participants, MemberListLine(member));
+    for (const auto& member : members)
+        chatlist::Add(*m_participants, MemberListLine(member), MemberListLineText(member));
     RebuildSeatWait(members);
     ShowCount();
 }
@@ -113,7 +114,7 @@ void CMemberListDlg::RebuildSeatWait(const std::vector<MemberRecord>& members) {
     m_waiting->clear();
     for (const auto& member : members)
         if (Contains(m_chat->SeatWait(), MemberKey(member)))
-            chatlist::Add(*m_waiting, MemberListLine(member));
+            chatlist::Add(*m_waiting, MemberListLine(member), MemberListLineText(member));
 }
 
 void CMemberListDlg::Refresh() {
@@ -153,16 +154,17 @@ void CMemberListDlg::customEvent(QEvent* e) {
 
 void CMemberListDlg::OnMemberEvent(int kind, const MemberRecord& record) {
     const std::string line = MemberListLine(record);
+    const QString shown = MemberListLineText(record);
     const bool autoUpdate = m_autoUpdate->isChecked();
     if (kind == MEMBER_ADDED) {
-        if (autoUpdate) chatlist::Add(*m_participants, line);
+        if (autoUpdate) chatlist::Add(*m_participants, line, shown);
     } else if (kind == MEMBER_UPDATED || kind == MEMBER_LEFT) {
         const std::string key = MemberKey(record);
         if (autoUpdate) {
             const int at = chatlist::FindContaining(*m_participants, key);
             if (at >= 0) {
                 chatlist::Remove(*m_participants, at);
-                if (kind == MEMBER_UPDATED) chatlist::Add(*m_participants, line);
+                if (kind == MEMBER_UPDATED) chatlist::Add(*m_participants, line, shown);
             }
         }
         if (m_chat) {
@@ -210,7 +212,9 @@ void CMemberListDlg::Register() {
         return;
     }
     m_chat->SeatWait().push_back(key);
-    chatlist::Add(*m_waiting, line);
+    const QList<QListWidgetItem*> chosen = m_participants->selectedItems();
+    chatlist::Add(*m_waiting, line,
+                  chosen.isEmpty() ? QString() : chatlist::ShownOf(chosen.front()));
 }
 
 void CMemberListDlg::Unregister() {

@@ -6,19 +6,12 @@
 #include <QPushButton>
 #include <QResizeEvent>
 
+#include "chat/PeerText.h"
 #include "res/Cp932.h"
 #include "res/Text.h"
 #include "res/TextsChat.h"
 
 namespace kestrel {
-
-namespace {
-
-QString Shown(const std::string& cp932) {
-    return QString::fromStdString(cp932ToUtf8(cp932));
-}
-
-}  // namespace
 
 CMessageViewDlg::Parts CMessageViewDlg::Split(const std::string& line) {
     Parts parts;
@@ -36,24 +29,41 @@ CMessageViewDlg::Parts CMessageViewDlg::Split(const std::string& line) {
     return parts;
 }
 
+CMessageViewDlg::ShownParts CMessageViewDlg::SplitShown(const QString& line) {
+    ShownParts parts;
+    const QString sentMark = QString::fromUtf8(txt::kChatSentMark);
+    parts.label =
+        QString::fromUtf8(line.startsWith(sentMark) ? txt::kMessageTo : txt::kMessageFrom);
+    // The mark and its "[" are two characters here, as they are three bytes in CP932.
+    const QString rest = line.mid(2);
+    const qsizetype close = rest.indexOf(QLatin1Char(']'));
+    parts.who = rest.left(close);
+    parts.message = close < 0 ? QString() : rest.mid(close + 1).mid(2);
+    return parts;
+}
+
 CMessageViewDlg::CMessageViewDlg(const std::string& line, QWidget* parent)
+    : CMessageViewDlg(FromCp932(line), parent) {}
+
+CMessageViewDlg::CMessageViewDlg(const QString& line, QWidget* parent)
     : ChatDialog(220, 130, txt::kMessageViewCaption, parent) {
     setObjectName(QStringLiteral("messageView"));
-    const Parts parts = Split(line);
-    m_label = new QLabel(Shown(parts.label), this);
+    const ShownParts parts = SplitShown(line);
+    m_label = new QLabel(parts.label, this);
     m_label->setObjectName(QStringLiteral("label1073"));
     m_label->setGeometry(Dlu(7, 9, 30, 8));
-    m_who = new QLineEdit(Shown(parts.who), this);
+    m_who = new QLineEdit(parts.who, this);
     m_who->setObjectName(QStringLiteral("who1046"));
     m_who->setReadOnly(true);
     m_who->setGeometry(Dlu(40, 7, 173, 12));
     m_message = new QPlainTextEdit(this);
     m_message->setObjectName(QStringLiteral("message1006"));
     m_message->setReadOnly(true);
-    // The edit shows CR LF as one break; the text keeps the CR LF of the conversation.
-    m_message->setPlainText(
-        Shown(parts.message).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    m_message->setProperty("cp932Text", QByteArray::fromStdString(parts.message));
+    m_message->setPlainText(parts.message);
+    // The text as the history file holds it: CP932, each line feed a CR LF.
+    QString crlf = parts.message;
+    crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    m_message->setProperty("cp932Text", QByteArray::fromStdString(ToCp932(crlf)));
     m_message->setGeometry(Dlu(7, 24, 206, 99));
     m_whoStart = m_who->geometry();
     m_messageStart = m_message->geometry();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <string>
 
 #include "chat_ui/ChatDialog.h"
@@ -14,6 +16,8 @@ namespace kestrel {
 class CMessageViewDlg final : public ChatDialog {
 public:
     explicit CMessageViewDlg(const std::string& line, QWidget* parent = nullptr);
+    // A line as the chat window shows it, in Unicode.
+    explicit CMessageViewDlg(const QString& line, QWidget* parent = nullptr);
 
     // The parts of a conversation line (CP932): the label text, who, and the message with
     // every line feed written as CR LF.
@@ -23,6 +27,13 @@ public:
         std::string message;
     };
     static Parts Split(const std::string& line);
+    // The same parts of a Unicode line; the message's line feeds stay as they are.
+    struct ShownParts {
+        QString label;
+        QString who;
+        QString message;
+    };
+    static ShownParts SplitShown(const QString& line);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -14,6 +14,7 @@
 #include "chat/CPeerChat.h"
 #include "chat/ChatIds.h"
 #include "chat/MemberRecord.h"
+#include "chat/PeerText.h"
 #include "chat_ui/CMessageViewDlg.h"
 #include "chat_ui/ChatLists.h"
 #include "chat_ui/ChatWindowHost.h"
@@ -29,10 +30,6 @@
 namespace kestrel {
 
 namespace {
-
-std::string Cp932Of(const QString& text) {
-    return utf8ToCp932(text.toStdString());
-}
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -95,7 +92,7 @@ CPeerChatDlg::CPeerChatDlg(ChatWindowHost& host, CPeerChat* chat, MessageBoxes& 
     });
     connect(m_conversation, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { ShowLine(m_conversation->row(item)); });
-    showLine = [this](const std::string& line) {
+    showText = [this](const QString& line) {
         CMessageViewDlg view(line, this);
         view.exec();
     };
@@ -118,13 +115,16 @@ void CPeerChatDlg::Opening() {
     m_layout.below = height() - m_layout.list.bottom();
     m_layout.recorded = true;
 
-    for (const auto& line : m_host.ChatHistory().Lines()) chatlist::Add(*m_conversation, line);
+    const CChatHistory& history = m_host.ChatHistory();
+    for (std::size_t i = 0; i < history.Lines().size(); ++i)
+        chatlist::Add(*m_conversation, history.Lines()[i], history.Shown()[i]);
     if (!m_chat) return;
     std::vector<MemberRecord> members;
     m_chat->Snapshot(members);
     const QSignalBlocker quiet(m_targets);
     m_targets->clear();
-    for (const auto& member : members) chatlist::AddSorted(*m_targets, ChatMemberLine(member));
+    for (const auto& member : members)
+        chatlist::AddSorted(*m_targets, ChatMemberLine(member), ChatMemberLineText(member));
     m_targets->setCurrentIndex(-1);
 }
 
@@ -139,30 +139,41 @@ void CPeerChatDlg::Send() {
         return;
     }
     // At most 150 characters, as the edit takes them: up to 300 bytes in CP932, all sent.
-    const std::string text = Cp932Of(m_text->text().left(kChatTextLimit));
-    if (text.empty()) return;
+    const QString text = m_text->text().left(kChatTextLimit);
+    if (text.isEmpty()) return;
 
-    const std::string nickname = TrimRight(target.substr(0, Cp932Find(target, '[')));
-    const std::string host = HostOfLine(target);
+    QString nickname = FromCp932(TrimRight(target.substr(0, Cp932Find(target, '['))));
+    QString host = FromCp932(HostOfLine(target));
     const auto address = SplitKey(KeyOfLine(target));
     SocketEvent where;
     if (address) {
         CopyField(where.peerAddress, address->address);
         where.peerPort = address->port;
+        // The member's names as it gave them, where CP932 may lack some of their characters.
+        if (const MemberRecord* member =
+                m_chat ? m_chat->Members().Find(address->address) : nullptr) {
+            nickname = FromCp932(TrimRight(FieldText(member->nickname)));
+            if (!member->nicknameText.isNull()) {
+                nickname = member->nicknameText;
+                while (nickname.endsWith(QLatin1Char(' '))) nickname.chop(1);
+            }
+            host = HostText(*member);
+        }
     }
     // Only a message that went out is filed; one refused (another still awaits its
     // acknowledgement) stays in the edit to be sent again.
-    if (!m_chat || !m_chat->Send(where, text)) return;
+    if (!m_chat || !m_chat->SendText(where, text)) return;
 
-    const std::string line =
-        net::Format(sjis(txt::kChatSentLine).c_str(), nickname.c_str(), host.c_str(), text.c_str());
+    const QString line = QString::asprintf(txt::kChatSentLine, nickname.toUtf8().constData(),
+                                           host.toUtf8().constData(), text.toUtf8().constData());
     m_text->clear();
-    AddConversationLine(line);
-    m_host.ChatHistory().Add(line);
+    CChatHistory& history = m_host.ChatHistory();
+    history.AddShown(line);
+    AddConversationLine(history.Lines().back(), line);
 }
 
-void CPeerChatDlg::AddConversationLine(const std::string& line) {
-    chatlist::Add(*m_conversation, line);
+void CPeerChatDlg::AddConversationLine(const std::string& line, const QString& shown) {
+    chatlist::Add(*m_conversation, line, shown);
     const QSignalBlocker quiet(m_conversation);
     // As many lines as the history keeps: the oldest go.
     while (static_cast<std::size_t>(m_conversation->count()) > CChatHistory::kKeptLines)
@@ -197,7 +208,10 @@ void CPeerChatDlg::customEvent(QEvent* e) {
             SelectPending();
             break;
         case WM_SHOW_PEER_MESSAGE:
-            if (auto line = message->takeSecond<std::string>()) ShowReceivedLine(*line);
+            if (auto line = message->takeSecond<ChatLine>())
+                ShowReceivedLine(line->bytes, line->shown);
+            else if (auto bytes = message->takeSecond<std::string>())
+                ShowReceivedLine(*bytes, QString());
             break;
         default:
             break;
@@ -206,19 +220,20 @@ void CPeerChatDlg::customEvent(QEvent* e) {
 
 void CPeerChatDlg::OnMemberEvent(int kind, const MemberRecord& record) {
     const std::string line = ChatMemberLine(record);
+    const QString shown = ChatMemberLineText(record);
     // The pending selection survives the drop-down's changes: it is selected again below.
     const std::string pending = m_pending;
     {
         const QSignalBlocker quiet(m_targets);
         if (kind == MEMBER_ADDED) {
-            chatlist::AddSorted(*m_targets, line);
+            chatlist::AddSorted(*m_targets, line, shown);
         } else if (kind == MEMBER_UPDATED || kind == MEMBER_LEFT) {
             const int at = chatlist::FindContaining(*m_targets, MemberKey(record));
             if (at >= 0) {
                 // Never a neighbour in its place: the pending selection below chooses the
                 // updated line again, and a member who left leaves nobody chosen.
                 chatlist::Remove(*m_targets, at);
-                if (kind == MEMBER_UPDATED) chatlist::AddSorted(*m_targets, line);
+                if (kind == MEMBER_UPDATED) chatlist::AddSorted(*m_targets, line, shown);
             }
         }
     }
@@ -236,8 +251,8 @@ void CPeerChatDlg::SelectPending() {
     m_text->setFocus();
 }
 
-void CPeerChatDlg::ShowReceivedLine(const std::string& line) {
-    AddConversationLine(line);
+void CPeerChatDlg::ShowReceivedLine(const std::string& line, const QString& shown) {
+    AddConversationLine(line, shown);
 }
 
 void CPeerChatDlg::PickSender(int row) {
@@ -262,7 +277,11 @@ void CPeerChatDlg::PickSender(int row) {
 void CPeerChatDlg::ShowLine(int row) {
     // Each line of the list keeps its whole text, line breaks and all.
     const QListWidgetItem* item = m_conversation->item(row);
-    if (item && showLine) showLine(chatlist::LineOf(item));
+    if (!item) return;
+    if (showLine)
+        showLine(chatlist::LineOf(item));
+    else if (showText)
+        showText(chatlist::ShownOf(item));
 }
 
 void CPeerChatDlg::resizeEvent(QResizeEvent* event) {

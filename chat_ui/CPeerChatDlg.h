@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <functional>
 #include <string>
 
@@ -21,8 +23,8 @@ class MessageBoxes;
 // it while it is open.
 //
 // Messages it takes (posted): WM_MEMBER_EVENT (wParam the kind, second MemberRecord),
-// WM_SELECT_MEMBER, WM_SHOW_PEER_MESSAGE (first MemberRecord, second std::string: the CP932
-// conversation line the view made and filed).
+// WM_SELECT_MEMBER, WM_SHOW_PEER_MESSAGE (first MemberRecord, second the conversation line the
+// view made and filed: a ChatLine, or a std::string of CP932).
 class CPeerChatDlg final : public ChatDialog {
 public:
     CPeerChatDlg(ChatWindowHost& host, CPeerChat* chat, MessageBoxes& boxes,
@@ -32,8 +34,10 @@ public:
     void SetPendingSelection(const std::string& line) { m_pending = line; }
     const std::string& PendingSelection() const { return m_pending; }
 
-    // How a conversation line is shown whole; the message window, modal, unless replaced.
+    // How a conversation line is shown whole: given its CP932 bytes when set, else its
+    // Unicode text to showText, the message window, modal, unless replaced.
     std::function<void(const std::string&)> showLine;
+    std::function<void(const QString&)> showText;
 
 protected:
     void customEvent(QEvent* e) override;
@@ -47,10 +51,10 @@ private:
     void RefreshMembers();
     void OnMemberEvent(int kind, const struct MemberRecord& record);
     void SelectPending();
-    void ShowReceivedLine(const std::string& line);
+    void ShowReceivedLine(const std::string& line, const QString& shown);
     void PickSender(int row);
     void ShowLine(int row);
-    void AddConversationLine(const std::string& line);
+    void AddConversationLine(const std::string& line, const QString& shown);
 
     ChatWindowHost& m_host;
     CPeerChat* m_chat;

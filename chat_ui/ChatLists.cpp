@@ -9,9 +9,10 @@ namespace kestrel::chatlist {
 namespace {
 
 constexpr int kLineRole = Qt::UserRole + 1;
+constexpr int kShownRole = Qt::UserRole + 2;
 
-QString Shown(const std::string& line) {
-    return QString::fromStdString(cp932ToUtf8(line));
+QString Shown(const std::string& line, const QString& shown) {
+    return shown.isNull() ? QString::fromStdString(cp932ToUtf8(line)) : shown;
 }
 
 }  // namespace
@@ -20,19 +21,25 @@ std::string LineOf(const QListWidgetItem* item) {
     return item ? item->data(kLineRole).toByteArray().toStdString() : std::string();
 }
 
+QString ShownOf(const QListWidgetItem* item) {
+    return item ? item->data(kShownRole).toString() : QString();
+}
+
 std::string LineAt(const QComboBox& box, int index) {
     if (index < 0 || index >= box.count()) return {};
     return box.itemData(index, kLineRole).toByteArray().toStdString();
 }
 
-void Add(QListWidget& list, const std::string& line) {
-    auto* item = new QListWidgetItem(Shown(OneLine(line)));
+void Add(QListWidget& list, const std::string& line, const QString& shown) {
+    const QString whole = Shown(line, shown);
+    auto* item = new QListWidgetItem(QString(whole).replace(QLatin1Char('\n'), QLatin1Char(' ')));
     item->setData(kLineRole, QByteArray::fromStdString(line));
+    item->setData(kShownRole, whole);
     list.addItem(item);
 }
 
-void AddSorted(QComboBox& box, const std::string& line) {
-    const QString shown = Shown(line);
+void AddSorted(QComboBox& box, const std::string& line, const QString& text) {
+    const QString shown = Shown(line, text);
     int at = 0;
     while (at < box.count() && QString::compare(box.itemText(at), shown, Qt::CaseInsensitive) <= 0)
         ++at;

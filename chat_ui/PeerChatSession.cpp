@@ -9,8 +9,10 @@
 #include "chat/ChatIds.h"
 #include "chat/ChatPacket.h"
 #include "chat/MemberRecord.h"
+#include "chat/PeerText.h"
 #include "chat_ui/CMemberListDlg.h"
 #include "chat_ui/CPeerChatDlg.h"
+#include "chat_ui/ChatLists.h"
 #include "platform/MessageEvent.h"
 #include "res/Ids.h"
 
@@ -45,9 +47,17 @@ void DeliverPeerMessage(PeerChatLink& chat, CChatHistory& history, Spacing& beep
     if (!chat.ChatWindowOpen()) chat.OpenChatWindow();
     QObject* window = chat.ChatWindow();
     if (!window) return;
-    std::string line = ReceivedChatLine(*sender, text->text);
-    history.Add(line);
-    PostMessage(window, WM_SHOW_PEER_MESSAGE, 0, 0, own(*sender), own(std::move(line)));
+    // A message that came in CP932 is filed as it came; one in UTF-8 goes into the file as
+    // CP932, with "〓" for what CP932 lacks, and is shown as written.
+    if (text->unicode.isNull()) {
+        std::string line = ReceivedChatLine(*sender, text->text);
+        const QString shown = ReceivedChatLineText(*sender, FromCp932(text->text));
+        history.Add(line, shown);
+    } else {
+        history.AddShown(ReceivedChatLineText(*sender, text->unicode));
+    }
+    PostMessage(window, WM_SHOW_PEER_MESSAGE, 0, 0, own(*sender),
+                own(ChatLine{history.Lines().back(), history.Shown().back()}));
     if (beep.Due()) QApplication::beep();
 }
 

@@ -56,6 +56,9 @@ public:
     int SendTo(const char* data, int length, const std::string& host, int port);
     int SendTextTo(const std::string& text, const std::string& host, int port);
     int BroadcastText(const std::string& text);
+    // A datagram of the given bytes to 255.255.255.255 on the socket's port, zero bytes and
+    // all (a packet with lines after its text).
+    int BroadcastData(const char* data, int length);
     int Receive(SocketEvent* event, char* buffer, int size);
     bool CloseConnection(const void* connection);
     int GetLastError() const;

@@ -80,6 +80,16 @@ int CNetSocket::BroadcastText(const std::string& text) {
     return SendText(text, kBroadcastHost, m_port, MSG_DONTROUTE, txt::kTraceBroadcastAddress);
 }
 
+int CNetSocket::BroadcastData(const char* data, int length) {
+    if (!m_datagram || DatagramFd() < 0) return NotConnected();
+    const int on = 1;
+    if (::setsockopt(DatagramFd(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 &&
+        !net::IsWouldBlock(errno))
+        return Fail(errno);
+    return SendDatagram(data, length, kBroadcastHost, m_port, MSG_DONTROUTE,
+                        txt::kTraceBroadcastAddress);
+}
+
 int CNetSocket::SendText(const std::string& text, const std::string& host, int port, int flags,
                          const char* shownAddress) {
     // The text is sent as a C string: it ends at its first zero byte, which goes with it.

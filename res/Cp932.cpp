@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -48,6 +49,39 @@ std::string utf8ToCp932(std::string_view utf8) {
 
 std::string cp932ToUtf8(std::string_view cp932) {
     return convert(cp932, "CP932", "UTF-8", "\xEF\xBF\xBD");
+}
+
+std::string utf8ToCp932Marked(std::string_view utf8, std::size_t* replaced) {
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(utf8);
+    std::string out;
+    out.reserve(utf8.size() + 4);
+    char* src = const_cast<char*>(utf8.data());
+    size_t srcLeft = utf8.size();
+    char buf[512];
+    while (srcLeft > 0) {
+        char* dst = buf;
+        size_t dstLeft = sizeof buf;
+        const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buf, dst - buf);
+        if (r != static_cast<size_t>(-1) || errno == E2BIG) continue;
+        // The whole character goes, not byte by byte: its length from its first byte.
+        const auto lead = static_cast<unsigned char>(*src);
+        size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        length = std::min(length, srcLeft);
+        for (size_t i = 1; i < length; ++i)
+            if ((static_cast<unsigned char>(src[i]) & 0xC0) != 0x80) length = i;
+        out.append("\x81\xAC");
+        if (replaced) ++*replaced;
+        src += length;
+        srcLeft -= length;
+    }
+    char* dst = buf;
+    size_t dstLeft = sizeof buf;
+    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+    out.append(buf, dst - buf);
+    iconv_close(cd);
+    return out;
 }
 
 bool IsCp932LeadByte(unsigned char c) {

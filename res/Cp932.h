@@ -11,6 +11,10 @@ namespace kestrel {
 // U+FFFD (to UTF-8).
 std::string utf8ToCp932(std::string_view utf8);
 std::string cp932ToUtf8(std::string_view cp932);
+// As utf8ToCp932, but a character CP932 lacks (a Chinese 张, an emoji) becomes the geta mark
+// "〓" whole, as Japanese text marks a missing glyph; replaced, when given, grows by one for
+// each such character.
+std::string utf8ToCp932Marked(std::string_view utf8, std::size_t* replaced = nullptr);
 
 // The first byte of a CP932 double-byte character.
 bool IsCp932LeadByte(unsigned char c);

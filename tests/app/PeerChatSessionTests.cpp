@@ -112,13 +112,17 @@ protected:
     test::ScriptedSettingsDialogs dialogs;
 };
 
+// The program announces that it reads UTF-8 with its entries and their answers.
+constexpr int kEntry = IPMSG_BR_ENTRY | IPMSG_CAPUTF8OPT;
+constexpr int kAnswer = IPMSG_ANSENTRY | IPMSG_CAPUTF8OPT;
+
 TEST_F(PeerChatSessionTest, AConversationFromTheMemberListToTheSavedHistory) {
-    ASSERT_TRUE(PeerGets(IPMSG_BR_ENTRY));
+    ASSERT_TRUE(PeerGets(kEntry));
     view->OpenMemberList();
     ASSERT_TRUE(session->MemberListOpen());
     PeerSays("1:500:hana:PC02:1:Hana");
     ASSERT_TRUE(SpinUntil([&] { return AnyContains(Lines(Participants()), "Hana"); }));
-    ASSERT_TRUE(PeerGets(IPMSG_ANSENTRY));
+    ASSERT_TRUE(PeerGets(kAnswer));
 
     // A message: the member list gives way to the chat window, which shows the line once.
     PeerSays("1:501:hana:PC02:288:hello");
@@ -235,11 +239,11 @@ TEST_F(PeerChatSessionTest, AWaitedMemberBackAtTheDeskIsAnnouncedOnce) {
 // listed address: the peer hears the same entry by its own address and by the subnet's
 // broadcast address, besides the all-hosts broadcast.
 TEST_F(PeerChatSessionTest, ANewBroadcastListIsAnnouncedToItsAddresses) {
-    ASSERT_TRUE(PeerGets(IPMSG_BR_ENTRY));
+    ASSERT_TRUE(PeerGets(kEntry));
     SpinFor(50);
     peer->Poll();
     // Before: the start entry went to the all-hosts address only.
-    for (const auto& d : peer->WithCommand(IPMSG_BR_ENTRY))
+    for (const auto& d : peer->WithCommand(kEntry))
         EXPECT_EQ(d.destination, "255.255.255.255") << d.text();
     peer->received.clear();
 
@@ -252,10 +256,10 @@ TEST_F(PeerChatSessionTest, ANewBroadcastListIsAnnouncedToItsAddresses) {
     EXPECT_EQ(dialogs.shown[0].kind, SettingsDialogKind::Broadcast);
     EXPECT_EQ(store->GetString(key::BroadIPs), "192.0.2.2~:_192.0.2.255~:_");
 
-    ASSERT_TRUE(PeerGets(IPMSG_BR_ENTRY, 3));
+    ASSERT_TRUE(PeerGets(kEntry, 3));
     SpinFor(50);
     peer->Poll();
-    const auto entries = peer->WithCommand(IPMSG_BR_ENTRY);
+    const auto entries = peer->WithCommand(kEntry);
     ASSERT_EQ(entries.size(), 3u);
     std::vector<std::string> destinations;
     for (const auto& d : entries) {
@@ -271,7 +275,8 @@ TEST_F(PeerChatSessionTest, ANewBroadcastListIsAnnouncedToItsAddresses) {
               (std::vector<std::string>{"192.0.2.2", "192.0.2.255", "255.255.255.255"}));
     const std::string text = entries[0].text();
     const std::string number = text.substr(2, text.find(':', 2) - 2);
-    EXPECT_EQ(text, "1:" + number + ":" + identity.userName + ":" + identity.hostName + ":1:Taro");
+    EXPECT_EQ(text,
+              "1:" + number + ":" + identity.userName + ":" + identity.hostName + ":16777217:Taro");
     EXPECT_FALSE(number.empty());
     EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos);
 

@@ -238,3 +238,24 @@ TEST_F(ViewChatTest, ExitAsksAboutTheHistoryThenStopsTheChat) {
 
 }  // namespace
 }  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+TEST_F(ViewChatTest, AUtf8MessageIsShownAsWrittenAndFiledWithMarks) {
+    BuildWithChat(1);
+    chat.chatWindowOpen = true;
+    MemberRecord sender = Sender("?", "PC02");
+    sender.nicknameText = QString::fromUtf8("张😀");
+    MessageText text{utf8ToCp932("〓 日本語"), QString::fromUtf8("你好 日本語")};
+    PostMessage(view, WM_PEER_MESSAGE, 0, 0, own(sender), own(std::move(text)));
+    ASSERT_TRUE(test::SpinUntil([&] { return !chatWindow.received.empty(); }));
+    const std::string filed = utf8ToCp932("受[〓〓(PC02)]  〓好 日本語");
+    EXPECT_EQ(view->History().Lines(), std::vector<std::string>{filed});
+    EXPECT_EQ(view->History().Replaced(), 3u);
+    EXPECT_EQ(chatWindow.received[0].line, filed);
+    EXPECT_EQ(chatWindow.received[0].shownLine.toStdString(), "受[张😀(PC02)]  你好 日本語");
+}
+
+}  // namespace
+}  // namespace kestrel

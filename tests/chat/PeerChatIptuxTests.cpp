@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "chat/PeerText.h"
 #include "tests/chat/PeerChatTestKit.h"
 
 namespace kestrel {
@@ -32,6 +33,10 @@ constexpr int kLogMs = 10000;
 
 class IptuxTest : public test::PeerChatTest {
 protected:
+    // iptux's nickname and the encoding it prefers (its preference_encode).
+    IptuxTest(const char* nickname = "Iptux", const char* encoding = "cp932")
+        : m_nickname(nickname), m_encoding(encoding) {}
+
     void SetUp() override {
         for (const char* tool : {"/usr/bin/iptux", "/usr/bin/Xvfb", "/usr/bin/dbus-run-session"})
             ASSERT_TRUE(QFile::exists(QString::fromLatin1(tool)))
@@ -45,8 +50,9 @@ protected:
         ASSERT_TRUE(home.isValid());
         QDir(home.path()).mkpath(QStringLiteral(".iptux"));
         std::ofstream(home.filePath(QStringLiteral(".iptux/config.json")).toStdString())
-            << R"({"nick_name": "Iptux", "belong_group": "test", "candidacy_encode": "cp932",)"
-            << R"( "preference_encode": "cp932"})";
+            << R"({"nick_name": ")" << m_nickname
+            << R"(", "belong_group": "test", "candidacy_encode": "cp932",)"
+            << R"( "preference_encode": ")" << m_encoding << R"("})";
         const QString log = home.filePath(QStringLiteral("iptux.log"));
         // Everything iptux, its session bus and the services activated there keep (settings,
         // caches, the accessibility bus's socket) goes below this run's HOME: no state from
@@ -111,9 +117,35 @@ protected:
                "; its log:\n" + Log() + "\nXvfb's log:\n" + xvfb.str();
     }
 
+    // The chat started, with iptux listed as a member (null where it never came up).
+    std::unique_ptr<CPeerChat> ChatWithIptux(bool utf8) {
+        std::unique_ptr<CPeerChat> chat;
+        // iptux needs a while to come up and bind its port; until then our entry goes unheard,
+        // and a refresh asks again.
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < kIptuxStartMs && iptux.state() != QProcess::NotRunning) {
+            SpinFor(500);
+            if (!chat) {
+                ChatSettings settings;
+                settings.chatPort = 2425;
+                settings.utf8 = utf8;
+                chat = std::make_unique<CPeerChat>(Context(), identity, settings, timing);
+                if (!chat->Start()) return nullptr;
+            } else {
+                chat->Refresh();
+            }
+            if (SpinUntil([&] { return chat->Members().Find(PrivateNetwork::kPeerAddress); }, 1000))
+                break;
+        }
+        return chat;
+    }
+
     QTemporaryDir home;
     QProcess iptux;
     std::string logPath;
+    const char* m_nickname;
+    const char* m_encoding;
 };
 
 TEST_F(IptuxTest, ListsIptuxAndExchangesAcknowledgedMessages) {
@@ -164,6 +196,61 @@ TEST_F(IptuxTest, ListsIptuxAndExchangesAcknowledgedMessages) {
     std::string left;
     EXPECT_TRUE(LogShows({":2:Taro"}, left)) << left;
 }
+
+// Bytes as iptux's log shows a packet it received: printable ASCII as it is, every other byte
+// as "\xNN".
+std::string AsIptuxLogs(const std::string& bytes) {
+    std::string out;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F)
+            out += c;
+        else
+            out += net::Format("\\x%02x", b);
+    }
+    return out;
+}
+
+// iptux preferring UTF-8 with a nickname CP932 cannot hold, and preferring CP932 with one it
+// can: its name arrives as written either way; our nickname and a message with Chinese, an
+// emoji and Japanese reach it, in CP932 since iptux does not announce UTF-8.
+class IptuxUtf8Test : public IptuxTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    IptuxUtf8Test() : IptuxTest(Utf8() ? "张三😀イプタックス" : "三郎イプタックス", GetParam()) {}
+    static bool Utf8() { return std::string_view(GetParam()) == "utf-8"; }
+};
+
+TEST_P(IptuxUtf8Test, NamesAndMessagesInBothEncodings) {
+    CopyField(identity.nickname, utf8ToCp932("太郎"));
+    std::unique_ptr<CPeerChat> chat = ChatWithIptux(true);
+    ASSERT_TRUE(chat) << Diagnostics();
+    const MemberRecord* member = chat->Members().Find(PrivateNetwork::kPeerAddress);
+    ASSERT_NE(member, nullptr) << Diagnostics();
+    EXPECT_EQ(NicknameText(*member).toStdString(), m_nickname) << Log();
+    EXPECT_FALSE(member->utf8);
+    // iptux heard our entry or our answer, the nickname in CP932 before the UTF-8 line.
+    std::string heard;
+    EXPECT_TRUE(LogShows({AsIptuxLogs(":taro:PC01:16777217:" + utf8ToCp932("太郎")),
+                          AsIptuxLogs(":taro:PC01:16777219:" + utf8ToCp932("太郎"))},
+                         heard))
+        << heard;
+
+    SocketEvent target;
+    CopyField(target.peerAddress, PrivateNetwork::kPeerAddress);
+    target.peerPort = 2425;
+    ASSERT_TRUE(chat->SendText(target, QString::fromUtf8("你好😀 こんにちは")));
+    std::string got;
+    ASSERT_TRUE(LogShows({AsIptuxLogs(":taro:PC01:288:" + utf8ToCp932("〓好〓 こんにちは"))}, got))
+        << got;
+    ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 2900))
+        << "no acknowledgement";
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, IptuxUtf8Test, ::testing::Values("utf-8", "cp932"),
+                         [](const auto& info) {
+                             return std::string(info.param) == "utf-8" ? "Utf8" : "Cp932";
+                         });
 
 }  // namespace
 }  // namespace kestrel

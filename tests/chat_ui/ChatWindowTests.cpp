@@ -20,6 +20,7 @@
 #include "chat/CChatHistory.h"
 #include "chat/CPeerChat.h"
 #include "chat/ChatIds.h"
+#include "chat/PeerText.h"
 #include "chat_ui/CMemberListDlg.h"
 #include "chat_ui/CMessageViewDlg.h"
 #include "chat_ui/CPeerChatDlg.h"
@@ -669,6 +670,86 @@ TEST(Tone, ThousandHertzForHalfASecond) {
     // Two crossings a period: 1,000 periods in the half second.
     EXPECT_NEAR(crossings, 1000, 4);
     EXPECT_TRUE(MakeTone(0, 500, 22050).isEmpty());
+}
+
+}  // namespace
+}  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+// A member that gave its names in UTF-8, with characters CP932 lacks.
+class Utf8ChatWindowTest : public ChatWindowTest {
+protected:
+    void SetUp() override {
+        using namespace std::string_literals;
+        const std::string entry = "1:1:zhang:PC9:" + std::to_string(IPMSG_CAPUTF8OPT) +
+                                  ":Zhang\0\0\nHN:主机\nNN:张😀\n\0"s;
+        SocketEvent sender;
+        CopyField(sender.peerAddress, "10.0.0.1");
+        sender.peerPort = 2425;
+        PostMessage(chat.get(), WM_CHAT_ENTRY, 0, 0, nullptr,
+                    own(ParseDatagram(entry.data(), static_cast<int>(entry.size()), sender)));
+        QCoreApplication::sendPostedEvents(chat.get());
+        QCoreApplication::sendPostedEvents(&view);
+        Enters("10.0.0.2", "Jiro");
+        view.received.clear();
+    }
+};
+
+TEST_F(Utf8ChatWindowTest, NamesAndMessagesShowAsWrittenAndTheHistoryMarksWhatCp932Lacks) {
+    CMemberListDlg list(host_, chat.get(), boxes, 1);
+    auto* participants = Child<QListWidget>(list, "participants1041");
+    Select(participants, "张😀");
+    // Padded to the columns of its CP932 form, as the CP932 lines are.
+    EXPECT_EQ(Utf8(participants->currentItem()->text()),
+              "张😀" + std::string(16, ' ') + " [主机(10.0.0.1:2425)] 在席    ");
+
+    CPeerChatDlg dlg(host_, chat.get(), boxes);
+    auto* targets = Child<QComboBox>(dlg, "targets1017");
+    auto* conversation = Child<QListWidget>(dlg, "conversation1019");
+    ASSERT_EQ(targets->count(), 2);
+    EXPECT_EQ(Utf8(targets->itemText(1)), "张😀 [主机(10.0.0.1:2425)] 在席");
+
+    // Received: the line as the view makes it, shown whole.
+    const MemberRecord* sender = chat->Members().Find("10.0.0.1");
+    ASSERT_NE(sender, nullptr);
+    host_.history.AddShown(ReceivedChatLineText(*sender, QString::fromUtf8("你好😀\nこんにちは")));
+    PostMessage(&dlg, WM_SHOW_PEER_MESSAGE, 0, 0, own(*sender),
+                own(ChatLine{host_.history.Lines().back(), host_.history.Shown().back()}));
+    QCoreApplication::sendPostedEvents(&dlg);
+    ASSERT_EQ(conversation->count(), 1);
+    EXPECT_EQ(Utf8(conversation->item(0)->text()), "受[张😀(主机)]  你好😀 こんにちは");
+    // Clicked, it picks its sender; double-clicked, it shows whole.
+    conversation->setCurrentRow(-1);
+    conversation->setCurrentRow(0);
+    EXPECT_EQ(targets->currentIndex(), 1);
+    std::vector<QString> shown;
+    dlg.showText = [&](const QString& line) { shown.push_back(line); };
+    emit conversation->itemDoubleClicked(conversation->item(0));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(Utf8(shown[0]), "受[张😀(主机)]  你好😀\nこんにちは");
+    const auto parts = CMessageViewDlg::SplitShown(shown[0]);
+    EXPECT_EQ(Utf8(parts.who), "张😀(主机)");
+    EXPECT_EQ(Utf8(parts.message), "你好😀\nこんにちは");
+
+    // Sent: to the member chosen, shown with its names. The file gets "〓" for 张, 😀, 你 and
+    // 😀 of the received line and for 张, 😀, 谢, 谢 and 😊 of this one.
+    Child<QLineEdit>(dlg, "text1006")->setText(QString::fromUtf8("谢谢😊"));
+    Child<QPushButton>(dlg, "send1025")->click();
+    EXPECT_TRUE(chat->AwaitingAcknowledgement());
+    ASSERT_EQ(conversation->count(), 2);
+    EXPECT_EQ(Utf8(conversation->item(1)->text()), "送[张😀(主机)]  谢谢😊");
+    ASSERT_EQ(host_.history.Lines().size(), 2u);
+    EXPECT_EQ(host_.history.Lines()[0], U("受[〓〓(主机)]  〓好〓\nこんにちは"));
+    EXPECT_EQ(host_.history.Lines()[1], U("送[〓〓(主机)]  〓〓〓"));
+    EXPECT_EQ(host_.history.Replaced(), 9u);
+
+    // A window opened later shows the history's lines as written.
+    CPeerChatDlg again(host_, chat.get(), boxes);
+    auto* reopened = Child<QListWidget>(again, "conversation1019");
+    ASSERT_EQ(reopened->count(), 2);
+    EXPECT_EQ(Utf8(reopened->item(1)->text()), "送[张😀(主机)]  谢谢😊");
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "chat/ChatFacilities.h"
 #include "chat/ChatPacket.h"
 #include "chat/MemberRecord.h"
+#include "chat/PeerText.h"
 #include "net/EventLog.h"
 #include "platform/MessageEvent.h"
 
@@ -52,7 +53,9 @@ public:
         std::optional<MemberRecord> record;
         std::optional<ChatText> text;
         std::optional<std::string> messageText;  // a received message, as the view gets it
-        std::string line;  // a conversation line, as the view hands it to the chat window
+        QString messageUnicode;                  // and as it was written, when in UTF-8
+        std::string line;   // a conversation line, as the view hands it to the chat window
+        QString shownLine;  // and as the window shows it
     };
 
     std::vector<Received> received;
@@ -74,8 +77,15 @@ protected:
         if (auto first = m->takeFirst<MemberRecord>()) r.record = *first;
         if (auto second = m->takeSecond<MemberRecord>()) r.record = *second;
         if (auto text = m->takeSecond<ChatText>()) r.text = *text;
-        if (auto text = m->takeSecond<MessageText>()) r.messageText = text->text;
+        if (auto text = m->takeSecond<MessageText>()) {
+            r.messageText = text->text;
+            r.messageUnicode = text->unicode;
+        }
         if (auto line = m->takeSecond<std::string>()) r.line = *line;
+        if (auto line = m->takeSecond<ChatLine>()) {
+            r.line = line->bytes;
+            r.shownLine = line->shown;
+        }
         received.push_back(std::move(r));
     }
 };

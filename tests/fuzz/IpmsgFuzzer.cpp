@@ -1,6 +1,6 @@
-// Fuzzing the peer chat's readers: datagram text, packets, extras, member lines and keys, the
-// search by character, the texts taken from peers, and the broadcast list, with round trips
-// through the writers.
+// Fuzzing the peer chat's readers: datagram text, packets, extras, the UTF-8 names after an
+// entry's text and UTF-8 messages, member lines and keys, the search by character, the texts
+// taken from peers, and the broadcast list, with round trips through the writers.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +10,7 @@
 #include "chat/ChatPacket.h"
 #include "chat/MemberRecord.h"
 #include "chat/MemberTable.h"
+#include "chat/PeerText.h"
 #include "identity/LocalIdentity.h"
 #include "res/Cp932.h"
 #include "settings/InputChecks.h"
@@ -26,13 +27,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kestrel;
     const auto* bytes = reinterpret_cast<const char*>(data);
     // The socket hands over whole datagrams; the readers must hold for any length.
-    const std::string text = DatagramText(bytes, static_cast<int>(std::min<size_t>(size, 1 << 20)));
+    const int length = static_cast<int>(std::min<size_t>(size, 1 << 20));
+    const std::string text = DatagramText(bytes, length);
     Check(text.size() <= size && text.find('\0') == std::string::npos);
 
     SocketEvent sender;
     CopyField(sender.peerAddress, "192.0.2.9");
     sender.peerPort = 2425;
-    const ChatPacket packet = ParsePacket(text, sender);
+    const ChatPacket packet = ParseDatagram(bytes, length, sender);
+    Check(packet.rest.empty() ||
+          text.size() + 1 + packet.rest.size() == static_cast<size_t>(length));
+
+    // The UTF-8 names after the text: none empty, none longer than a name field keeps, no
+    // control character; written as this program writes its own, they read back the same.
+    const EntryNames names = ReadEntryNames(packet.rest);
+    for (const auto* name : {&names.user, &names.host, &names.nickname, &names.group}) {
+        if (!*name) continue;
+        Check(!(*name)->isEmpty() && (*name)->size() <= kMostNameChars);
+        for (const QChar c : **name)
+            Check(c.unicode() >= 0x20 && c.category() != QChar::Other_Control);
+    }
+    const QString none;
+    const std::string tail =
+        EntryNamesTail(names.user.value_or(none), names.host.value_or(none),
+                       names.nickname.value_or(none), names.group.value_or(none));
+    const EntryNames reread = ReadEntryNames(tail.empty() ? tail : tail.substr(1));
+    const auto same = [](const std::optional<QString>& read,
+                         const std::optional<QString>& written) {
+        const bool ascii = !written || IsPlainAscii(written->toStdString());
+        return ascii ? !read : read == written;
+    };
+    Check(same(reread.user, names.user) && same(reread.host, names.host) &&
+          same(reread.nickname, names.nickname) && same(reread.group, names.group));
+    // A message read as UTF-8 or CP932, and its CP932 for the history: one mark at most for
+    // each character.
+    const QString shown = MessageTextOf(packet);
+    std::size_t marks = 0;
+    const std::string filed = ToCp932(shown, &marks);
+    Check(marks <= static_cast<size_t>(shown.size()));
+    Check(Cp932Columns(shown) <= 2 * shown.size());
     Check((packet.command & ~0xFF) == 0 && (packet.options & 0xFF) == 0);
     Check(packet.user.find(':') == std::string::npos && packet.host.find(':') == std::string::npos);
 
