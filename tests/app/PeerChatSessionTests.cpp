@@ -61,9 +61,9 @@ protected:
 
     void SetUp() override {
         test::ViewTest::SetUp();
-        ASSERT_TRUE(network.ok()) << PrivateNetwork::kWhy;
+        ASSERT_TRUE(network.Ok()) << PrivateNetwork::kWhy;
         network.InPeer([this] { peer = std::make_unique<test::ScriptedChatPeer>(2425); });
-        ASSERT_TRUE(peer && peer->ok());
+        ASSERT_TRUE(peer && peer->Ok());
         store->Write(key::Chating, 1);
         store->Write(key::MailCheck, 0);
         store->Write(key::AliaseName, std::string("Taro"));
@@ -296,7 +296,7 @@ TEST_F(PeerChatSessionTest, AMessageFloodLeavesTheWindowsResponsive) {
         ASSERT_TRUE(network.AddPeerAddress(address));
         network.InPeer(
             [&] { flooders.push_back(std::make_unique<test::ScriptedChatPeer>(2426, address)); });
-        ASSERT_TRUE(flooders.back() && flooders.back()->ok());
+        ASSERT_TRUE(flooders.back() && flooders.back()->Ok());
         ASSERT_TRUE(
             flooders.back()->SendText("1:1:u" + std::to_string(i) + ":h:1:N", kProgram, 2425));
     }
@@ -380,7 +380,7 @@ protected:
 };
 
 TEST_F(PeerChatStartTest, AFailedStartLeavesTheViewWithoutAChat) {
-    ASSERT_TRUE(network.ok()) << PrivateNetwork::kWhy;
+    ASSERT_TRUE(network.Ok()) << PrivateNetwork::kWhy;
     store->Write(key::Chating, 1);
     store->Write(key::MailCheck, 0);
     int made = 0;

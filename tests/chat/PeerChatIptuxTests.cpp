@@ -41,7 +41,7 @@ protected:
         for (const char* tool : {"/usr/bin/iptux", "/usr/bin/Xvfb", "/usr/bin/dbus-run-session"})
             ASSERT_TRUE(QFile::exists(QString::fromLatin1(tool)))
                 << tool << " is not installed (scripts/setup.sh installs it)";
-        ASSERT_TRUE(network.ok()) << PrivateNetwork::kWhy;
+        ASSERT_TRUE(network.Ok()) << PrivateNetwork::kWhy;
         CopyField(identity.nickname, "Taro");
         CopyField(identity.userName, "taro");
         CopyField(identity.hostName, "PC01");

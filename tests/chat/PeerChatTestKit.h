@@ -33,13 +33,13 @@ protected:
         : network(shape) {}
 
     void SetUp() override {
-        ASSERT_TRUE(network.ok()) << PrivateNetwork::kWhy;
+        ASSERT_TRUE(network.Ok()) << PrivateNetwork::kWhy;
         CopyField(identity.nickname, "Taro");
         CopyField(identity.userName, "taro");
         CopyField(identity.hostName, "PC01");
         timing = Timing{}.Scaled(0.05);
         network.InPeer([this] { peer = std::make_unique<ScriptedChatPeer>(kPeerPort); });
-        ASSERT_TRUE(peer && peer->ok());
+        ASSERT_TRUE(peer && peer->Ok());
     }
 
     PeerChatContext Context() {

@@ -581,8 +581,8 @@ TEST_F(ChatWindowTest, MemberListButtonsActOnAHighlightedLineOnly) {
 }
 
 TEST_F(ChatWindowTest, MemberLinesStandInColumnsWhateverTheScript) {
-    if (!QFontDatabase::hasFamily(QStringLiteral("IPAGothic")))
-        GTEST_SKIP() << "IPAGothic (fonts-ipafont-gothic) is not installed";
+    ASSERT_TRUE(QFontDatabase::hasFamily(QStringLiteral("IPAGothic")))
+        << "IPAGothic is missing: scripts/setup.sh installs fonts-ipafont-gothic";
     Enters("10.0.0.1", "Taro");
     Enters("10.0.0.2", U("山田太郎"));
     CMemberListDlg list(host_, chat.get(), boxes, 1);

@@ -53,7 +53,7 @@ public:
     ScriptedChatPeer(const ScriptedChatPeer&) = delete;
     ScriptedChatPeer& operator=(const ScriptedChatPeer&) = delete;
 
-    bool ok() const { return m_fd >= 0; }
+    bool Ok() const { return m_fd >= 0; }
 
     // Send the bytes as they are (add the zero byte yourself where the protocol wants it).
     bool Send(const std::string& bytes, const std::string& address, int port) const {

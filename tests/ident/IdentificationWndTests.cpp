@@ -108,7 +108,7 @@ protected:
     }
     // The texts the handler logged (after the start's own).
     Strings HandlerLog() const {
-        Strings texts = log.texts();
+        Strings texts = log.Texts();
         texts.erase(texts.begin());
         return texts;
     }
@@ -128,7 +128,7 @@ TEST_F(IdentificationWndTest, AnswersTheQueryAndClosesTheConnection) {
     EXPECT_EQ(client.UntilClosed(), "6193, 23:USERID:MS-DOS:alice\r\n");
     EXPECT_TRUE(SpinUntil([&] { return wnd.OpenConnections() == 0; }));
 
-    const Strings texts = log.texts();
+    const Strings texts = log.Texts();
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0], "ident socket ready\r\n");
     EXPECT_EQ(texts[1], "6193, 23\r\n");
@@ -267,7 +267,7 @@ TEST(IdentificationWnd, APortInUseCannotBeStarted) {
     RecordingLogSink log;
     CIdentificationWnd wnd(WorkerContext{nullptr, &log, nullptr});
     EXPECT_FALSE(wnd.Start(ntohs(address.sin_port), "alice"));
-    EXPECT_EQ(log.texts(), Strings{"ident socket ready\r\n"});
+    EXPECT_EQ(log.Texts(), Strings{"ident socket ready\r\n"});
     ::close(fd);
 }
 

@@ -133,7 +133,7 @@ TEST_F(MailTlsAgainstDovecot, TheLogInIsVerifiedOverStls) {
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(log.has("stls\r\n"));
     // dovecot as Debian ships it offers TLS 1.2 and 1.3 only.
-    const auto lines = log.texts();
+    const auto lines = log.Texts();
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& line) {
                                 return line.starts_with("TLS ESTABLISHED (TLSv1.2 ") ||

@@ -47,7 +47,7 @@ TEST_F(AuthenticationWndTest, AcceptedUserAndPasswordVerify) {
     EXPECT_TRUE(boxes.boxes.empty());
     ASSERT_TRUE(server.WaitForFinished(1, 5000));
     EXPECT_EQ(server.Lines(), (Strings{"user alice", "pass pw", "quit"}));
-    EXPECT_EQ(log.texts(), (Strings{"pop3 socket connecting\r\n", "user alice\r\n", "+OK\r\n",
+    EXPECT_EQ(log.Texts(), (Strings{"pop3 socket connecting\r\n", "user alice\r\n", "+OK\r\n",
                                     "pass ********\r\n", "+OK welcome\r\n", "quit\r\n",
                                     "pop3 socket delete\r\n"}));
     CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
@@ -65,11 +65,11 @@ TEST_F(AuthenticationWndTest, EventsAreServedWhileEachReplyIsAwaited) {
                                S::Send("+OK welcome\r\n"), S::ExpectLine("quit"), S::Stall()});
     test::ReleaseOnTick ticks(server, 3);
     EXPECT_TRUE(Verify(server, "alice", "pw"));
-    EXPECT_EQ(ticks.released(), 3u);
+    EXPECT_EQ(ticks.Released(), 3u);
     EXPECT_TRUE(boxes.boxes.empty());
     ASSERT_TRUE(server.WaitForFinished(1, 5000));
     EXPECT_EQ(server.Lines(), (Strings{"user alice", "pass pw", "quit"}));
-    EXPECT_EQ(log.texts(), (Strings{"pop3 socket connecting\r\n", "user alice\r\n", "+OK\r\n",
+    EXPECT_EQ(log.Texts(), (Strings{"pop3 socket connecting\r\n", "user alice\r\n", "+OK\r\n",
                                     "pass ********\r\n", "+OK welcome\r\n", "quit\r\n",
                                     "pop3 socket delete\r\n"}));
 }
@@ -96,7 +96,7 @@ TEST_F(AuthenticationWndTest, AWrongPasswordHasItsOwnWordingAndIsNotLogged) {
         "protocol error\naliceはサーバに拒否されました(パスワード異常)\n-ERR bad password\r\n\n");
     EXPECT_FALSE(log.mentions("protocol error"));
     EXPECT_FALSE(log.mentions("wrong"));
-    EXPECT_EQ(log.texts().back(), "pop3 socket delete\r\n");
+    EXPECT_EQ(log.Texts().back(), "pop3 socket delete\r\n");
     ASSERT_TRUE(server.WaitForFinished(1, 5000));
     EXPECT_EQ(server.Lines(), (Strings{"user alice", "pass wrong"}));  // no QUIT after a failure
 }
@@ -141,7 +141,7 @@ TEST_F(AuthenticationWndTest, AnUnreachableServerShowsTheLastReadAndError) {
     const std::string text = boxes.boxes[0].textUtf8();
     ASSERT_EQ(text.rfind(prefix, 0), 0u) << text;
     EXPECT_GT(std::stoi(text.substr(prefix.size())), 0);
-    EXPECT_EQ(log.texts(), (Strings{"pop3 socket connecting\r\n", "pop3 socket delete\r\n"}));
+    EXPECT_EQ(log.Texts(), (Strings{"pop3 socket connecting\r\n", "pop3 socket delete\r\n"}));
 }
 
 TEST_F(AuthenticationWndTest, EachFailingStepShowsOneBoxWithItsText) {
@@ -212,7 +212,7 @@ TEST_F(AuthenticationWndTest, AnAccountThatCannotGoOutWholeIsRefusedBeforeConnec
         ExpectOneBox(c.box);
     }
     EXPECT_EQ(server.Connections(), 0u);
-    EXPECT_TRUE(log.texts().empty());
+    EXPECT_TRUE(log.Texts().empty());
 }
 
 TEST_F(AuthenticationWndTest, AFailedQuitStillVerifies) {
@@ -222,7 +222,7 @@ TEST_F(AuthenticationWndTest, AFailedQuitStillVerifies) {
     EXPECT_TRUE(wnd.Verify(channel, "alice", "pw"));
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(log.has("Send Error (COMMAND=QUIT)\r\nERROR     = -1\r\nLASTERROR = 32\r\n"));
-    EXPECT_EQ(log.texts().back(), "pop3 socket delete\r\n");
+    EXPECT_EQ(log.Texts().back(), "pop3 socket delete\r\n");
 }
 
 TEST_F(AuthenticationWndTest, SendFailuresOfUserAndPassAreShownAndLogged) {

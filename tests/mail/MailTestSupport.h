@@ -40,7 +40,7 @@ public:
         });
         m_timer.start(1);
     }
-    std::size_t released() const { return m_released; }
+    std::size_t Released() const { return m_released; }
 
 private:
     QTimer m_timer;

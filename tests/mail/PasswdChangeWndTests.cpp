@@ -300,7 +300,7 @@ TEST_F(PasswdChangeSocketTest, EventsAreServedWhileEachReplyIsAwaited) {
                                S::Hold(), S::Send(kChanged), S::ExpectLine("quit"), S::Stall()});
     test::ReleaseOnTick ticks(server, 4);
     EXPECT_TRUE(Change(server));
-    EXPECT_EQ(ticks.released(), 4u);
+    EXPECT_EQ(ticks.Released(), 4u);
     EXPECT_TRUE(boxes.boxes.empty());
     ASSERT_TRUE(server.WaitForFinished(1, 5000));
     EXPECT_EQ(server.Mismatches(), 0u);

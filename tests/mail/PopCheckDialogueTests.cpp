@@ -120,7 +120,7 @@ TEST(PopCheckDialogue, LogsTheDialogueWithThePasswordMasked) {
     CheckRun run;
     RunCheck(run, channel, "alice", "s3cret");
     EXPECT_EQ(run.unread, 2u);
-    EXPECT_EQ(run.log.texts(), (Strings{kGreeting, "user alice\r\n", "+OK\r\n", "pass ********\r\n",
+    EXPECT_EQ(run.log.Texts(), (Strings{kGreeting, "user alice\r\n", "+OK\r\n", "pass ********\r\n",
                                         "+OK alice has 3 messages (1234 octets)\r\n", "last\r\n",
                                         "+OK 1\r\n", "quit\r\n", "pop3 socket delete\r\n"}));
     EXPECT_FALSE(run.log.mentions("s3cret"));
@@ -149,7 +149,7 @@ TEST(PopCheckDialogue, FailureTexts) {
         ScriptedChannel channel(c.replies);
         CheckRun run;
         RunCheck(run, channel);
-        Strings log = run.log.texts();
+        Strings log = run.log.Texts();
         ASSERT_GE(log.size(), c.quit ? 3u : 2u) << c.name;
         EXPECT_EQ(log.back(), "pop3 socket delete\r\n") << c.name;
         log.pop_back();
@@ -179,7 +179,7 @@ TEST(PopCheckDialogue, SendFailuresEndTheCheckExceptAtQuit) {
         RunCheck(run, channel);
         EXPECT_EQ(run.unread, 2u);
         EXPECT_TRUE(run.log.has("ERROR     = -1\r\nLASTERROR = 32\r\n"));
-        EXPECT_EQ(run.log.texts().back(), "pop3 socket delete\r\n");
+        EXPECT_EQ(run.log.Texts().back(), "pop3 socket delete\r\n");
     }
 }
 
@@ -193,7 +193,7 @@ TEST(PopCheckDialogue, AStopDuringTheUserWaitEndsAtOnceWithoutQuit) {
     PopCheckDialogue dialogue(channel, log, stop, Quick());
     EXPECT_EQ(dialogue.Run("alice", "pw"), std::nullopt);
     EXPECT_EQ(channel.sent, Strings{"user alice\r\n"});
-    EXPECT_EQ(log.texts().back(), "pop3 socket delete (at processing)\r\n");
+    EXPECT_EQ(log.Texts().back(), "pop3 socket delete (at processing)\r\n");
     EXPECT_FALSE(log.has("pop3 socket delete\r\n"));
     EXPECT_EQ(channel.waits, 5);
 }
@@ -247,7 +247,7 @@ TEST(PopCheckDialogue, ArbitraryRepliesKeepTheDialogueInBounds) {
         ASSERT_FALSE(run.log.mentions("s3cret"));
         // A reply fills at most the 1,024-byte buffer; its control bytes are logged as escapes
         // of up to four characters.
-        for (const auto& text : run.log.texts()) ASSERT_LT(text.size(), 4 * 1024u);
+        for (const auto& text : run.log.Texts()) ASSERT_LT(text.size(), 4 * 1024u);
     }
 }
 

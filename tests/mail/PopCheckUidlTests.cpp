@@ -45,7 +45,7 @@ Outcome Check(SeenMailStore& seen, test::Replies replies) {
     Outcome out;
     out.unread = dialogue.Run("alice", "pw");
     out.sent = channel.sent;
-    out.log = log.texts();
+    out.log = log.Texts();
     out.utf8 = log.utf8();
     return out;
 }
@@ -133,7 +133,7 @@ TEST(PopCheckByUidl, AStopDuringTheListingEndsAtOnce) {
     PopCheckDialogue dialogue(channel, log, stop, Quick());
     dialogue.UseSeenMail(&seen, kAccount);
     EXPECT_EQ(dialogue.Run("alice", "pw"), std::nullopt);
-    EXPECT_EQ(log.texts().back(), "pop3 socket delete (at processing)\r\n");
+    EXPECT_EQ(log.Texts().back(), "pop3 socket delete (at processing)\r\n");
 }
 
 }  // namespace

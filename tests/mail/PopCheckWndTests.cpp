@@ -74,7 +74,7 @@ TEST_F(PopCheckWndTest, AFullCheckReportsTheUnreadCountToTheFrame) {
     ASSERT_TRUE(server.WaitForFinished(1, 5000));
     EXPECT_EQ(server.Lines(), (Strings{"user alice", "pass s3cret", "last", "quit"}));
     EXPECT_EQ(server.Mismatches(), 0u);
-    EXPECT_EQ(log.texts(),
+    EXPECT_EQ(log.Texts(),
               (Strings{"MAIL TIMER SET COMPLETE\r\n", "Popcheck Start!!\r\n",
                        "pop3 socket connecting\r\n", kGreeting, "user alice\r\n", "+OK\r\n",
                        "pass ********\r\n", "+OK alice has 3 messages (1234 octets)\r\n",
@@ -309,7 +309,7 @@ TEST_F(PopCheckWndTest, AnOverlongRejectionIsCutToItsArea) {
     ScriptedLineServer server({S::Send(kGreeting), S::ExpectLine("user"),
                                S::Send("-ERR " + std::string(1995, 'r') + "\r\n")});
     auto wnd = RunOneCheck(server);
-    const Strings texts = log.texts();
+    const Strings texts = log.Texts();
     ASSERT_GE(texts.size(), 3u);  // the rejection, QUIT, the socket's end
     EXPECT_EQ(texts[texts.size() - 2], "quit\r\n");
     const std::string& rejection = texts[texts.size() - 3];
@@ -327,7 +327,7 @@ TEST_F(PopCheckWndTest, ATickWhileBusyOnlyRearms) {
     ASSERT_TRUE(SpinUntil([&] { return log.has("Skip Mailcheck Start!!\r\n"); }));
     EXPECT_TRUE(wnd->Busy());
     EXPECT_EQ(server.Connections(), 1u);
-    const Strings texts = log.texts();
+    const Strings texts = log.Texts();
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Popcheck Start!!\r\n"), 1);
     wnd.reset();
     EXPECT_TRUE(log.has("pop3 socket delete (at processing)\r\n"));
@@ -341,7 +341,7 @@ TEST_F(PopCheckWndTest, AnOpenNoticeSkipsTheTurn) {
     auto wnd = Make([&] { return noticeOpen; });
     ASSERT_TRUE(wnd->Start("127.0.0.1", server.Port(), "alice", "s3cret", 1));
     ASSERT_TRUE(SpinUntil([&] {
-        const Strings texts = log.texts();
+        const Strings texts = log.Texts();
         return std::count(texts.begin(), texts.end(), "Skip Mailcheck Start!!\r\n") >= 2;
     }));
     EXPECT_EQ(server.Connections(), 0u);
@@ -360,7 +360,7 @@ TEST_F(PopCheckWndTest, DestroyingTheWindowStopsAStalledUserWaitWithinOneSlice) 
     ASSERT_TRUE(SpinUntil([&] { return server.Lines().size() == 1; }));
     wnd.reset();
     QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(log.texts().back(), "pop3 socket delete (at processing)\r\n");
+    EXPECT_EQ(log.Texts().back(), "pop3 socket delete (at processing)\r\n");
     EXPECT_FALSE(log.has("pop3 socket delete\r\n"));
     EXPECT_FALSE(log.mentions("ERROR"));
     EXPECT_TRUE(frame.counts.empty());
@@ -393,7 +393,7 @@ TEST_F(PopCheckWndTest, IntervalZeroIsRefusedWithABox) {
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].textUtf8(), "タイマー値が０です");
     EXPECT_EQ(boxes.boxes[0].captionUtf8(), "タイマー値エラー");
-    EXPECT_TRUE(log.texts().empty());
+    EXPECT_TRUE(log.Texts().empty());
 
     ASSERT_TRUE(wnd->Start("127.0.0.1", server.Port(), "alice", "s3cret", 1));
     EXPECT_FALSE(wnd->SetInterval(0));  // stops the armed first check
@@ -413,7 +413,7 @@ TEST_F(PopCheckWndTest, StartRefusesWhatDoesNotFitItsFieldOrCommand) {
     for (const auto& c : cases) {
         auto wnd = Make();
         EXPECT_FALSE(wnd->Start(c.server, 110, c.user, c.password, 1)) << c.user;
-        EXPECT_EQ(log.texts().back(), "MAIL ACCOUNT ERROR\r\n");
+        EXPECT_EQ(log.Texts().back(), "MAIL ACCOUNT ERROR\r\n");
     }
     auto wnd = Make();
     EXPECT_TRUE(

@@ -108,7 +108,7 @@ TEST_F(PopTlsTest, TheCheckCountsOverStlsAndOverItsOwnTlsPort) {
             EXPECT_TRUE(log.has("stls\r\n"));
         }
         // The protocol and cipher, logged once the channel is secured, before the account.
-        const Strings lines = log.texts();
+        const Strings lines = log.Texts();
         const auto at = [&](const std::string& line) {
             return std::find(lines.begin(), lines.end(), line) - lines.begin();
         };
@@ -187,7 +187,7 @@ TEST_F(PopTlsTest, ACheckThatCannotBeSecuredSendsNoAccountAndSaysWhyOnce) {
         EXPECT_EQ(boxes.boxes.size(), 1u);
         long failures = 0;
         long secured = 0;
-        for (const auto& t : log.texts()) {
+        for (const auto& t : log.Texts()) {
             failures += t.starts_with("TLS ERROR (") ? 1 : 0;
             secured += t.starts_with("TLS ESTABLISHED (") ? 1 : 0;
         }

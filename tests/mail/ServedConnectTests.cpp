@@ -29,7 +29,7 @@ using S = ScriptedLineServer;
 // after the resolver's time-out).
 TEST(ServedConnect, TheWindowsAreServedWhileTheServerNameIsLookedUp) {
     test::PrivateNetwork network(test::PrivateNetwork::Shape::LoopbackOnly);
-    ASSERT_TRUE(network.ok()) << test::PrivateNetwork::kWhy;
+    ASSERT_TRUE(network.Ok()) << test::PrivateNetwork::kWhy;
     const std::string host = "pop.kestrel-test.invalid";
 
     const struct {
@@ -63,14 +63,14 @@ TEST(ServedConnect, TheWindowsAreServedWhileTheServerNameIsLookedUp) {
                 &context, [&] { answering->Release(); }, Qt::QueuedConnection);
         });
         answering = &resolver;
-        ASSERT_TRUE(resolver.ok()) << "no mount namespace of its own for the name server: "
+        ASSERT_TRUE(resolver.Ok()) << "no mount namespace of its own for the name server: "
                                       "this test needs root";
         ScriptedLineServer server(window.script);
         test::RecordingLogSink log;
         test::RecordingMessageBoxes boxes;
         EXPECT_TRUE(window.run(WorkerContext{nullptr, &log, &boxes}, server.Port()))
             << "the look-up held the user-interface thread";
-        EXPECT_GT(resolver.answers(), 0);
+        EXPECT_GT(resolver.Answers(), 0);
         EXPECT_TRUE(boxes.boxes.empty());
         EXPECT_EQ(server.Mismatches(), 0u);
     }
@@ -101,7 +101,7 @@ TEST(ServedConnect, TheWindowsAreServedDuringTheLogInsTlsHandshake) {
         CAuthenticationWnd wnd(WorkerContext{nullptr, &log, &boxes}, nullptr, timing);
         wnd.SetSecurity({road.security, ""});
         EXPECT_FALSE(wnd.Verify("127.0.0.1", server.Port(), "alice", "pw"));
-        EXPECT_EQ(ticks.released(), 1u) << "the handshake held the user-interface thread";
+        EXPECT_EQ(ticks.Released(), 1u) << "the handshake held the user-interface thread";
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_NE(boxes.boxes[0].textUtf8().find("暗号化通信ができません"), std::string::npos);
         EXPECT_FALSE(log.has("user alice\r\n"));

@@ -112,7 +112,7 @@ TEST_F(NewsCheckWndTest, ACheckReportsTheGrownGroupsAndRemembersTheirNumbers) {
     EXPECT_EQ(server.Lines(), (Strings{"mode reader", "group fj.a", "group fj.b", "group fj.c",
                                        "group fj.d", "quit"}));
     EXPECT_EQ(server.Mismatches(), 0u);
-    EXPECT_EQ(log.texts(), (Strings{"NEWS TIMER SET COMPLETE\r\n", "Newscheck Start!!\r\n",
+    EXPECT_EQ(log.Texts(), (Strings{"NEWS TIMER SET COMPLETE\r\n", "Newscheck Start!!\r\n",
                                     "nntp socket connecting\r\n", "mode reader\r\n", kReaderMode,
                                     "group fj.a\r\n", "211 10 20 120 fj.a\r\n", "group fj.b\r\n",
                                     "211 0 1 0 fj.b\r\n", "group fj.c\r\n", "411 no such group\r\n",
@@ -246,7 +246,7 @@ TEST_F(NewsCheckWndTest, AServerThatClosesMidDialogueStillGetsItsNewsRemembered)
     auto wnd = RunOneCheck(server, "fj.a:1\nfj.b:1\nfj.c:1\n");
     EXPECT_EQ(frame.reports, Strings{"fj.a "});
     EXPECT_EQ(ReadFile(list), "fj.a:5\nfj.b:1\nfj.c:1\n");
-    EXPECT_EQ(log.texts().back(), "nntp socket delete\r\n");
+    EXPECT_EQ(log.Texts().back(), "nntp socket delete\r\n");
 }
 
 TEST_F(NewsCheckWndTest, FailedGreetingsEndTheCheckWithoutAsking) {
@@ -307,7 +307,7 @@ TEST_F(NewsCheckWndTest, ReadOnlyAndReaderModeServersAreChecked) {
 TEST_F(NewsCheckWndTest, NoAnswerToReaderModeEndsTheCheck) {
     ScriptedLineServer server({S::Send(kReady), S::ExpectLine("mode reader"), S::Stall()});
     auto wnd = RunOneCheck(server, "fj.a:1\n");
-    const Strings logged = log.texts();
+    const Strings logged = log.Texts();
     ASSERT_GE(logged.size(), 2u);
     EXPECT_EQ(logged[logged.size() - 2], "ERROR     = -1\r\nLASTERROR = 11\r\n");
     EXPECT_EQ(logged.back(), "nntp socket delete\r\n");
@@ -346,7 +346,7 @@ TEST_F(NewsCheckWndTest, InitCheckResults) {
     timing.newsFirstCheckMs = 3600000;  // armed, not run
     auto wnd = Make();
     EXPECT_EQ(wnd->InitCheck("127.0.0.1", 119, 2), -3);
-    EXPECT_TRUE(log.texts().empty());
+    EXPECT_TRUE(log.Texts().empty());
 
     EXPECT_EQ(wnd->InitCheck("127.0.0.1", 119, 3), -1);  // no list yet
     EXPECT_EQ(log.utf8(), Strings{list + "を\nオープンできません"});
@@ -359,7 +359,7 @@ TEST_F(NewsCheckWndTest, InitCheckResults) {
 
     log.clear();
     EXPECT_EQ(wnd->InitCheck("127.0.0.1", 119, 3), 1);
-    EXPECT_EQ(log.texts(), Strings{"NEWS TIMER SET COMPLETE\r\n"});
+    EXPECT_EQ(log.Texts(), Strings{"NEWS TIMER SET COMPLETE\r\n"});
 }
 
 TEST_F(NewsCheckWndTest, ChecksComeBackEveryInterval) {
@@ -411,7 +411,7 @@ TEST_F(NewsCheckWndTest, DestroyingTheWindowStopsAStalledCheckAndLeavesTheList) 
     ASSERT_TRUE(SpinUntil([&] { return server.Lines().size() == 3; }));
     wnd.reset();
     QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(log.texts().back(), "nntp socket delete (at processing)\r\n");
+    EXPECT_EQ(log.Texts().back(), "nntp socket delete (at processing)\r\n");
     EXPECT_FALSE(log.has("nntp socket delete\r\n"));
     EXPECT_TRUE(frame.reports.empty());
     EXPECT_EQ(ReadFile(list), "fj.a:1\nfj.b:1\n");  // a stopped check writes nothing
@@ -453,7 +453,7 @@ TEST_F(NewsCheckWndTest, ChangeIntervalRefusesTwoMinutesAndStopsTheTimer) {
 
     log.clear();
     EXPECT_EQ(wnd->ChangeInterval(3), 1);
-    EXPECT_EQ(log.texts().front(), "NEWS TIMER SET COMPLETE\r\n");
+    EXPECT_EQ(log.Texts().front(), "NEWS TIMER SET COMPLETE\r\n");
     ASSERT_TRUE(SpinUntil([&] { return server.Connections() == 1; }));
 }
 

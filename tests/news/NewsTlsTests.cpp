@@ -77,7 +77,7 @@ TEST_F(NewsTlsTest, TheNewsCheckAsksItsGroupsOverStartTlsAndOverItsOwnTlsPort) {
         EXPECT_EQ(server.Wire().find("group"), std::string::npos);
         EXPECT_TRUE(boxes.boxes.empty());
         // The protocol and cipher, logged once the channel is secured, before reader mode.
-        const Strings lines = log.texts();
+        const Strings lines = log.Texts();
         const auto tls = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
             return line.starts_with("TLS ESTABLISHED (TLSv1.");
         });

@@ -5,7 +5,7 @@
 // starts afterwards) moves into a mount namespace of its own in which /etc/resolv.conf names
 // only 127.0.0.1, where this object listens; a query still held when the resolver's time-out
 // (one second here) is up fails the look-up. Make it inside a PrivateNetwork, whose
-// 127.0.0.1:53 is the test's alone. Needs root; ok() is false otherwise, and the test fails.
+// 127.0.0.1:53 is the test's alone. Needs root; Ok() is false otherwise, and the test fails.
 //
 // The thread stays in its own mount namespace afterwards (a process with threads cannot go
 // back), where /etc/resolv.conf is the machine's again once this object is gone.
@@ -70,9 +70,9 @@ public:
     HeldResolver(const HeldResolver&) = delete;
     HeldResolver& operator=(const HeldResolver&) = delete;
 
-    bool ok() const { return m_ok; }
-    int queries() const { return m_queries; }
-    int answers() const { return m_answers; }
+    bool Ok() const { return m_ok; }
+    int Queries() const { return m_queries; }
+    int Answers() const { return m_answers; }
     // From any thread: the queries held now are answered; later ones are held again.
     void Release() { m_released = true; }
 

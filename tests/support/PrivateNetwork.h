@@ -2,7 +2,7 @@
 
 // Network namespaces made by a test for the code that broadcasts. The calling thread enters
 // the program's namespace for the life of the object; sockets it creates there stay there.
-// Needs root and the ip tool; ok() is false otherwise, and the test fails with kWhy: CI runs
+// Needs root and the ip tool; Ok() is false otherwise, and the test fails with kWhy: CI runs
 // as root with iproute2 installed, so a test that quietly skipped there would prove nothing.
 //
 // Shapes: only a loopback interface, or a veth pair to a second namespace, 192.0.2.1/24 for
@@ -68,7 +68,7 @@ public:
     PrivateNetwork(const PrivateNetwork&) = delete;
     PrivateNetwork& operator=(const PrivateNetwork&) = delete;
 
-    bool ok() const { return m_ok; }
+    bool Ok() const { return m_ok; }
     // Names for "ip netns exec".
     const std::string& ProgramName() const { return m_program; }
     const std::string& PeerName() const { return m_peer; }

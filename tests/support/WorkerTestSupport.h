@@ -28,27 +28,27 @@ public:
         std::lock_guard guard(m_lock);
         m_texts.clear();
     }
-    std::vector<std::string> texts() const {
+    std::vector<std::string> Texts() const {
         std::lock_guard guard(m_lock);
         return m_texts;
     }
     // The texts as UTF-8, for comparing with the Japanese fixed texts.
     std::vector<std::string> utf8() const {
         std::vector<std::string> out;
-        for (const auto& t : texts()) out.push_back(cp932ToUtf8(t));
+        for (const auto& t : Texts()) out.push_back(cp932ToUtf8(t));
         return out;
     }
     bool has(std::string_view text) const {
-        const auto all = texts();
+        const auto all = Texts();
         return std::find(all.begin(), all.end(), text) != all.end();
     }
     long count(std::string_view text) const {
-        const auto all = texts();
+        const auto all = Texts();
         return std::count(all.begin(), all.end(), text);
     }
     // Whether any text holds the given bytes anywhere.
     bool mentions(std::string_view bytes) const {
-        for (const auto& t : texts()) {
+        for (const auto& t : Texts()) {
             if (t.find(bytes) != std::string::npos) return true;
         }
         return false;
