@@ -1,6 +1,7 @@
 // The peer chat against Debian's iptux as a black-box peer: iptux in a namespace of its own
 // across a veth pair, under its own X server and session bus. Fails where iptux, Xvfb,
-// dbus-run-session or the network namespaces are missing: CI installs them and runs as root.
+// dbus-run-session, xdotool or the network namespaces are missing: CI installs them and runs
+// as root.
 //
 // iptux logs every packet it sends and receives, a moment after the fact; every look at its
 // log waits for what it expects, up to a deadline, and shows the log when it never comes.
@@ -14,6 +15,7 @@
 #include <initializer_list>
 #include <sstream>
 #include <string_view>
+#include <vector>
 
 #include "chat/PeerText.h"
 #include "tests/chat/PeerChatTestKit.h"
@@ -38,7 +40,8 @@ protected:
         : m_nickname(nickname), m_encoding(encoding) {}
 
     void SetUp() override {
-        for (const char* tool : {"/usr/bin/iptux", "/usr/bin/Xvfb", "/usr/bin/dbus-run-session"})
+        for (const char* tool :
+             {"/usr/bin/iptux", "/usr/bin/Xvfb", "/usr/bin/dbus-run-session", "/usr/bin/xdotool"})
             ASSERT_TRUE(QFile::exists(QString::fromLatin1(tool)))
                 << tool << " is not installed (scripts/setup.sh installs it)";
         ASSERT_TRUE(network.Ok()) << PrivateNetwork::kWhy;
@@ -52,7 +55,7 @@ protected:
         std::ofstream(home.filePath(QStringLiteral(".iptux/config.json")).toStdString())
             << R"({"nick_name": ")" << m_nickname
             << R"(", "belong_group": "test", "candidacy_encode": "cp932",)"
-            << R"( "preference_encode": ")" << m_encoding << R"("})";
+            << R"( "preference_encode": ")" << m_encoding << R"(", "open_chat": true})";
         const QString log = home.filePath(QStringLiteral("iptux.log"));
         // Everything iptux, its session bus and the services activated there keep (settings,
         // caches, the accessibility bus's socket) goes below this run's HOME: no state from
@@ -108,6 +111,60 @@ protected:
             },
             timeoutMs);
     }
+    // Runs xdotool on iptux's screen, in iptux's namespace; its output goes to out.
+    bool Xdo(const QStringList& args, QString* out = nullptr) {
+        QFile display(home.filePath(QStringLiteral("display")));
+        if (!display.open(QIODevice::ReadOnly)) return false;
+        QProcess xdo;
+        xdo.start(QStringLiteral("ip"),
+                  QStringList{QStringLiteral("netns"), QStringLiteral("exec"),
+                              QString::fromStdString(network.PeerName()), QStringLiteral("env"),
+                              QStringLiteral("DISPLAY=:") +
+                                  QString::fromLatin1(display.readAll().trimmed()),
+                              QStringLiteral("xdotool")} +
+                      args);
+        if (!xdo.waitForFinished(10000)) return false;
+        if (out) *out = QString::fromUtf8(xdo.readAllStandardOutput());
+        return xdo.exitStatus() == QProcess::NormalExit && xdo.exitCode() == 0;
+    }
+    // iptux's talk window with us, which it opens by itself (open_chat) once we sent it a
+    // message; 0 where it never shows.
+    qulonglong TalkWindow() {
+        qulonglong window = 0;
+        SpinUntil(
+            [&] {
+                QString found;
+                Xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                     QStringLiteral("--name"),
+                     QStringLiteral("^Talk with .* IP:%1$")
+                         .arg(QString::fromLatin1(PrivateNetwork::kProgramAddress))},
+                    &found);
+                window = found.split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(0).toULongLong();
+                return window != 0;
+            },
+            kLogMs);
+        return window;
+    }
+    // Types the text into the talk window's input pane and sends it (Ctrl+Return).
+    bool TypeInTalk(qulonglong window, const QString& text) {
+        const QString id = QString::number(window);
+        QString shell;
+        if (!Xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id}) ||
+            !Xdo({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id}, &shell))
+            return false;
+        int height = 0;
+        for (const QString& line : shell.split(QLatin1Char('\n')))
+            if (line.startsWith(QStringLiteral("HEIGHT="))) height = line.mid(7).toInt();
+        // The input pane lies above the Close and Send buttons.
+        return height > 0 &&
+               Xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), id,
+                    QStringLiteral("150"), QString::number(height - 100), QStringLiteral("click"),
+                    QStringLiteral("1")}) &&
+               Xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"),
+                    text}) &&
+               Xdo({QStringLiteral("key"), QStringLiteral("ctrl+Return")});
+    }
+
     // What iptux and its X server said when it is not there.
     std::string Diagnostics() const {
         std::ifstream in(home.filePath(QStringLiteral("xvfb.log")).toStdString());
@@ -213,14 +270,15 @@ std::string AsIptuxLogs(const std::string& bytes) {
 
 // iptux preferring UTF-8 with a nickname CP932 cannot hold, and preferring CP932 with one it
 // can: its name arrives as written either way; our nickname and a message with Chinese, an
-// emoji and Japanese reach it, in CP932 since iptux does not announce UTF-8.
+// emoji and Japanese reach it, in CP932 since iptux does not announce UTF-8; and what is typed
+// in iptux's talk window reaches us as it was typed.
 class IptuxUtf8Test : public IptuxTest, public ::testing::WithParamInterface<const char*> {
 protected:
     IptuxUtf8Test() : IptuxTest(Utf8() ? "张三😀イプタックス" : "三郎イプタックス", GetParam()) {}
     static bool Utf8() { return std::string_view(GetParam()) == "utf-8"; }
 };
 
-TEST_P(IptuxUtf8Test, NamesAndMessagesInBothEncodings) {
+TEST_P(IptuxUtf8Test, NamesAndMessagesBothWays) {
     CopyField(identity.nickname, utf8ToCp932("太郎"));
     std::unique_ptr<CPeerChat> chat = ChatWithIptux(true);
     ASSERT_TRUE(chat) << Diagnostics();
@@ -245,6 +303,41 @@ TEST_P(IptuxUtf8Test, NamesAndMessagesInBothEncodings) {
     ASSERT_TRUE(SpinUntil([&] { return !chat->AwaitingAcknowledgement(); }, 2900))
         << "no acknowledgement";
     EXPECT_TRUE(boxes.boxes.empty());
+
+    // Typed in iptux's talk window: iptux sends what CP932 holds in CP932 when it prefers
+    // CP932, and everything else as raw UTF-8 with no option; each arrives as it was typed and
+    // is acknowledged.
+    const qulonglong talk = TalkWindow();
+    ASSERT_NE(talk, 0u) << "iptux opened no talk window\n" << Diagnostics();
+    std::vector<std::string> typed = {"张三😀 こんにちは"};
+    if (!Utf8()) typed.insert(typed.begin(), "三郎です こんにちは");
+    for (const std::string& text : typed) {
+        SCOPED_TRACE(text);
+        view.received.clear();
+        ASSERT_TRUE(TypeInTalk(talk, QString::fromStdString(text)));
+        ASSERT_TRUE(SpinUntil([&] { return !view.Of(WM_PEER_MESSAGE).empty(); }, kLogMs)) << Log();
+        const auto in = view.Of(WM_PEER_MESSAGE).front();
+        ASSERT_TRUE(in.messageText);
+        const std::string shown = in.messageUnicode.isNull() ? cp932ToUtf8(*in.messageText)
+                                                             : in.messageUnicode.toStdString();
+        EXPECT_EQ(shown, text);
+        // Filed in CP932, with a mark for each character it lacks.
+        EXPECT_EQ(*in.messageText, utf8ToCp932Marked(text));
+        // iptux hears an acknowledgement for each (only we send 33 from taro:PC01).
+        const std::size_t count = &text - typed.data() + 1;
+        std::string acknowledged;
+        EXPECT_TRUE(SpinUntil(
+            [&] {
+                acknowledged = Log();
+                std::size_t found = 0;
+                for (std::size_t at = acknowledged.find(":taro:PC01:33:"); at != std::string::npos;
+                     at = acknowledged.find(":taro:PC01:33:", at + 1))
+                    ++found;
+                return found >= count;
+            },
+            kLogMs))
+            << acknowledged;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, IptuxUtf8Test, ::testing::Values("utf-8", "cp932"),
