@@ -27,6 +27,8 @@ packages=(
     libqt6multimedia6 gstreamer1.0-plugins-base
     # screens and screenshots
     xvfb xauth xdotool x11-utils imagemagick fonts-ipafont-gothic
+    # xmodmap: the iptux test gives the characters it types keys of their own
+    x11-xserver-utils
     # real peers for the integration tests
     dovecot-pop3d dovecot-imapd poppassd libnet-ident-perl socat dbus dbus-x11 python3 passwd
     # the TLS bench's side-by-side reference

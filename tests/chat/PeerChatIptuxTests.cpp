@@ -1,7 +1,7 @@
 // The peer chat against Debian's iptux as a black-box peer: iptux in a namespace of its own
 // across a veth pair, under its own X server and session bus. Fails where iptux, Xvfb,
-// dbus-run-session, xdotool or the network namespaces are missing: CI installs them and runs
-// as root.
+// dbus-run-session, xdotool, xmodmap or the network namespaces are missing: CI installs them
+// and runs as root.
 //
 // iptux logs every packet it sends and receives, a moment after the fact; every look at its
 // log waits for what it expects, up to a deadline, and shows the log when it never comes.
@@ -40,8 +40,8 @@ protected:
         : m_nickname(nickname), m_encoding(encoding) {}
 
     void SetUp() override {
-        for (const char* tool :
-             {"/usr/bin/iptux", "/usr/bin/Xvfb", "/usr/bin/dbus-run-session", "/usr/bin/xdotool"})
+        for (const char* tool : {"/usr/bin/iptux", "/usr/bin/Xvfb", "/usr/bin/dbus-run-session",
+                                 "/usr/bin/xdotool", "/usr/bin/xmodmap"})
             ASSERT_TRUE(QFile::exists(QString::fromLatin1(tool)))
                 << tool << " is not installed (scripts/setup.sh installs it)";
         ASSERT_TRUE(network.Ok()) << PrivateNetwork::kWhy;
@@ -111,21 +111,57 @@ protected:
             },
             timeoutMs);
     }
-    // Runs xdotool on iptux's screen, in iptux's namespace; its output goes to out.
-    bool Xdo(const QStringList& args, QString* out = nullptr) {
+    // Runs an X tool (xdotool, xmodmap) on iptux's screen, in iptux's namespace; its output
+    // goes to out.
+    bool OnIptuxScreen(const char* tool, const QStringList& args, QString* out = nullptr) {
         QFile display(home.filePath(QStringLiteral("display")));
         if (!display.open(QIODevice::ReadOnly)) return false;
-        QProcess xdo;
-        xdo.start(QStringLiteral("ip"),
+        QProcess run;
+        run.start(QStringLiteral("ip"),
                   QStringList{QStringLiteral("netns"), QStringLiteral("exec"),
                               QString::fromStdString(network.PeerName()), QStringLiteral("env"),
                               QStringLiteral("DISPLAY=:") +
                                   QString::fromLatin1(display.readAll().trimmed()),
-                              QStringLiteral("xdotool")} +
+                              QString::fromLatin1(tool)} +
                       args);
-        if (!xdo.waitForFinished(10000)) return false;
-        if (out) *out = QString::fromUtf8(xdo.readAllStandardOutput());
-        return xdo.exitStatus() == QProcess::NormalExit && xdo.exitCode() == 0;
+        if (!run.waitForFinished(10000)) return false;
+        if (out) *out = QString::fromUtf8(run.readAllStandardOutput());
+        return run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0;
+    }
+    bool Xdo(const QStringList& args, QString* out = nullptr) {
+        return OnIptuxScreen("xdotool", args, out);
+    }
+    // Gives every character of the text beyond ASCII a key of its own on iptux's screen.
+    // xdotool types a character the keyboard lacks by binding it to a spare key for the
+    // moment of its press; a client that reads the keyboard late (iptux on a loaded machine)
+    // then finds another character there or none. Bound once beforehand, every press stands.
+    // The keys are the ones the screen leaves spare; each call binds them anew, so the text
+    // before must have been read.
+    bool BindKeysFor(const QString& text) {
+        if (m_spareKeys.empty()) {
+            QString table;
+            if (!OnIptuxScreen("xmodmap", {QStringLiteral("-pke")}, &table)) return false;
+            for (const QString& line : table.split(QLatin1Char('\n'))) {
+                const QStringList parts = line.simplified().split(QLatin1Char(' '));
+                if (parts.size() == 3 && parts[0] == QStringLiteral("keycode") &&
+                    parts[2] == QStringLiteral("="))
+                    m_spareKeys.push_back(parts[1].toInt());
+            }
+        }
+        std::vector<int> spare = m_spareKeys;
+        QStringList bindings;
+        QList<char32_t> bound;
+        for (const char32_t c : text.toUcs4()) {
+            if (c < 0x80 || bound.contains(c)) continue;
+            if (spare.empty()) return false;
+            bindings << QStringLiteral("-e")
+                     << QStringLiteral("keycode %1 = U%2")
+                            .arg(spare.back())
+                            .arg(QString::number(static_cast<unsigned>(c), 16).toUpper());
+            spare.pop_back();
+            bound << c;
+        }
+        return bindings.isEmpty() || OnIptuxScreen("xmodmap", bindings);
     }
     // iptux's talk window with us, which it opens by itself (open_chat) once we sent it a
     // message; 0 where it never shows.
@@ -149,7 +185,8 @@ protected:
     bool TypeInTalk(qulonglong window, const QString& text) {
         const QString id = QString::number(window);
         QString shell;
-        if (!Xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id}) ||
+        if (!BindKeysFor(text) ||
+            !Xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id}) ||
             !Xdo({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id}, &shell))
             return false;
         int height = 0;
@@ -203,6 +240,7 @@ protected:
     std::string logPath;
     const char* m_nickname;
     const char* m_encoding;
+    std::vector<int> m_spareKeys;
 };
 
 TEST_F(IptuxTest, ListsIptuxAndExchangesAcknowledgedMessages) {

@@ -41,4 +41,9 @@ bool emptyMaildir(const std::string& maildir) {
     return true;
 }
 
+bool dovecotLogsNoLogIn(const std::string& log) {
+    return log.find("no auth attempts") != std::string::npos ||
+           log.find("disconnected before auth was ready") != std::string::npos;
+}
+
 }  // namespace kestrel::test
