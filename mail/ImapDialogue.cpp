@@ -59,7 +59,7 @@ void ImapDialogue::Note(const imap::Response& r) {
     if (imap::IsMailboxChange(r)) m_changed = true;
 }
 
-ImapDialogue::Read ImapDialogue::Receive(imap::Response& out, int& slicesLeft) {
+ImapDialogue::Read ImapDialogue::Receive(imap::Response& out, int& slicesLeft, int sliceMs) {
     char chunk[16384];
     for (;;) {
         if (auto r = m_reader.Next()) {
@@ -72,7 +72,7 @@ ImapDialogue::Read ImapDialogue::Receive(imap::Response& out, int& slicesLeft) {
         if (slicesLeft <= 0) return Read::NoAnswer;
         if (m_stop.load() != 0) return Read::Stopped;
         --slicesLeft;
-        m_channel.WaitReadable(m_timing.pollSliceMs);
+        m_channel.WaitReadable(sliceMs > 0 ? sliceMs : m_timing.pollSliceMs);
         m_lastRead = m_channel.Receive(chunk, static_cast<int>(sizeof chunk));
         if (m_lastRead > 0) {
             m_reader.Feed(std::string_view(chunk, static_cast<std::size_t>(m_lastRead)));
@@ -312,9 +312,14 @@ ImapDialogue::IdleEnd ImapDialogue::Idle(const std::function<void(std::uint32_t)
         }
         const auto renewAt = Clock::now() + std::chrono::milliseconds(renewMs);
         bool serverEnded = false;
-        while (!m_changed && Clock::now() < renewAt) {
+        for (auto now = Clock::now(); !m_changed && now < renewAt; now = Clock::now()) {
+            // One long wait, up to the renewal: the server's word or a stop ends it.
+            const auto untilRenew =
+                std::chrono::duration_cast<std::chrono::milliseconds>(renewAt - now).count();
             int slice = 1;
-            read = Receive(done, slice);
+            read = Receive(done, slice,
+                           static_cast<int>(std::clamp<long long>(
+                               untilRenew, 1, std::max(1, m_timing.imapIdleSliceMs))));
             if (read == Read::NoAnswer) continue;
             if (read == Read::Stopped) {
                 // Cheap and unanswered: the program is on its way out.

@@ -67,8 +67,9 @@ public:
 private:
     enum class Read { Got, NoAnswer, Closed, Broken, Stopped };
 
-    // The next response within *slicesLeft slices (used up as they pass).
-    Read Receive(imap::Response& out, int& slicesLeft);
+    // The next response within slicesLeft slices (used up as they pass) of sliceMs each
+    // (0: the reply slice).
+    Read Receive(imap::Response& out, int& slicesLeft, int sliceMs = 0);
     // Responses up to the completion of the last command sent; untagged ones are noted.
     Read Complete(imap::Response& done, int slices,
                   const std::function<void(const imap::Response&)>& untagged = {});

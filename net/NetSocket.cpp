@@ -191,6 +191,7 @@ CNetSocket::~CNetSocket() {
         m_impl->notifier->deleteLater();
     }
     if (m_impl->fd >= 0) ::close(m_impl->fd);
+    if (m_interruptFd >= 0) ::close(m_interruptFd);
 }
 
 std::shared_ptr<CNetConnection> CNetSocket::Primary() const {

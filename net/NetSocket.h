@@ -66,6 +66,12 @@ public:
     // For polling workers: wait until the primary connection is readable or closed, at most
     // timeoutMs. 1 readable (or peer closed), 0 timed out, -1 no connection.
     int WaitReadable(int timeoutMs);
+    // For polling workers, before the worker starts: make Interrupt() possible. false where
+    // the system refused (WaitReadable then waits out its time as before).
+    bool EnableInterrupt();
+    // Any thread: every WaitReadable from now on returns at once, so a worker that waits in
+    // long slices comes to its stop test without waiting one out.
+    void Interrupt();
 
     // Identity shown in traces and events.
     const void* Identity() const { return this; }
@@ -137,6 +143,7 @@ private:
     int m_acceptRetryMs = 0;
     int m_idleConnectionMs = 0;
     std::unique_ptr<Impl> m_impl;  // the datagram socket and its notifier; the idle check
+    int m_interruptFd = -1;        // eventfd; set before a worker starts, closed at the end
 };
 
 }  // namespace kestrel

@@ -6,7 +6,11 @@
 
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdint>
 
 #include "net/CNetConnection.h"
 #include "net/SocketSupport.h"
@@ -171,9 +175,21 @@ int CNetSocket::Receive(SocketEvent* event, char* buffer, int size) {
 int CNetSocket::WaitReadable(int timeoutMs) {
     const auto connection = Primary();
     if (!connection || m_serverForm) return -1;
-    pollfd p{connection->Fd(), POLLIN, 0};
-    const int ready = ::poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
-    return ready > 0 ? 1 : 0;
+    pollfd p[2] = {{connection->Fd(), POLLIN, 0}, {m_interruptFd, POLLIN, 0}};
+    const int ready = ::poll(p, m_interruptFd >= 0 ? 2 : 1, timeoutMs < 0 ? 0 : timeoutMs);
+    return ready > 0 && p[0].revents != 0 ? 1 : 0;
+}
+
+bool CNetSocket::EnableInterrupt() {
+    if (m_interruptFd < 0) m_interruptFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    return m_interruptFd >= 0;
+}
+
+void CNetSocket::Interrupt() {
+    if (m_interruptFd < 0) return;
+    // The counter stays above zero (nobody reads it), so the fd stays readable.
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(m_interruptFd, &one, sizeof one);
 }
 
 }  // namespace kestrel

@@ -29,6 +29,8 @@ PeriodicCheck::~PeriodicCheck() {
 void PeriodicCheck::Shutdown() {
     m_timers.KillTimer(m_setup.timerId);
     m_stop = 1;
+    // A worker waiting for its server (an IDLE waits long) comes to its stop test at once.
+    if (m_socket) m_socket->Interrupt();
     WaitUntilClear(m_busy, m_timing.workerStopWaitMs);
     // A check still busy after the budget is in a step that has no stop test (a send, a file
     // write, the mail check's last wait) and ends within one reply budget at most. It is joined
@@ -102,6 +104,7 @@ void PeriodicCheck::OnTimer(int id) {
         return;
     }
     Log(sjis(texts.connecting));
+    socket->EnableInterrupt();
     m_socket = socket;
 
     if (!ArmInterval()) {

@@ -29,6 +29,7 @@ Timing Timing::Scaled(double factor) const {
     t.acceptRetryMs = s(acceptRetryMs);
     t.idleConnectionMs = s(idleConnectionMs);
     t.imapIdleRenewMs = s(imapIdleRenewMs);
+    t.imapIdleSliceMs = s(imapIdleSliceMs);
     t.imapRetryFirstMs = s(imapRetryFirstMs);
     return t;
 }

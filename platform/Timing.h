@@ -42,6 +42,9 @@ struct Timing {
     // An IMAP IDLE is renewed this often: servers may drop one that has run 30 minutes
     // (RFC 2177 asks clients to renew within 29).
     int imapIdleRenewMs = 25 * 60000;
+    // One wait while an IDLE is held. The server's word ends it at once and so does a stop
+    // (the worker's socket is interrupted), so it only sets how often an idle check wakes.
+    int imapIdleSliceMs = 60000;
     // The first wait before an IDLE connection that dropped is reopened; each further attempt
     // waits twice as long, up to the mail interval.
     int imapRetryFirstMs = 1000;
