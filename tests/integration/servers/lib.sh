@@ -9,9 +9,27 @@ harness_log() {
     [[ -n ${KESTREL_IT_QUIET:-} ]] || echo "harness: $*"
 }
 
-# A port nobody listens on right now, on loopback only.
+# A port nobody listens on right now on any address (the TLS servers listen on 127.0.0.2),
+# and one this harness has not handed out before: the servers bind them only later, so two
+# calls could otherwise get the same port. The ports given go to $dir/ports.
 harness_free_port() {
-    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+    python3 - "$dir/ports" <<'PY'
+import socket, sys
+try:
+    given = set(open(sys.argv[1]).read().split())
+except FileNotFoundError:
+    given = set()
+while True:
+    s = socket.socket()
+    s.bind(("0.0.0.0", 0))
+    port = str(s.getsockname()[1])
+    s.close()
+    if port not in given:
+        break
+with open(sys.argv[1], "a") as f:
+    f.write(port + "\n")
+print(port)
+PY
 }
 
 # Waits until something accepts on <host>:<port> (127.0.0.1 unless given), up to <seconds>.
