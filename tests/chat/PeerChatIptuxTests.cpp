@@ -349,7 +349,8 @@ TEST_P(IptuxUtf8Test, NamesAndMessagesBothWays) {
     ASSERT_NE(talk, 0u) << "iptux opened no talk window\n" << Diagnostics();
     std::vector<std::string> typed = {"张三😀 こんにちは"};
     if (!Utf8()) typed.insert(typed.begin(), "三郎です こんにちは");
-    for (const std::string& text : typed) {
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+        const std::string& text = typed[i];
         SCOPED_TRACE(text);
         view.received.clear();
         ASSERT_TRUE(TypeInTalk(talk, QString::fromStdString(text)));
@@ -362,7 +363,6 @@ TEST_P(IptuxUtf8Test, NamesAndMessagesBothWays) {
         // Filed in CP932, with a mark for each character it lacks.
         EXPECT_EQ(*in.messageText, utf8ToCp932Marked(text));
         // iptux hears an acknowledgement for each (only we send 33 from taro:PC01).
-        const std::size_t count = &text - typed.data() + 1;
         std::string acknowledged;
         EXPECT_TRUE(SpinUntil(
             [&] {
@@ -371,7 +371,7 @@ TEST_P(IptuxUtf8Test, NamesAndMessagesBothWays) {
                 for (std::size_t at = acknowledged.find(":taro:PC01:33:"); at != std::string::npos;
                      at = acknowledged.find(":taro:PC01:33:", at + 1))
                     ++found;
-                return found >= count;
+                return found >= i + 1;
             },
             kLogMs))
             << acknowledged;
